@@ -1,0 +1,48 @@
+# Thin front over CMake. `make demo` converts the bundled example; `make test` runs every test,
+# once in a g++ build and once in a clang++ build under AddressSanitizer and UndefinedBehaviorSanitizer.
+CMAKE_FLAGS ?=
+JOBS ?= 2
+
+.PHONY: all build build-asan demo test clean windows test-windows
+
+all: build
+
+build:
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ $(CMAKE_FLAGS)
+	cmake --build build -j $(JOBS)
+
+build-asan:
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DPOSEWRIGHT_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake --build build-asan -j $(JOBS)
+
+demo: build
+	rm -rf build/demo && mkdir -p build/demo
+	cp examples/Empty.kf examples/AnimationKeys.txt build/demo/
+	cd build/demo && ../posewright Empty.kf AnimationKeys.txt </dev/null
+	@echo; echo "Output: build/demo/Empty_new.kf ($$(wc -c <build/demo/Empty_new.kf) bytes)"
+
+test: build build-asan
+	cd build && ctest --output-on-failure -j $(JOBS)
+	cd build-asan && ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf build build-asan build-windows
+
+# Windows: cross-compiled with MinGW-w64 into one self-contained build-windows/Posewright.exe.
+windows:
+	cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+	    -DPOSEWRIGHT_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build build-windows -j $(JOBS)
+
+# The native end-to-end tests run against Posewright.exe under Wine. One persistent wineserver and a
+# prefix made once (kept in build-windows/) make each case take a fraction of a second, not minutes.
+WINDOWS_TESTS ?= Cli*
+WINE_ENV = WINEPREFIX='$(CURDIR)/build-windows/wineprefix' WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
+
+test-windows: windows build
+	mkdir -p build-windows/wineprefix
+	export $(WINE_ENV); \
+	wineserver -p && trap 'wineserver -k' EXIT && \
+	{ test -f "$$WINEPREFIX/system.reg" || wineboot -i; } && \
+	POSEWRIGHT_BINARY='$(CURDIR)/build-windows/Posewright.exe' POSEWRIGHT_RUNNER=wine \
+	    build/tests/posewright_tests --gtest_filter='$(WINDOWS_TESTS)'

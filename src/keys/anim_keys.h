@@ -1,0 +1,39 @@
+// The bone table: every bone record of the animation key file, with the format flags and the
+// duration, read in one pass before anything is built.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "nif/limits.h"
+
+// Opened and closed by the driver in text mode.
+extern std::FILE* AnimationKeysFile;
+extern char AnimationKeysFileName[256];
+
+// Nine slots per key; in the Euler format RotX..RotZ hold the angles and RotW stays 0.
+struct AnimKey {
+    float Time, PosX, PosY, PosZ, RotW, RotX, RotY, RotZ, Scale;
+};
+
+struct AnimBone {
+    char Name[kKeyLineSize];        // node name, trimmed from its name line
+    std::int32_t NumKeys;           // 0 .. kMaxKeys once the reader has accepted the record
+    std::int32_t InterpolatorBlock; // block index, set by the block builder
+    std::int32_t NameString;        // string-table index, set by the block builder
+    AnimKey Keys[kMaxKeys];
+};
+
+extern std::uint8_t IsQuaternionFormat; // the format line holds "Quaternions"
+extern std::uint8_t IsEulerFormat;      // the format line holds "Euler"
+extern float AnimDuration;
+extern AnimBone AnimBones[kMaxBoneRecords];
+extern std::int32_t NumAnimBones; // set by the driver from the loader's result
+
+// Reads AnimationKeysFile to its end. The number of bones to convert (records read minus one, since
+// the last record is never converted), -1 when the file holds no record, -3 for a record that does
+// not fit the table (its message printed).
+std::int32_t Load_from_File___Animation_Keys();
+
+// Back to the zero-filled state of program start.
+void Reset_Anim_Keys();

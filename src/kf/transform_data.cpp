@@ -1,0 +1,199 @@
+// Conversion of one bone into a transform-data body. Tangents and TBC fields are never set by the
+// conversion, so they are written as zeros where their key type asks for them.
+#include "kf/transform_data.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "keys/anim_keys.h"
+#include "nif/nif_document.h"
+
+std::uint32_t NiTransformData_NumRotationKeys;
+std::uint32_t NiTransformData_RotationType;
+QuatKey NiTransformData_QuaternionKeys[kMaxKeys];
+FloatKeyGroup NiTransformData_XYZRotations[3];
+Vec3KeyGroup NiTransformData_Translations;
+FloatKeyGroup NiTransformData_Scales;
+
+// The tracks a bone shares with every format: position and uniform scale.
+static void Fill_Translations_and_Scales(const AnimBone& bone, std::uint32_t count) {
+    NiTransformData_Translations.NumKeys = count;
+    NiTransformData_Translations.Interpolation = kKeyLinear;
+    NiTransformData_Scales.NumKeys = count;
+    NiTransformData_Scales.Interpolation = kKeyQuadratic;
+    for (std::uint32_t k = 0; k < count; ++k) {
+        const AnimKey& key = bone.Keys[k];
+        Vec3Key& position = NiTransformData_Translations.Keys[k];
+        position.Time = key.Time;
+        position.Value[0] = key.PosX;
+        position.Value[1] = key.PosY;
+        position.Value[2] = key.PosZ;
+        NiTransformData_Scales.Keys[k].Time = key.Time;
+        NiTransformData_Scales.Keys[k].Value = key.Scale;
+    }
+}
+
+void Fill_NiTransformData_from_Bone(std::int32_t b) {
+    const AnimBone& bone = AnimBones[b];
+    // The reader refuses other counts; the clamp keeps the tables safe for any caller.
+    const std::uint32_t count =
+        static_cast<std::uint32_t>(std::clamp<std::int32_t>(bone.NumKeys, 0, kMaxKeys));
+    if (IsQuaternionFormat) {
+        NiTransformData_NumRotationKeys = count;
+        NiTransformData_RotationType = kKeyQuadratic;
+        for (std::uint32_t k = 0; k < count; ++k) {
+            const AnimKey& key = bone.Keys[k];
+            QuatKey& rotation = NiTransformData_QuaternionKeys[k];
+            rotation.Time = key.Time;
+            rotation.W = key.RotW;
+            rotation.X = key.RotX;
+            rotation.Y = key.RotY;
+            rotation.Z = key.RotZ;
+        }
+    } else if (IsEulerFormat) {
+        NiTransformData_NumRotationKeys = 1;
+        NiTransformData_RotationType = kKeyXyzRotation;
+        const float AnimKey::*angles[3] = {&AnimKey::RotX, &AnimKey::RotY, &AnimKey::RotZ};
+        for (int axis = 0; axis < 3; ++axis) {
+            FloatKeyGroup& group = NiTransformData_XYZRotations[axis];
+            group.NumKeys = count;
+            group.Interpolation = kKeyQuadratic;
+            for (std::uint32_t k = 0; k < count; ++k) {
+                group.Keys[k].Time = bone.Keys[k].Time;
+                group.Keys[k].Value = bone.Keys[k].*angles[axis];
+            }
+        }
+    } else {
+        return;
+    }
+    Fill_Translations_and_Scales(bone, count);
+}
+
+// Bytes one key adds for its key type: tangents for quadratic keys, TBC for TBC keys.
+static std::uint32_t Extra_Key_Bytes(std::uint32_t interpolation, std::uint32_t tangentBytes) {
+    if (interpolation == kKeyQuadratic) return tangentBytes;
+    if (interpolation == kKeyTbc) return 12;
+    return 0;
+}
+
+static std::uint32_t Group_Size(std::uint32_t numKeys, std::uint32_t interpolation,
+                                std::uint32_t valueBytes) {
+    const std::uint32_t header = numKeys != 0 ? 8 : 4;
+    return header + numKeys * (4 + valueBytes + Extra_Key_Bytes(interpolation, 2 * valueBytes));
+}
+
+std::uint32_t Calculate_Size___NiTransformData() {
+    std::uint32_t size = NiTransformData_NumRotationKeys != 0 ? 8 : 4;
+    if (NiTransformData_RotationType != kKeyXyzRotation) {
+        const std::uint32_t tbc = NiTransformData_RotationType == kKeyTbc ? 12 : 0;
+        size += NiTransformData_NumRotationKeys * (20 + tbc);
+    } else {
+        for (const FloatKeyGroup& group : NiTransformData_XYZRotations) {
+            size += Group_Size(group.NumKeys, group.Interpolation, 4);
+        }
+    }
+    size += Group_Size(NiTransformData_Translations.NumKeys, NiTransformData_Translations.Interpolation, 12);
+    size += Group_Size(NiTransformData_Scales.NumKeys, NiTransformData_Scales.Interpolation, 4);
+    return size;
+}
+
+static void Write_Tbc(ByteWriter& out, float tension, float bias, float continuity) {
+    Write_f32(out, tension);
+    Write_f32(out, bias);
+    Write_f32(out, continuity);
+}
+
+static void Write_Float_Group(ByteWriter& out, const FloatKeyGroup& group) {
+    Write_u32(out, group.NumKeys);
+    if (group.NumKeys != 0) Write_u32(out, group.Interpolation);
+    for (std::uint32_t k = 0; k < group.NumKeys; ++k) {
+        const FloatKey& key = group.Keys[k];
+        Write_f32(out, key.Time);
+        Write_f32(out, key.Value);
+        if (group.Interpolation == kKeyQuadratic) {
+            Write_f32(out, key.Forward);
+            Write_f32(out, key.Backward);
+        }
+        if (group.Interpolation == kKeyTbc) Write_Tbc(out, key.Tension, key.Bias, key.Continuity);
+    }
+}
+
+static void Write_Vec3(ByteWriter& out, const float (&value)[3]) {
+    for (float component : value)
+        Write_f32(out, component);
+}
+
+static void Write_Vec3_Group(ByteWriter& out, const Vec3KeyGroup& group) {
+    Write_u32(out, group.NumKeys);
+    if (group.NumKeys != 0) Write_u32(out, group.Interpolation);
+    for (std::uint32_t k = 0; k < group.NumKeys; ++k) {
+        const Vec3Key& key = group.Keys[k];
+        Write_f32(out, key.Time);
+        Write_Vec3(out, key.Value);
+        if (group.Interpolation == kKeyQuadratic) {
+            Write_Vec3(out, key.Forward);
+            Write_Vec3(out, key.Backward);
+        }
+        if (group.Interpolation == kKeyTbc) Write_Tbc(out, key.Tension, key.Bias, key.Continuity);
+    }
+}
+
+static void Write_Rotations(ByteWriter& out) {
+    Write_u32(out, NiTransformData_NumRotationKeys);
+    if (NiTransformData_NumRotationKeys != 0) Write_u32(out, NiTransformData_RotationType);
+    if (NiTransformData_RotationType != kKeyXyzRotation) {
+        for (std::uint32_t k = 0; k < NiTransformData_NumRotationKeys; ++k) {
+            const QuatKey& key = NiTransformData_QuaternionKeys[k];
+            Write_f32(out, key.Time);
+            Write_f32(out, key.W);
+            Write_f32(out, key.X);
+            Write_f32(out, key.Y);
+            Write_f32(out, key.Z);
+            if (NiTransformData_RotationType == kKeyTbc)
+                Write_Tbc(out, key.Tension, key.Bias, key.Continuity);
+        }
+    } else {
+        for (const FloatKeyGroup& group : NiTransformData_XYZRotations)
+            Write_Float_Group(out, group);
+    }
+}
+
+// Every track count is checked, not only the rotation keys: the fill guarantees them, and a bad one
+// would read past its table.
+static bool Counts_In_Limits() {
+    const struct {
+        const char* Name;
+        std::uint32_t Count;
+    } counts[] = {{"NiTransformData_NumRotationKeys", NiTransformData_NumRotationKeys},
+                  {"NiTransformData_XYZRotations[0].NumKeys", NiTransformData_XYZRotations[0].NumKeys},
+                  {"NiTransformData_XYZRotations[1].NumKeys", NiTransformData_XYZRotations[1].NumKeys},
+                  {"NiTransformData_XYZRotations[2].NumKeys", NiTransformData_XYZRotations[2].NumKeys},
+                  {"NiTransformData_Translations.NumKeys", NiTransformData_Translations.NumKeys},
+                  {"NiTransformData_Scales.NumKeys", NiTransformData_Scales.NumKeys}};
+    for (const auto& count : counts) {
+        if (count.Count > kMaxKeys) {
+            std::printf("\n[Save_to_Memory___NiTransformData] ERROR: Variable '%s=%d' is out of limits!\n",
+                        count.Name, static_cast<std::int32_t>(count.Count));
+            return false;
+        }
+    }
+    return true;
+}
+
+std::int32_t Save_to_Memory___NiTransformData() {
+    if (!Counts_In_Limits()) return -3;
+    ByteWriter out = Open_Block_Body();
+    Write_Rotations(out);
+    Write_Vec3_Group(out, NiTransformData_Translations);
+    Write_Float_Group(out, NiTransformData_Scales);
+    return Close_Block_Body(out, "Save_to_Memory___NiTransformData");
+}
+
+void Reset_Transform_Data() {
+    NiTransformData_NumRotationKeys = NiTransformData_RotationType = 0;
+    std::memset(NiTransformData_QuaternionKeys, 0, sizeof NiTransformData_QuaternionKeys);
+    std::memset(NiTransformData_XYZRotations, 0, sizeof NiTransformData_XYZRotations);
+    std::memset(&NiTransformData_Translations, 0, sizeof NiTransformData_Translations);
+    std::memset(&NiTransformData_Scales, 0, sizeof NiTransformData_Scales);
+}

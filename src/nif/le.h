@@ -1,0 +1,80 @@
+// Little-endian encoding and decoding of the file's integers and floats: the one place that knows
+// the byte order. Floats travel as the bits of their IEEE-754 single-precision value.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+
+inline void Put_u16(std::uint8_t* at, std::uint16_t value) {
+    at[0] = static_cast<std::uint8_t>(value);
+    at[1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+inline void Put_u32(std::uint8_t* at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        at[i] = static_cast<std::uint8_t>(value >> (8 * i));
+    }
+}
+
+inline void Put_i32(std::uint8_t* at, std::int32_t value) {
+    Put_u32(at, static_cast<std::uint32_t>(value));
+}
+inline void Put_f32(std::uint8_t* at, float value) {
+    Put_u32(at, std::bit_cast<std::uint32_t>(value));
+}
+
+inline std::uint16_t Get_u16(const std::uint8_t* at) {
+    return static_cast<std::uint16_t>(at[0] | (at[1] << 8));
+}
+
+inline std::uint32_t Get_u32(const std::uint8_t* at) {
+    return static_cast<std::uint32_t>(at[0]) | (static_cast<std::uint32_t>(at[1]) << 8) |
+           (static_cast<std::uint32_t>(at[2]) << 16) | (static_cast<std::uint32_t>(at[3]) << 24);
+}
+
+inline std::int32_t Get_i32(const std::uint8_t* at) {
+    return static_cast<std::int32_t>(Get_u32(at));
+}
+inline float Get_f32(const std::uint8_t* at) {
+    return std::bit_cast<float>(Get_u32(at));
+}
+
+// A bounded writer over one body buffer: a write that would pass the end is dropped and remembered,
+// so a size computation that disagrees with its serialiser shows up instead of corrupting memory.
+struct ByteWriter {
+    std::uint8_t* Data;
+    std::uint32_t Size;
+    std::uint32_t Pos;
+    bool Overflow;
+};
+
+inline bool Reserve(ByteWriter& writer, std::uint32_t count) {
+    if (writer.Overflow || count > writer.Size - writer.Pos) {
+        writer.Overflow = true;
+        return false;
+    }
+    return true;
+}
+
+inline void Write_u8(ByteWriter& writer, std::uint8_t value) {
+    if (Reserve(writer, 1)) writer.Data[writer.Pos++] = value;
+}
+
+inline void Write_u16(ByteWriter& writer, std::uint16_t value) {
+    if (!Reserve(writer, 2)) return;
+    Put_u16(writer.Data + writer.Pos, value);
+    writer.Pos += 2;
+}
+
+inline void Write_u32(ByteWriter& writer, std::uint32_t value) {
+    if (!Reserve(writer, 4)) return;
+    Put_u32(writer.Data + writer.Pos, value);
+    writer.Pos += 4;
+}
+
+inline void Write_i32(ByteWriter& writer, std::int32_t value) {
+    Write_u32(writer, static_cast<std::uint32_t>(value));
+}
+inline void Write_f32(ByteWriter& writer, float value) {
+    Write_u32(writer, std::bit_cast<std::uint32_t>(value));
+}

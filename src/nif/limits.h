@@ -1,0 +1,34 @@
+// Every capacity of the process-wide tables, each in one place with its reason.
+#pragma once
+
+#include <cstdint>
+
+// Blocks one document can hold; also the bound for block indices written into new blocks.
+inline constexpr std::uint32_t kMaxBlocks = 1024;
+// Distinct block type names in the header.
+inline constexpr std::uint32_t kMaxBlockTypes = 256;
+// Entries of the header string table.
+inline constexpr std::uint32_t kMaxStrings = 256;
+// Bytes of one type name, string entry or short string, its terminating zero included.
+inline constexpr std::uint32_t kTextEntrySize = 256;
+// Bytes of the header line, its line feed and terminating zero included.
+inline constexpr std::uint32_t kHeaderLineSize = 512;
+// Block indices in the footer.
+inline constexpr std::uint32_t kMaxRoots = 256;
+// Largest body one block may have (5 MiB): more is taken for a damaged size field.
+inline constexpr std::uint32_t kMaxBlockSize = 0x500000;
+// Upper bound the header tests apply to the block type count before the table's own capacity.
+inline constexpr std::uint32_t kBlockTypeCountLimit = 1024;
+
+// Bone records in the key file; the last record read is never converted.
+inline constexpr std::uint32_t kMaxBoneRecords = 300;
+// Keys of one bone, and so of every key track and text-key table.
+inline constexpr std::uint32_t kMaxKeys = 1536;
+// Controlled blocks of the one controller sequence.
+inline constexpr std::uint32_t kMaxControlledBlocks = 256;
+// A line of the key file, without its terminating zero.
+inline constexpr std::uint32_t kKeyLineSize = 256;
+
+static_assert(kMaxRoots <= kMaxBlocks, "roots name blocks");
+static_assert(kMaxControlledBlocks <= kMaxStrings, "every controlled block names a string of its own");
+static_assert(kMaxBlockTypes <= 65536, "type indices are written as u16");

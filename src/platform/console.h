@@ -1,0 +1,6 @@
+// What the console offers the program: one key press to wait for before it exits.
+#pragma once
+
+// Flushes standard output, then waits for one key press without echo and without Enter when
+// standard input is a console; otherwise consumes at most one byte and returns at end of input.
+void Wait_for_Key_Press();

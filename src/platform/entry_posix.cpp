@@ -1,0 +1,6 @@
+// The entry on POSIX systems: arguments arrive as bytes and are used unchanged.
+#include "driver/driver.h"
+
+int main(int argc, char** argv) {
+    return Posewright_Main(argc, argv);
+}

@@ -1,0 +1,34 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "nif/le.h"
+
+TEST(LittleEndian, PinsTheBytesOfEachKind) {
+    std::uint8_t bytes[4] = {};
+    Put_u32(bytes, 0x01020304);
+    EXPECT_EQ((std::vector<std::uint8_t>{bytes, bytes + 4}), (std::vector<std::uint8_t>{4, 3, 2, 1}));
+    Put_f32(bytes, 1.0f);
+    EXPECT_EQ((std::vector<std::uint8_t>{bytes, bytes + 4}),
+              (std::vector<std::uint8_t>{0x00, 0x00, 0x80, 0x3F}));
+    Put_i32(bytes, -1);
+    EXPECT_EQ(Get_u32(bytes), 0xFFFFFFFFu);
+    EXPECT_EQ(Get_i32(bytes), -1);
+    Put_u16(bytes, 0xBEEF);
+    EXPECT_EQ(bytes[0], 0xEF);
+    EXPECT_EQ(Get_u16(bytes), 0xBEEF);
+    Put_f32(bytes, -2.5f);
+    EXPECT_EQ(Get_f32(bytes), -2.5f);
+}
+
+TEST(LittleEndian, WriterStopsAtItsEndAndRemembersIt) {
+    std::uint8_t buffer[6] = {};
+    ByteWriter writer{buffer, 5, 0, false};
+    Write_u32(writer, 0xAABBCCDD);
+    Write_u16(writer, 0x1122); // would pass the end: dropped
+    Write_u8(writer, 0x33);    // fits, but the writer has already failed
+    EXPECT_TRUE(writer.Overflow);
+    EXPECT_EQ(writer.Pos, 4u);
+    EXPECT_EQ(buffer[4], 0);
+    EXPECT_EQ(buffer[5], 0);
+}

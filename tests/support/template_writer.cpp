@@ -1,0 +1,95 @@
+#include "support/template_writer.h"
+
+#include <algorithm>
+#include <bit>
+#include <fstream>
+#include <iterator>
+
+Bytes& Bytes::u8(std::uint8_t value) {
+    Data.push_back(value);
+    return *this;
+}
+
+Bytes& Bytes::u16(std::uint16_t value) {
+    return u8(value & 0xFF).u8(static_cast<std::uint8_t>(value >> 8));
+}
+
+Bytes& Bytes::u32(std::uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        u8(static_cast<std::uint8_t>(value >> (8 * i)));
+    return *this;
+}
+
+Bytes& Bytes::f32(float value) {
+    return u32(std::bit_cast<std::uint32_t>(value));
+}
+
+Bytes& Bytes::raw(const std::string& text) {
+    Data.insert(Data.end(), text.begin(), text.end());
+    return *this;
+}
+
+Bytes& Bytes::raw(const std::vector<std::uint8_t>& bytes) {
+    Data.insert(Data.end(), bytes.begin(), bytes.end());
+    return *this;
+}
+
+Bytes& Bytes::short_string(const std::string& text) {
+    return u8(static_cast<std::uint8_t>(text.size() + 1)).raw(text).u8(0);
+}
+
+std::vector<std::uint8_t> Build_Template(const TemplateSpec& spec) {
+    Bytes out;
+    out.raw(spec.HeaderLine);
+    for (std::uint8_t byte : spec.Version)
+        out.u8(byte);
+    out.u8(spec.EndianType).u32(spec.UserVersion).u32(static_cast<std::uint32_t>(spec.Bodies.size()));
+    out.u32(spec.UserVersion2);
+    for (const std::string& text : spec.ShortStrings)
+        out.short_string(text);
+    out.u16(static_cast<std::uint16_t>(spec.BlockTypes.size()));
+    for (const std::string& type : spec.BlockTypes)
+        out.sized(type);
+    for (std::size_t i = 0; i < spec.Bodies.size(); ++i) {
+        out.u16(i < spec.BlockTypeIndex.size() ? spec.BlockTypeIndex[i] : 0);
+    }
+    for (const auto& body : spec.Bodies)
+        out.u32(static_cast<std::uint32_t>(body.size()));
+    out.u32(static_cast<std::uint32_t>(spec.Strings.size()));
+    std::size_t longest = 0;
+    for (const std::string& text : spec.Strings)
+        longest = std::max(longest, text.size());
+    out.u32(static_cast<std::uint32_t>(spec.MaxStringLength >= 0 ? spec.MaxStringLength : longest));
+    for (const std::string& text : spec.Strings)
+        out.sized(text);
+    out.u32(spec.NumGroups);
+    for (const auto& body : spec.Bodies)
+        out.raw(body);
+    if (spec.HasFooter) {
+        out.u32(static_cast<std::uint32_t>(spec.Roots.size()));
+        for (std::int32_t root : spec.Roots)
+            out.i32(root);
+    }
+    out.raw(spec.Trailing);
+    return out.Data;
+}
+
+TemplateSpec Example_Template() {
+    TemplateSpec spec;
+    spec.Strings = {"NPC Root [Root]"};
+    return spec;
+}
+
+std::vector<std::uint8_t> Read_File(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void Write_File(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void Write_File(const std::string& path, const std::string& text) {
+    Write_File(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+}

@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "keys/anim_keys.h"
+#include "kf/transform_data.h"
+#include "nif/nif_document.h"
+#include "support/fixtures.h"
+#include "support/template_writer.h"
+
+namespace {
+
+// Converts bone 0 and returns its body, checking that the size computation agrees with it.
+std::vector<std::uint8_t> Body_Of_Bone0() {
+    Fill_NiTransformData_from_Bone(0);
+    const std::uint32_t size = Calculate_Size___NiTransformData();
+    EXPECT_EQ(AllocateRAM_forNifBlock(0, static_cast<std::int32_t>(size)), 0);
+    EXPECT_EQ(Save_to_Memory___NiTransformData(), 0);
+    EXPECT_EQ(NifBlocks[0].Size, size);
+    return {NifBlocks[0].Data.get(), NifBlocks[0].Data.get() + NifBlocks[0].Size};
+}
+
+void Set_Bone0(std::int32_t numKeys, bool quaternion, bool euler) {
+    Reset_All_Tables();
+    IsQuaternionFormat = quaternion;
+    IsEulerFormat = euler;
+    AnimBones[0].NumKeys = numKeys;
+}
+
+TEST(TransformData, WorkedExamplesByteForByte) {
+    const float t = 0.75f;
+    struct Case {
+        const char* Name;
+        std::int32_t Keys;
+        bool Quaternion, Euler;
+        Bytes Expected;
+    };
+    const Case cases[] = {
+        {"one quaternion key", 1, true, false,
+         Bytes()
+             .u32(1)
+             .u32(2)
+             .f32(t)
+             .f32(1)
+             .f32(0)
+             .f32(0)
+             .f32(0) // rotation
+             .u32(1)
+             .u32(1)
+             .f32(t)
+             .f32(1)
+             .f32(2)
+             .f32(3) // translation
+             .u32(1)
+             .u32(2)
+             .f32(t)
+             .f32(1)
+             .f32(0)
+             .f32(0)}, // scale, zero tangents
+        {"both words take the quaternion path", 1, true, true,
+         Bytes()
+             .u32(1)
+             .u32(2)
+             .f32(t)
+             .f32(1)
+             .f32(0)
+             .f32(0)
+             .f32(0)
+             .u32(1)
+             .u32(1)
+             .f32(t)
+             .f32(1)
+             .f32(2)
+             .f32(3)
+             .u32(1)
+             .u32(2)
+             .f32(t)
+             .f32(1)
+             .f32(0)
+             .f32(0)},
+        {"one Euler key", 1, false, true,
+         Bytes()
+             .u32(1)
+             .u32(4)
+             .u32(1)
+             .u32(2)
+             .f32(t)
+             .f32(10)
+             .f32(0)
+             .f32(0) // X
+             .u32(1)
+             .u32(2)
+             .f32(t)
+             .f32(20)
+             .f32(0)
+             .f32(0) // Y
+             .u32(1)
+             .u32(2)
+             .f32(t)
+             .f32(30)
+             .f32(0)
+             .f32(0) // Z
+             .u32(1)
+             .u32(1)
+             .f32(t)
+             .f32(1)
+             .f32(2)
+             .f32(3)
+             .u32(1)
+             .u32(2)
+             .f32(t)
+             .f32(1)
+             .f32(0)
+             .f32(0)},
+        {"no quaternion keys", 0, true, false, Bytes().u32(0).u32(0).u32(0)},
+        {"no Euler keys", 0, false, true, Bytes().u32(1).u32(4).u32(0).u32(0).u32(0).u32(0).u32(0)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Set_Bone0(c.Keys, c.Quaternion, c.Euler);
+        AnimBones[0].Keys[0] = {t, 1, 2, 3, 1, 10, 20, 30, 1};
+        if (c.Quaternion) AnimBones[0].Keys[0] = {t, 1, 2, 3, 1, 0, 0, 0, 1};
+        EXPECT_EQ(Body_Of_Bone0(), c.Expected.Data);
+    }
+}
+
+TEST(TransformData, SizesFollowTheKeyCount) {
+    for (std::int32_t n : {1, 2, 100, 1536}) {
+        Set_Bone0(n, true, false);
+        EXPECT_EQ(Body_Of_Bone0().size(), 24u + 52u * n);
+        Set_Bone0(n, false, true);
+        EXPECT_EQ(Body_Of_Bone0().size(), 48u + 80u * n);
+    }
+}
+
+TEST(TransformData, FillNeverTakesMoreKeysThanTheTablesHold) {
+    Set_Bone0(5000, true, false);
+    EXPECT_EQ(Body_Of_Bone0().size(), 24u + 52u * 1536);
+    Set_Bone0(-7, false, true);
+    EXPECT_EQ(Body_Of_Bone0().size(), 28u);
+}
+
+TEST(TransformData, SerialiserRefusesCountsPastItsTables) {
+    Reset_All_Tables();
+    ASSERT_EQ(AllocateRAM_forNifBlock(0, 16), 0);
+    NiTransformData_NumRotationKeys = 1537;
+    std::int32_t result = 0;
+    EXPECT_EQ(Console_Of([&] { result = Save_to_Memory___NiTransformData(); }),
+              "\n[Save_to_Memory___NiTransformData] ERROR: Variable 'NiTransformData_NumRotationKeys=1537' "
+              "is out of "
+              "limits!\n");
+    EXPECT_EQ(result, -3);
+    EXPECT_EQ(NifBlocks[0].Size, 16u);
+
+    NiTransformData_NumRotationKeys = 0;
+    NiTransformData_Scales.NumKeys = 4000;
+    EXPECT_EQ(Console_Of([&] { result = Save_to_Memory___NiTransformData(); }),
+              "\n[Save_to_Memory___NiTransformData] ERROR: Variable 'NiTransformData_Scales.NumKeys=4000' is "
+              "out of "
+              "limits!\n");
+}
+
+TEST(TransformData, BodySmallerThanItsContentIsRefused) {
+    Set_Bone0(1, true, false);
+    Fill_NiTransformData_from_Bone(0);
+    ASSERT_EQ(AllocateRAM_forNifBlock(0, 75), 0);
+    std::int32_t result = 0;
+    EXPECT_EQ(
+        Console_Of([&] { result = Save_to_Memory___NiTransformData(); }),
+        "\n[Save_to_Memory___NiTransformData] ERROR: Variable 'NifBlocks[0].Size=75' is out of limits!\n");
+    EXPECT_EQ(result, -3);
+}
+
+} // namespace
