@@ -77,53 +77,18 @@ std::vector<std::uint8_t> One_Key_Output() {
                        "NiControllerSequence"};
     spec.BlockTypeIndex = {0, 1, 2, 3};
     spec.Strings = {"NPC Root [Root]", "start", "end", "A", "SpecialIdle", "NiTransformController"};
+    // clang-format off
     spec.Bodies = {
+        One_Quaternion_Key_Body(0.5f),
+        Bytes().f32s({0, 0, 0, 1, 0, 0, 0, 1}).i32(0).Data, // identity transform, data block 0
+        Bytes().i32s({-1, 2}).f32(0).i32(1).f32(2).i32(2).Data, // "start" at 0, "end" at 2
         Bytes()
-            .u32(1)
-            .u32(2)
-            .f32(0.5f)
-            .f32(1)
-            .f32(0)
-            .f32(0)
-            .f32(0)
-            .u32(1)
-            .u32(1)
-            .f32(0.5f)
-            .f32(1)
-            .f32(2)
-            .f32(3)
-            .u32(1)
-            .u32(2)
-            .f32(0.5f)
-            .f32(1)
-            .f32(0)
-            .f32(0)
-            .Data,
-        Bytes().f32(0).f32(0).f32(0).f32(1).f32(0).f32(0).f32(0).f32(1).i32(0).Data,
-        Bytes().i32(-1).u32(2).f32(0).i32(1).f32(2).i32(2).Data,
-        Bytes()
-            .i32(4)
-            .u32(1)
-            .u32(1)
-            .i32(1)
-            .i32(-1)
-            .u8(0)
-            .i32(3)
-            .i32(-1)
-            .i32(5)
-            .i32(-1)
-            .i32(-1)
-            .f32(1)
-            .i32(2)
-            .u32(0)
-            .f32(1)
-            .f32(0)
-            .f32(2)
-            .i32(-1)
-            .i32(0)
-            .u16(0)
+            .i32(4).u32s({1, 1})                                  // "SpecialIdle", one block, grow by 1
+            .i32s({1, -1}).u8(0).i32s({3, -1, 5, -1, -1})        // bone A
+            .f32(1).i32(2).u32(0).f32s({1, 0, 2}).i32s({-1, 0}).u16(0)
             .Data,
     };
+    // clang-format on
     return Build_Template(spec); // its maximum string length is that of "NiTransformController"
 }
 

@@ -63,38 +63,16 @@ TEST_F(Sequence, TwoBonesOverAnEmptyTemplate) {
               (std::vector<std::string>{"start", "end", "A", "B", "SpecialIdle", "NiTransformController"}));
     EXPECT_EQ(AnimBones[0].InterpolatorBlock, 1);
     EXPECT_EQ(AnimBones[1].InterpolatorBlock, 3);
-    EXPECT_EQ(Body(1), Bytes().f32(0).f32(0).f32(0).f32(1).f32(0).f32(0).f32(0).f32(1).i32(0).Data);
+    EXPECT_EQ(Body(1), Bytes().f32s({0, 0, 0, 1, 0, 0, 0, 1}).i32(0).Data);
     EXPECT_EQ(Body(3).size(), 36u);
-    EXPECT_EQ(Body(4), Bytes().i32(-1).u32(2).f32(0).i32(0).f32(2.0f).i32(1).Data);
+    EXPECT_EQ(Body(4), Bytes().i32s({-1, 2}).f32(0).i32(0).f32(2.0f).i32(1).Data);
+    // clang-format off
     const Bytes sequence = Bytes()
-                               .i32(4)
-                               .u32(2)
-                               .u32(1) // name, count, grow by
-                               .i32(1)
-                               .i32(-1)
-                               .u8(0)
-                               .i32(2)
-                               .i32(-1)
-                               .i32(5)
-                               .i32(-1)
-                               .i32(-1) // bone A
-                               .i32(3)
-                               .i32(-1)
-                               .u8(0)
-                               .i32(3)
-                               .i32(-1)
-                               .i32(5)
-                               .i32(-1)
-                               .i32(-1) // bone B
-                               .f32(1)
-                               .i32(4)
-                               .u32(0)
-                               .f32(1)
-                               .f32(0)
-                               .f32(2.0f)
-                               .i32(-1)
-                               .i32(0)
-                               .u16(0);
+                               .i32(4).u32s({2, 1})                              // name, count, grow by
+                               .i32s({1, -1}).u8(0).i32s({2, -1, 5, -1, -1})    // bone A
+                               .i32s({3, -1}).u8(0).i32s({3, -1, 5, -1, -1})    // bone B
+                               .f32(1).i32(4).u32(0).f32s({1, 0, 2.0f}).i32s({-1, 0}).u16(0);
+    // clang-format on
     EXPECT_EQ(Body(5), sequence.Data);
     EXPECT_EQ(sequence.Data.size(), 104u);
 }
@@ -131,7 +109,7 @@ TEST_F(Sequence, TemplateEntriesAreReusedButBoneNamesAlwaysAdded) {
     EXPECT_EQ(Strings(),
               (std::vector<std::string>{"end", "A", "start", "A", "SpecialIdle", "NiTransformController"}));
     EXPECT_EQ(AnimBones[0].NameString, 3);
-    EXPECT_EQ(Body(2), Bytes().i32(-1).u32(2).f32(0).i32(2).f32(2.0f).i32(0).Data);
+    EXPECT_EQ(Body(2), Bytes().i32s({-1, 2}).f32(0).i32(2).f32(2.0f).i32(0).Data);
 }
 
 TEST_F(Sequence, AccumulationRootIsTheFirstExactMatchElseZero) {

@@ -35,86 +35,23 @@ TEST(TransformData, WorkedExamplesByteForByte) {
         bool Quaternion, Euler;
         Bytes Expected;
     };
+    const Bytes quaternion{One_Quaternion_Key_Body(t)};
+    // clang-format off
     const Case cases[] = {
-        {"one quaternion key", 1, true, false,
-         Bytes()
-             .u32(1)
-             .u32(2)
-             .f32(t)
-             .f32(1)
-             .f32(0)
-             .f32(0)
-             .f32(0) // rotation
-             .u32(1)
-             .u32(1)
-             .f32(t)
-             .f32(1)
-             .f32(2)
-             .f32(3) // translation
-             .u32(1)
-             .u32(2)
-             .f32(t)
-             .f32(1)
-             .f32(0)
-             .f32(0)}, // scale, zero tangents
-        {"both words take the quaternion path", 1, true, true,
-         Bytes()
-             .u32(1)
-             .u32(2)
-             .f32(t)
-             .f32(1)
-             .f32(0)
-             .f32(0)
-             .f32(0)
-             .u32(1)
-             .u32(1)
-             .f32(t)
-             .f32(1)
-             .f32(2)
-             .f32(3)
-             .u32(1)
-             .u32(2)
-             .f32(t)
-             .f32(1)
-             .f32(0)
-             .f32(0)},
+        {"one quaternion key", 1, true, false, quaternion},
+        {"both words take the quaternion path", 1, true, true, quaternion},
         {"one Euler key", 1, false, true,
          Bytes()
-             .u32(1)
-             .u32(4)
-             .u32(1)
-             .u32(2)
-             .f32(t)
-             .f32(10)
-             .f32(0)
-             .f32(0) // X
-             .u32(1)
-             .u32(2)
-             .f32(t)
-             .f32(20)
-             .f32(0)
-             .f32(0) // Y
-             .u32(1)
-             .u32(2)
-             .f32(t)
-             .f32(30)
-             .f32(0)
-             .f32(0) // Z
-             .u32(1)
-             .u32(1)
-             .f32(t)
-             .f32(1)
-             .f32(2)
-             .f32(3)
-             .u32(1)
-             .u32(2)
-             .f32(t)
-             .f32(1)
-             .f32(0)
-             .f32(0)},
-        {"no quaternion keys", 0, true, false, Bytes().u32(0).u32(0).u32(0)},
-        {"no Euler keys", 0, false, true, Bytes().u32(1).u32(4).u32(0).u32(0).u32(0).u32(0).u32(0)},
+             .u32s({1, 4})                                    // one rotation key, XYZ rotation
+             .u32s({1, 2}).f32s({t, 10, 0, 0})                // X: count, quadratic, time, angle, tangents
+             .u32s({1, 2}).f32s({t, 20, 0, 0})                // Y
+             .u32s({1, 2}).f32s({t, 30, 0, 0})                // Z
+             .u32s({1, 1}).f32s({t, 1, 2, 3})                 // translation
+             .u32s({1, 2}).f32s({t, 1, 0, 0})},               // scale
+        {"no quaternion keys", 0, true, false, Bytes().u32s({0, 0, 0})},
+        {"no Euler keys", 0, false, true, Bytes().u32s({1, 4, 0, 0, 0, 0, 0})},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         Set_Bone0(c.Keys, c.Quaternion, c.Euler);

@@ -24,6 +24,24 @@ Bytes& Bytes::f32(float value) {
     return u32(std::bit_cast<std::uint32_t>(value));
 }
 
+Bytes& Bytes::u32s(std::initializer_list<std::uint32_t> values) {
+    for (std::uint32_t value : values)
+        u32(value);
+    return *this;
+}
+
+Bytes& Bytes::i32s(std::initializer_list<std::int32_t> values) {
+    for (std::int32_t value : values)
+        i32(value);
+    return *this;
+}
+
+Bytes& Bytes::f32s(std::initializer_list<float> values) {
+    for (float value : values)
+        f32(value);
+    return *this;
+}
+
 Bytes& Bytes::raw(const std::string& text) {
     Data.insert(Data.end(), text.begin(), text.end());
     return *this;
@@ -72,6 +90,16 @@ std::vector<std::uint8_t> Build_Template(const TemplateSpec& spec) {
     }
     out.raw(spec.Trailing);
     return out.Data;
+}
+
+std::vector<std::uint8_t> One_Quaternion_Key_Body(float time) {
+    // clang-format off
+    return Bytes()
+        .u32s({1, 2}).f32s({time, 1, 0, 0, 0})       // rotation: count, quadratic, w x y z
+        .u32s({1, 1}).f32s({time, 1, 2, 3})          // translation: count, linear
+        .u32s({1, 2}).f32s({time, 1, 0, 0})          // scale: count, quadratic, zero tangents
+        .Data;
+    // clang-format on
 }
 
 TemplateSpec Example_Template() {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,9 @@ struct Bytes {
     Bytes& u32(std::uint32_t value);
     Bytes& i32(std::int32_t value) { return u32(static_cast<std::uint32_t>(value)); }
     Bytes& f32(float value);
+    Bytes& u32s(std::initializer_list<std::uint32_t> values);
+    Bytes& i32s(std::initializer_list<std::int32_t> values);
+    Bytes& f32s(std::initializer_list<float> values);
     Bytes& raw(const std::string& text);
     Bytes& raw(const std::vector<std::uint8_t>& bytes);
     Bytes& sized(const std::string& text) { return u32(static_cast<std::uint32_t>(text.size())).raw(text); }
@@ -41,6 +45,9 @@ struct TemplateSpec {
 
 // The header fields 1 to 15, then the bodies, footer and trailing bytes.
 std::vector<std::uint8_t> Build_Template(const TemplateSpec& spec);
+
+// The transform data of one quaternion key: position (1, 2, 3), rotation (1, 0, 0, 0), scale 1.
+std::vector<std::uint8_t> One_Quaternion_Key_Body(float time);
 
 // The example template: no blocks, the accumulation-root string, a footer with no roots.
 TemplateSpec Example_Template();
