@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -239,6 +241,10 @@ TEST(AnimKeys, RefusesRecordsThatDoNotFitTheTable) {
         const Loaded loaded = Load_Keys(c.Text);
         EXPECT_EQ(loaded.Result, -3);
         EXPECT_EQ(loaded.Console, std::string(kStart) + c.Message);
+        // The refused count does not stay behind, where a later reader would index past the keys.
+        EXPECT_TRUE(std::all_of(std::begin(AnimBones), std::end(AnimBones), [](const AnimBone& bone) {
+            return bone.NumKeys >= 0 && bone.NumKeys <= static_cast<std::int32_t>(kMaxKeys);
+        }));
     }
 }
 

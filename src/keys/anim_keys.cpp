@@ -81,6 +81,8 @@ static std::int32_t Load_Bone_Record(std::int32_t r) {
         char what[128];
         std::snprintf(what, sizeof what, "Variable 'NumKeys=%d' is out of limits (0 to %d)!", bone.NumKeys,
                       static_cast<std::int32_t>(kMaxKeys));
+        // A refused count must not stay in the table, where any later reader would index past its keys.
+        bone.NumKeys = 0;
         return Refuse_Record(countLine, r, what);
     }
     const std::int32_t keys = Format_Is_Known() ? bone.NumKeys : 0;
