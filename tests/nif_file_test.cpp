@@ -198,6 +198,11 @@ TEST_F(NifFile, LoaderRefusesWhatItCannotHoldOrCopy) {
         TearDown();
         EXPECT_EQ(Load(c.Bytes), c.Result);
         EXPECT_EQ(Console, std::string(kLoading) + c.Message);
+        // A refused count does not stay behind to count its table past the capacity.
+        EXPECT_LE(Header_NumBlocks, kMaxBlocks);
+        EXPECT_LE(Header_NumBlockTypes, kMaxBlockTypes);
+        EXPECT_LE(Header_NumStrings, kMaxStrings);
+        EXPECT_LE(NiFooter_NumRoots, kMaxRoots);
     }
 }
 

@@ -57,9 +57,12 @@ static void Read_Line(char* out, std::uint32_t capacity) {
     if (capacity > 0) out[count] = '\0';
 }
 
-static std::int32_t Refuse_Field(const char* field, std::uint32_t value) {
+// The refused count is reset: left in place it would count its table past the capacity.
+template <typename Count>
+static std::int32_t Refuse_Field(const char* field, Count& count) {
     std::printf("\n[Load_from_File___Header] ERROR: Variable '%s=%d' is out of limits!\n", field,
-                static_cast<std::int32_t>(value));
+                static_cast<std::int32_t>(count));
+    count = 0;
     return -3;
 }
 
@@ -175,6 +178,7 @@ std::int32_t Load_from_File___NiFooter() {
         std::printf(
             "\n[Load_from_File___NiFooter] ERROR: Variable 'NiFooter_NumRoots=%d' is out of limits!\n",
             static_cast<std::int32_t>(NiFooter_NumRoots));
+        NiFooter_NumRoots = 0;
         return -3;
     }
     const long needed = 4 + 4 * static_cast<long>(NiFooter_NumRoots);
