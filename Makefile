@@ -3,7 +3,7 @@
 CMAKE_FLAGS ?=
 JOBS ?= 2
 
-.PHONY: all build build-asan demo test clean windows test-windows
+.PHONY: all build build-asan demo test clean windows test-windows bench
 
 all: build
 
@@ -26,7 +26,16 @@ test: build build-asan
 	cd build-asan && ctest --output-on-failure -j $(JOBS)
 
 clean:
-	rm -rf build build-asan build-windows
+	rm -rf build build-asan build-windows build-bench
+
+# Times conversions of generated key files against the floor and the fscanf yardstick (bench/bench.cpp).
+BENCH_FLAGS ?=
+bench:
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ -DPOSEWRIGHT_TESTS=OFF \
+	    -DPOSEWRIGHT_BENCH=ON $(CMAKE_FLAGS)
+	cmake --build build-bench -j $(JOBS)
+	build-bench/bench/posewright_bench build-bench/cases examples/Empty.kf build-bench/posewright \
+	    build-bench/bench/posewright_fscanf build-bench/bench/bench_floor $(BENCH_FLAGS) </dev/null
 
 # Windows: cross-compiled with MinGW-w64 into one self-contained build-windows/Posewright.exe.
 windows:

@@ -177,6 +177,17 @@ TEST_F(NifFile, LoaderRefusesWhatItCannotHoldOrCopy) {
          Raw_Template(1, 0, noTypes, Bytes().u16(0).u32(0x500001).u32(0).u32(0).u32(0)), -3,
          "\n[Load_from_File___All_NIF_Blocks] ERROR: Variable 'Header_BlockSize[0]=5242881' is out of "
          "limits!\n"},
+        {"zero byte in the header line",
+         With(
+             Example_Template(),
+             [](TemplateSpec& s) { s.HeaderLine = std::string("NIF\0File Format, Version 20.2.0.7\n", 34); }),
+         -3,
+         "\n[Load_from_File___All_NIF_Blocks] ERROR: The header line is not one line of text (a zero byte, "
+         "or no line feed in its first 511 bytes)!\n"},
+        {"header line without a line feed",
+         With(Example_Template(), [](TemplateSpec& s) { s.HeaderLine = std::string(511, 'N'); }), -3,
+         "\n[Load_from_File___All_NIF_Blocks] ERROR: The header line is not one line of text (a zero byte, "
+         "or no line feed in its first 511 bytes)!\n"},
         {"header cut short", Cut(Build_Template(Example_Template()), 10), -3,
          "\n[Load_from_File___All_NIF_Blocks] ERROR: The file ends inside the NIF header (after 84 "
          "bytes)!\n"},

@@ -15,7 +15,8 @@ char OutputKfFileName[256];
 
 // ---- reading -------------------------------------------------------------------------------------
 
-static bool HeaderRanShort; // some header field found the file at its end
+static bool HeaderRanShort;   // some header field found the file at its end
+static bool HeaderLineIsText; // ends in its line feed and holds no zero byte before it
 
 static std::uint32_t Read_Bytes(void* out, std::uint32_t count) {
     const std::size_t got = std::fread(out, 1, count, InputKfFile);
@@ -42,8 +43,8 @@ static void Read_u32(std::uint32_t& field) {
     field = Get_u32(bytes);
 }
 
-// Reads at most capacity-1 bytes, stopping right after a line feed; zero-terminates.
-static void Read_Line(char* out, std::uint32_t capacity) {
+// Reads at most capacity-1 bytes, stopping right after a line feed; zero-terminates. The bytes read.
+static std::uint32_t Read_Line(char* out, std::uint32_t capacity) {
     std::uint32_t count = 0;
     while (count + 1 < capacity) {
         const int c = std::fgetc(InputKfFile);
@@ -55,6 +56,7 @@ static void Read_Line(char* out, std::uint32_t capacity) {
         if (c == '\n') break;
     }
     if (capacity > 0) out[count] = '\0';
+    return count;
 }
 
 // The refused count is reset: left in place it would count its table past the capacity.
@@ -131,7 +133,9 @@ static std::int32_t Load_Strings() {
 std::int32_t Load_from_File___Header() {
     HeaderRanShort = false;
     std::fseek(InputKfFile, 0, SEEK_SET);
-    Read_Line(Header_String, kHeaderLineSize);
+    const std::uint32_t lineLength = Read_Line(Header_String, kHeaderLineSize);
+    HeaderLineIsText =
+        lineLength > 0 && std::strlen(Header_String) == lineLength && Header_String[lineLength - 1] == '\n';
     for (std::uint8_t& byte : Header_Version)
         Read_u8(byte);
     Read_u8(Header_EndianType);
@@ -243,6 +247,14 @@ std::int32_t Load_from_File___All_NIF_Blocks() {
             "\n[Load_from_File___All_NIF_Blocks] ERROR: The file ends inside the NIF header (after %d "
             "bytes)!\n",
             static_cast<std::int32_t>(fileLength));
+        return -3;
+    }
+    // The writer copies the line up to its first zero byte and readers take it up to its line feed:
+    // either way the output would not be the template.
+    if (!HeaderLineIsText) {
+        std::printf("\n[Load_from_File___All_NIF_Blocks] ERROR: The header line is not one line of text (a "
+                    "zero byte, or no line feed in its first %d bytes)!\n",
+                    static_cast<std::int32_t>(kHeaderLineSize - 1));
         return -3;
     }
     if (Load_Block_Bodies(fileLength) < 0) return -3;

@@ -1,0 +1,234 @@
+// Times whole conversions against two yardsticks run in the same session, on generated key files:
+//   floor   reads the key file and writes a file of the output's size, nothing more;
+//   fscanf  the tool itself with its key reader on the C library's fgets and fscanf.
+// Each program runs as a child (fork, exec, wait), so a time covers the whole process and the peak
+// resident memory is that child's own. The runner keeps its own memory small: a child's peak counts
+// the parent's pages it was forked with.
+//     posewright_bench WORK_DIR TEMPLATE POSEWRIGHT FSCANF_BUILD FLOOR [--runs N] [--only CASE]
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include "key_generator.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Case {
+    const char* Name;
+    KeyFileShape Shape;
+    bool Targets; // the capacity cases carry the speed and memory targets
+};
+
+// 251 bones fill the 256-entry string table beside the template's root name, "start", "end",
+// "SpecialIdle" and "NiTransformController"; 1536 is the key table's capacity.
+const Case kCases[] = {
+    {"capacity-quaternion", {251, 1536, KeyFormat::Quaternion}, true},
+    {"capacity-euler", {251, 1536, KeyFormat::Euler}, true},
+    {"typical-quaternion", {60, 120, KeyFormat::Quaternion}, false},
+    {"typical-euler", {60, 120, KeyFormat::Euler}, false},
+};
+
+constexpr double kMaxOverFloor = 2.0;
+constexpr double kMaxOverFscanf = 0.2;
+constexpr double kMaxMemoryOverFscanf = 1.0;
+
+struct Sample {
+    double Seconds;
+    long PeakKiB;
+};
+
+[[noreturn]] void Fail(const std::string& what) {
+    std::fprintf(stderr, "posewright_bench: %s\n", what.c_str());
+    std::exit(1);
+}
+
+double Now() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// Runs `arguments` in `folder` with standard input and output on /dev/null, as a script would.
+Sample Run(const fs::path& folder, const std::vector<std::string>& arguments) {
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    const double start = Now();
+    const pid_t child = fork();
+    if (child < 0) Fail("fork failed");
+    if (child == 0) {
+        const int null = open("/dev/null", O_RDWR);
+        if (chdir(folder.c_str()) != 0 || null < 0 || dup2(null, 0) < 0 || dup2(null, 1) < 0) _exit(126);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    while (wait4(child, &status, 0, &usage) < 0) {
+        if (errno != EINTR) Fail("wait4 failed");
+    }
+    const double seconds = Now() - start;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) Fail(arguments[0] + " failed in " + folder.string());
+    return {seconds, usage.ru_maxrss};
+}
+
+// Compares in small chunks, so the runner never holds a whole output.
+bool Same_Bytes(const fs::path& a, const fs::path& b) {
+    std::FILE* fa = std::fopen(a.c_str(), "rb");
+    std::FILE* fb = std::fopen(b.c_str(), "rb");
+    bool same = fa != nullptr && fb != nullptr;
+    char ba[1 << 14], bb[1 << 14];
+    while (same) {
+        const std::size_t na = std::fread(ba, 1, sizeof ba, fa), nb = std::fread(bb, 1, sizeof bb, fb);
+        same = na == nb && std::memcmp(ba, bb, na) == 0;
+        if (na == 0) break;
+    }
+    if (fa != nullptr) std::fclose(fa);
+    if (fb != nullptr) std::fclose(fb);
+    return same;
+}
+
+struct Program {
+    const char* Label;
+    fs::path Folder;
+    std::vector<std::string> Arguments;
+    std::vector<Sample> Samples;
+
+    double Median() const {
+        std::vector<double> times;
+        for (const Sample& sample : Samples)
+            times.push_back(sample.Seconds);
+        std::sort(times.begin(), times.end());
+        const std::size_t n = times.size();
+        return n % 2 != 0 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
+    }
+    long Peak() const {
+        long peak = 0;
+        for (const Sample& sample : Samples)
+            peak = std::max(peak, sample.PeakKiB);
+        return peak;
+    }
+};
+
+// A folder of its own per converting program, each with a copy of the template: the output name is
+// derived from the template's, so two programs in one folder would write the same file.
+fs::path Converter_Folder(const fs::path& caseFolder, const char* name, const fs::path& templateFile) {
+    const fs::path folder = caseFolder / name;
+    fs::create_directories(folder);
+    fs::copy_file(templateFile, folder / templateFile.filename(), fs::copy_options::overwrite_existing);
+    return folder;
+}
+
+const char* Verdict(double value, double limit) {
+    return value <= limit ? "met" : "MISSED";
+}
+
+bool Run_Case(const Case& c, const fs::path& work, const fs::path& templateFile, const fs::path (&exes)[3],
+              int runs, int warmups) {
+    const fs::path folder = work / c.Name;
+    fs::create_directories(folder);
+    const fs::path keys = folder / "keys.txt";
+    if (!Write_Key_File(keys.string(), c.Shape)) Fail("cannot write " + keys.string());
+    const std::string templateName = templateFile.filename().string();
+    const std::string outputName = templateFile.stem().string() + "_new.kf";
+
+    Program ours{"posewright",
+                 Converter_Folder(folder, "ours", templateFile),
+                 {exes[0].string(), templateName, "../keys.txt"},
+                 {}};
+    Program fscanf{"fscanf",
+                   Converter_Folder(folder, "fscanf", templateFile),
+                   {exes[1].string(), templateName, "../keys.txt"},
+                   {}};
+    Run(ours.Folder, ours.Arguments);
+    Run(fscanf.Folder, fscanf.Arguments);
+    const bool same = Same_Bytes(ours.Folder / outputName, fscanf.Folder / outputName);
+    const std::uintmax_t outputSize = fs::file_size(ours.Folder / outputName);
+    Program floor{
+        "floor", folder, {exes[2].string(), "keys.txt", "floor.out", std::to_string(outputSize)}, {}};
+
+    Program* programs[] = {&ours, &floor, &fscanf};
+    for (int w = 0; w < warmups; ++w) {
+        for (Program* p : programs)
+            Run(p->Folder, p->Arguments);
+    }
+    // Interleaved, so that a slow spell of the machine falls on all three alike.
+    for (int r = 0; r < runs; ++r) {
+        for (Program* p : programs)
+            p->Samples.push_back(Run(p->Folder, p->Arguments));
+    }
+
+    std::printf("\n%s: %d bones x %d keys, %s format, key file %.1f MB\n", c.Name, c.Shape.Bones,
+                c.Shape.Keys, c.Shape.Format == KeyFormat::Quaternion ? "quaternion" : "Euler",
+                static_cast<double>(fs::file_size(keys)) / 1e6);
+    std::printf("  %-12s %12s %14s %14s\n", "program", "median ms", "peak RSS KiB", "output bytes");
+    for (const Program* p : {&ours, &floor, &fscanf}) {
+        std::printf("  %-12s %12.1f %14ld %14ju\n", p->Label, p->Median() * 1e3, p->Peak(), outputSize);
+    }
+    const double overFloor = ours.Median() / floor.Median();
+    const double overFscanf = ours.Median() / fscanf.Median();
+    const double memory = static_cast<double>(ours.Peak()) / static_cast<double>(fscanf.Peak());
+    std::printf(
+        "  ours/floor %.2f   ours/fscanf %.3f   memory ours/fscanf %.3f   output same as fscanf's: %s\n",
+        overFloor, overFscanf, memory, same ? "yes" : "NO");
+    bool met = same;
+    if (c.Targets) {
+        std::printf("  targets: time <= %.1f x floor %s, <= %.1f x fscanf %s, memory <= fscanf's %s\n",
+                    kMaxOverFloor, Verdict(overFloor, kMaxOverFloor), kMaxOverFscanf,
+                    Verdict(overFscanf, kMaxOverFscanf), Verdict(memory, kMaxMemoryOverFscanf));
+        met = met && overFloor <= kMaxOverFloor && overFscanf <= kMaxOverFscanf &&
+              memory <= kMaxMemoryOverFscanf;
+    }
+    std::fflush(stdout);
+    return met;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> positional;
+    int runs = 7;
+    const char* only = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc)
+            runs = std::max(1, std::atoi(argv[++i]));
+        else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc)
+            only = argv[++i];
+        else
+            positional.push_back(argv[i]);
+    }
+    if (positional.size() != 5) {
+        std::fprintf(stderr,
+                     "usage: %s WORK_DIR TEMPLATE POSEWRIGHT FSCANF_BUILD FLOOR [--runs N] [--only CASE]\n",
+                     argv[0]);
+        return 2;
+    }
+    const fs::path work = fs::absolute(positional[0]);
+    const fs::path templateFile = fs::absolute(positional[1]);
+    const fs::path exes[3] = {fs::absolute(positional[2]), fs::absolute(positional[3]),
+                              fs::absolute(positional[4])};
+    std::printf("%d timed runs a program after 2 warm-up runs; times are the medians of whole processes\n",
+                runs);
+    bool met = true;
+    for (const Case& c : kCases) {
+        if (only == nullptr || std::strcmp(only, c.Name) == 0)
+            met = Run_Case(c, work, templateFile, exes, runs, 2) && met;
+    }
+    std::printf("\n%s\n",
+                met ? "all targets met" : "some targets MISSED (the machine may be busy: run again)");
+    return 0;
+}
