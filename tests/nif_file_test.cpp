@@ -174,7 +174,7 @@ TEST_F(NifFile, LoaderRefusesWhatItCannotHoldOrCopy) {
         {"groups", Raw_Template(0, 0, noTypes, Bytes().u32(0).u32(0).u32(1).u32(0)), -3,
          "\n[Load_from_File___Header] ERROR: Variable 'Header_NumGroups=1' is out of limits!\n"},
         {"block size 0x500001",
-         Raw_Template(1, 0, noTypes, Bytes().u16(0).u32(0x500001).u32(0).u32(0).u32(0)), -3,
+         Raw_Template(1, 1, Bytes().sized("NiNode"), Bytes().u16(0).u32(0x500001).u32(0).u32(0).u32(0)), -3,
          "\n[Load_from_File___All_NIF_Blocks] ERROR: Variable 'Header_BlockSize[0]=5242881' is out of "
          "limits!\n"},
         {"zero byte in the header line",
@@ -188,6 +188,10 @@ TEST_F(NifFile, LoaderRefusesWhatItCannotHoldOrCopy) {
          With(Example_Template(), [](TemplateSpec& s) { s.HeaderLine = std::string(511, 'N'); }), -3,
          "\n[Load_from_File___All_NIF_Blocks] ERROR: The header line is not one line of text (a zero byte, "
          "or no line feed in its first 511 bytes)!\n"},
+        {"block type index past the types",
+         With(Rich_Template(), [](TemplateSpec& s) { s.BlockTypeIndex[2] = 2; }), -3,
+         "\n[Load_from_File___All_NIF_Blocks] ERROR: Variable 'Header_BlockTypeIndex[2]=2' is out of limits "
+         "(2 block types)!\n"},
         {"header cut short", Cut(Build_Template(Example_Template()), 10), -3,
          "\n[Load_from_File___All_NIF_Blocks] ERROR: The file ends inside the NIF header (after 84 "
          "bytes)!\n"},

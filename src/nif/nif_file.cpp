@@ -223,7 +223,11 @@ static std::int32_t Load_Block_Bodies(long fileLength) {
         }
         if (AllocateRAM_forNifBlock(static_cast<std::int32_t>(i), static_cast<std::int32_t>(size)) < 0)
             return -3;
-        std::fread(NifBlocks[i].Data.get(), 1, size, InputKfFile);
+        // The size was checked against the file, but a file that shrinks meanwhile must not leave
+        // uninitialised bytes in the body.
+        std::uint8_t* body = NifBlocks[i].Data.get();
+        const std::size_t got = std::fread(body, 1, size, InputKfFile);
+        std::memset(body + got, 0, size - got);
     }
     return 0;
 }
@@ -256,6 +260,16 @@ std::int32_t Load_from_File___All_NIF_Blocks() {
                     "zero byte, or no line feed in its first %d bytes)!\n",
                     static_cast<std::int32_t>(kHeaderLineSize - 1));
         return -3;
+    }
+    // Copied as it is, such an index would send every reader of the output past its type table.
+    for (std::uint32_t i = 0; i < Header_NumBlocks; ++i) {
+        if (Header_BlockTypeIndex[i] >= Header_NumBlockTypes) {
+            std::printf(
+                "\n[Load_from_File___All_NIF_Blocks] ERROR: Variable 'Header_BlockTypeIndex[%d]=%d' is "
+                "out of limits (%d block types)!\n",
+                static_cast<std::int32_t>(i), Header_BlockTypeIndex[i], Header_NumBlockTypes);
+            return -3;
+        }
     }
     if (Load_Block_Bodies(fileLength) < 0) return -3;
     if (std::ftell(InputKfFile) < fileLength && Load_from_File___NiFooter() < 0) return -3;
