@@ -35,9 +35,10 @@ std::int32_t AllocateRAM_forNifBlock(std::int32_t index, std::int32_t size) {
         std::printf("\n[AllocateRAM_forNifBlock] ERROR: You request too much memory for NIF block !\n");
         return -1;
     }
-    // A negative size passes the signed test above and can only fail as an allocation.
+    // A negative size passes the signed test above and can only fail as an allocation. Not zeroed:
+    // the template reader fills every byte and a serialiser's size ends at its last written byte.
     std::uint8_t* buffer =
-        size < 0 ? nullptr : new (std::nothrow) std::uint8_t[static_cast<std::size_t>(size)]();
+        size < 0 ? nullptr : new (std::nothrow) std::uint8_t[static_cast<std::size_t>(size)];
     if (buffer == nullptr) {
         std::printf("\n[AllocateRAM_forNifBlock] ERROR: Cannot allocate memory from HEAP for NIF block !\n");
         return -2;

@@ -35,7 +35,7 @@ extern NifBlock NifBlocks[kMaxBlocks];
 extern std::uint32_t NiFooter_NumRoots;
 extern std::int32_t NiFooter_Roots[kMaxRoots];
 
-// Creates the body buffer of block `index` (zero-filled). 0, or -1 (index or size refused), -2 (heap).
+// Creates the body buffer of block `index`, not initialised. 0, or -1 (index or size refused), -2 (heap).
 std::int32_t AllocateRAM_forNifBlock(std::int32_t index, std::int32_t size);
 
 // Finds or adds `typeName` and records it as the type of block Header_NumBlocks. The type index, or -3.
