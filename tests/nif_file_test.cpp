@@ -231,13 +231,26 @@ TEST_F(NifFile, ShortStringThatCannotBeWrittenBackIsRefused) {
                            "of limits!\n");
 }
 
-TEST_F(NifFile, LineFeedInsideAShortStringEndsItsRead) {
-    // The rest of the text is read as the fields that follow: kept as the format's reading rule.
+TEST_F(NifFile, LineFeedInsideATextFieldIsRefused) {
+    // Its read stops after the line feed, so the rest would be read as the fields that follow, and the
+    // text written back ("a\n" and its zero) would not read back the same.
     Bytes header;
     header.raw("NIF File Format, Version 20.2.0.7\n").u8(7).u8(0).u8(2).u8(20).u8(1).u32(12).u32(0).u32(83);
-    header.u8(4).raw("a\nb").u8(0);
-    Load(header.Data);
-    EXPECT_STREQ(Header_Creator, "a\n");
+    for (const std::string& text : {std::string("a\nb"), std::string("ab\n")}) {
+        SCOPED_TRACE(text);
+        Reset_All_Tables();
+        TearDown();
+        EXPECT_EQ(Load(Bytes(header).short_string(text).Data), -3);
+        EXPECT_EQ(Console,
+                  std::string(kLoading) +
+                      "\n[Load_from_File___Header] ERROR: Variable 'Header_Creator' holds a line feed!\n");
+    }
+    Reset_All_Tables();
+    TearDown();
+    EXPECT_EQ(Load(Raw_Template(0, 2, Bytes().sized("NiNode").sized("Ni\nNode"), Bytes())), -3);
+    EXPECT_EQ(Console,
+              std::string(kLoading) +
+                  "\n[Load_from_File___Header] ERROR: Variable 'Header_BlockTypes[1]' holds a line feed!\n");
 }
 
 TEST_F(NifFile, WriterRefusesABodyOfTheReadersLargestSize) {

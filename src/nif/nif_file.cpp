@@ -74,6 +74,18 @@ static std::int32_t Refuse_Entry(const char* table, std::uint32_t index, std::ui
     return -3;
 }
 
+// The read of a text field stops right after a line feed: the rest of the field would be read as the
+// fields that follow, and the text written back would not read back the same. So a field that holds
+// one is refused.
+static bool Holds_Line_Feed(const char* text, std::uint32_t read) {
+    return read > 0 && text[read - 1] == '\n';
+}
+
+static std::int32_t Refuse_Line_Feed(const char* field) {
+    std::printf("\n[Load_from_File___Header] ERROR: Variable '%s' holds a line feed!\n", field);
+    return -3;
+}
+
 // A short string: a length byte that counts the terminating zero, then the bytes.
 static std::int32_t Load_Short_String(char* text, const char* field) {
     std::uint8_t length = 0;
@@ -84,7 +96,8 @@ static std::int32_t Load_Short_String(char* text, const char* field) {
         text[0] = '\0';
         return 0;
     }
-    Read_Line(text, static_cast<std::uint32_t>(length) + 1);
+    if (Holds_Line_Feed(text, Read_Line(text, static_cast<std::uint32_t>(length) + 1)))
+        return Refuse_Line_Feed(field);
     // Its length byte is written as text length + 1, which must fit in one byte.
     const std::size_t textLength = std::strlen(text);
     if (textLength >= kTextEntrySize - 1) {
@@ -103,7 +116,11 @@ static std::int32_t Load_Block_Types() {
         std::uint32_t length = 0;
         Read_u32(length);
         if (length >= kTextEntrySize) return Refuse_Entry("Header_BlockTypes", i, length);
-        Read_Line(Header_BlockTypes[i], length + 1);
+        if (Holds_Line_Feed(Header_BlockTypes[i], Read_Line(Header_BlockTypes[i], length + 1))) {
+            char field[32];
+            std::snprintf(field, sizeof field, "Header_BlockTypes[%d]", static_cast<std::int32_t>(i));
+            return Refuse_Line_Feed(field);
+        }
     }
     return 0;
 }
