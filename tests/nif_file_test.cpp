@@ -171,6 +171,10 @@ TEST_F(NifFile, LoaderRefusesWhatItCannotHoldOrCopy) {
          "(256)!\n"},
         {"string of 256 bytes", Raw_Template(0, 0, noTypes, Bytes().u32(1).u32(256).u32(256)), -3,
          "\n[Load_from_File___Header] ERROR: Variable 'Header_Strings[0] length=256' is out of limits!\n"},
+        {"string longer than the declared maximum",
+         With(Rich_Template(), [](TemplateSpec& s) { s.MaxStringLength = 14; }), -3,
+         "\n[Load_from_File___Header] ERROR: Variable 'Header_Strings[1] length=15' is longer than "
+         "'Header_MaxStringLength=14'!\n"},
         {"groups", Raw_Template(0, 0, noTypes, Bytes().u32(0).u32(0).u32(1).u32(0)), -3,
          "\n[Load_from_File___Header] ERROR: Variable 'Header_NumGroups=1' is out of limits!\n"},
         {"block size 0x500001",

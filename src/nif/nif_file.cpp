@@ -141,6 +141,15 @@ static std::int32_t Load_Strings() {
         Read_u32(length);
         // The entry keeps a terminating zero, so a text fills at most all but one of its bytes.
         if (length >= kTextEntrySize) return Refuse_Entry("Header_Strings", i, length);
+        // Readers size their string buffers by the declared maximum, so a longer string is not copied.
+        if (length > Header_MaxStringLength) {
+            std::printf(
+                "\n[Load_from_File___Header] ERROR: Variable 'Header_Strings[%d] length=%d' is longer "
+                "than 'Header_MaxStringLength=%d'!\n",
+                static_cast<std::int32_t>(i), static_cast<std::int32_t>(length),
+                static_cast<std::int32_t>(Header_MaxStringLength));
+            return -3;
+        }
         std::memset(Header_Strings[i], 0, kTextEntrySize);
         Read_Bytes(Header_Strings[i], length);
     }
