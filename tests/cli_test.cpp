@@ -100,13 +100,24 @@ TEST_F(Cli, ConvertsAndReportsSuccess) {
     EXPECT_EQ(Output(), One_Key_Output());
 }
 
-TEST_F(Cli, CrLfKeyFileGivesTheSameFile) {
-    std::string crlf;
-    for (char c : kOneKey)
-        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+// Key files saved by Windows editors end lines in CR LF; every build reads them as LF, so the transcript
+// (its line numbers and line lengths too) and the output match those of the LF file byte for byte.
+TEST_F(Cli, CrLfKeyFileGivesTheSameTranscriptAndFile) {
+    const std::string keyFiles[] = {"Quaternions\n2\nshort\n0\n",
+                                    "Quaternions\n2\n" + Name_Line("A") + "2000\n", kOneKey};
     Put("Empty.kf", Build_Template(Example_Template()));
-    Put("keys.txt", crlf);
-    Run({"Empty.kf", "keys.txt"});
+    for (const std::string& keys : keyFiles) {
+        SCOPED_TRACE(keys);
+        std::string crlf;
+        for (char c : keys)
+            crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        Put("keys.txt", keys);
+        const std::string lfTranscript = Run({"Empty.kf", "keys.txt"}).Transcript;
+        const std::vector<std::uint8_t> lfOutput = Output();
+        Put("keys.txt", crlf);
+        EXPECT_EQ(Run({"Empty.kf", "keys.txt"}).Transcript, lfTranscript);
+        EXPECT_EQ(Output(), lfOutput);
+    }
     EXPECT_EQ(Output(), One_Key_Output());
 }
 
