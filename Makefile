@@ -48,7 +48,9 @@ windows:
 # wineboot starts Wine's background services first, with their output in a log: started by the first
 # case instead, they would hold its output pipe open and the case would never see the end of it.
 WINDOWS_TESTS ?= Cli.*
-WINE_ENV = WINEPREFIX='$(CURDIR)/build-windows/wineprefix' WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
+# The DLL overrides skip the Mono and Gecko installers and keep Wine from writing menu entries to $HOME.
+WINE_ENV = WINEPREFIX='$(CURDIR)/build-windows/wineprefix' WINEARCH=win64 WINEDEBUG=-all \
+    WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
 
 test-windows: windows build
 	mkdir -p build-windows/wineprefix
