@@ -3,7 +3,7 @@
 CMAKE_FLAGS ?=
 JOBS ?= 2
 
-.PHONY: all build build-asan demo test clean windows test-windows bench
+.PHONY: all build build-asan demo test clean windows test-windows bench build-fuzz fuzz fuzz-corpus
 
 all: build
 
@@ -26,7 +26,7 @@ test: build build-asan
 	cd build-asan && ctest --output-on-failure -j $(JOBS)
 
 clean:
-	rm -rf build build-asan build-windows build-bench
+	rm -rf build build-asan build-windows build-bench build-fuzz
 
 # Times conversions of generated key files against the floor and the fscanf yardstick (bench/bench.cpp).
 BENCH_FLAGS ?=
@@ -59,3 +59,34 @@ test-windows: windows build
 	{ wineboot -i </dev/null >build-windows/wineboot.log 2>&1 || { cat build-windows/wineboot.log; exit 1; }; } && \
 	POSEWRIGHT_BINARY='$(CURDIR)/build-windows/Posewright.exe' POSEWRIGHT_RUNNER=wine \
 	    build/tests/posewright_tests --gtest_filter='$(WINDOWS_TESTS)'
+
+# libFuzzer targets (clang++) in build-fuzz/, each run FUZZ_SECONDS over the committed corpus, new
+# inputs kept in build-fuzz/corpus/<target>/, failing ones in build-fuzz/findings/<target>/.
+# FUZZ_SECONDS=0 only replays the committed corpus. `make test` replays it in both test builds.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS = template key_file conversion
+FUZZ_RUN = $(if $(filter 0,$(FUZZ_SECONDS)),-runs=0,-max_total_time=$(FUZZ_SECONDS))
+
+build-fuzz:
+	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DPOSEWRIGHT_FUZZ=ON \
+	    -DPOSEWRIGHT_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build build-fuzz -j $(JOBS)
+
+fuzz: build-fuzz
+	for target in $(FUZZ_TARGETS); do \
+	    mkdir -p build-fuzz/corpus/$$target build-fuzz/findings/$$target && \
+	    build-fuzz/tests/fuzz/fuzz_$$target $(FUZZ_RUN) -timeout=10 -dict=tests/fuzz/posewright.dict \
+	        -artifact_prefix=build-fuzz/findings/$$target/ build-fuzz/corpus/$$target tests/fuzz/corpus/$$target \
+	        </dev/null || exit 1; \
+	done
+
+# Minimises the committed corpus and what `make fuzz` found into a fresh folder, and puts that in
+# tests/fuzz/corpus/ in place of the unnamed inputs; the seed-* and regression-* inputs always stay.
+fuzz-corpus: build-fuzz
+	for target in $(FUZZ_TARGETS); do \
+	    rm -rf build-fuzz/merged/$$target && mkdir -p build-fuzz/merged/$$target build-fuzz/corpus/$$target && \
+	    build-fuzz/tests/fuzz/fuzz_$$target -merge=1 build-fuzz/merged/$$target tests/fuzz/corpus/$$target \
+	        build-fuzz/corpus/$$target </dev/null 2>/dev/null || exit 1; \
+	    find tests/fuzz/corpus/$$target -type f ! -name 'seed-*' ! -name 'regression-*' -delete && \
+	    cp build-fuzz/merged/$$target/* tests/fuzz/corpus/$$target/ || exit 1; \
+	done
