@@ -104,9 +104,8 @@ TEST_F(NifFile, ShortStringsReadAndWriteInTheirOwnForm) {
               (std::vector<std::uint8_t>{4, 'a', 'b', 'c', 0, 1, 0, 1, 0}));
 }
 
-// A template whose header fields are given one by one, for the cases the spec-like writer can't make.
-std::vector<std::uint8_t> Raw_Template(std::uint32_t numBlocks, std::uint16_t numTypes, const Bytes& types,
-                                       const Bytes& rest) {
+// The header fields before the short strings.
+Bytes Header_Start(std::uint32_t numBlocks) {
     Bytes out;
     out.raw("NIF File Format, Version 20.2.0.7\n")
         .u8(7)
@@ -117,8 +116,20 @@ std::vector<std::uint8_t> Raw_Template(std::uint32_t numBlocks, std::uint16_t nu
         .u32(12)
         .u32(numBlocks)
         .u32(83);
-    out.short_string("").short_string("").short_string("").u16(numTypes).raw(types.Data).raw(rest.Data);
-    return out.Data;
+    return out;
+}
+
+// A template whose header fields are given one by one, for the cases the spec-like writer can't make.
+std::vector<std::uint8_t> Raw_Template(std::uint32_t numBlocks, std::uint16_t numTypes, const Bytes& types,
+                                       const Bytes& rest) {
+    return Header_Start(numBlocks)
+        .short_string("")
+        .short_string("")
+        .short_string("")
+        .u16(numTypes)
+        .raw(types.Data)
+        .raw(rest.Data)
+        .Data;
 }
 
 struct LoadCase {
@@ -226,8 +237,7 @@ TEST_F(NifFile, LoaderRefusesWhatItCannotHoldOrCopy) {
 }
 
 TEST_F(NifFile, ShortStringThatCannotBeWrittenBackIsRefused) {
-    Bytes header;
-    header.raw("NIF File Format, Version 20.2.0.7\n").u8(7).u8(0).u8(2).u8(20).u8(1).u32(12).u32(0).u32(83);
+    Bytes header = Header_Start(0);
     header.u8(255).raw(std::string(255, 'c'));
     EXPECT_EQ(Load(header.Data), -3);
     EXPECT_EQ(Console, std::string(kLoading) +
@@ -235,26 +245,35 @@ TEST_F(NifFile, ShortStringThatCannotBeWrittenBackIsRefused) {
                            "of limits!\n");
 }
 
-TEST_F(NifFile, LineFeedInsideATextFieldIsRefused) {
-    // Its read stops after the line feed, so the rest would be read as the fields that follow, and the
-    // text written back ("a\n" and its zero) would not read back the same.
-    Bytes header;
-    header.raw("NIF File Format, Version 20.2.0.7\n").u8(7).u8(0).u8(2).u8(20).u8(1).u32(12).u32(0).u32(83);
-    for (const std::string& text : {std::string("a\nb"), std::string("ab\n")}) {
-        SCOPED_TRACE(text);
+TEST_F(NifFile, LineFeedOrZeroByteInsideATextFieldIsRefused) {
+    // A short string or type name is read the way lines are, so its read stops after a line feed and the
+    // rest would be read as the fields that follow; every text is kept up to its first zero byte, so
+    // one with a zero inside would be written back shorter.
+    const auto creator = [](const std::string& text) { return Header_Start(0).short_string(text).Data; };
+    const Bytes noStrings = Bytes().u32(0).u32(0).u32(0);
+    const std::string zero(1, '\0');
+    const LoadCase cases[] = {
+        {"line feed inside a short string", creator("a\nb"), -3,
+         "Variable 'Header_Creator' holds a line feed!"},
+        {"line feed ending a short string", creator("ab\n"), -3,
+         "Variable 'Header_Creator' holds a line feed!"},
+        {"zero byte inside a short string", creator("a" + zero + "b"), -3,
+         "Variable 'Header_Creator' holds a zero byte!"},
+        {"line feed in a type name", Raw_Template(0, 2, Bytes().sized("NiNode").sized("Ni\nNode"), noStrings),
+         -3, "Variable 'Header_BlockTypes[1]' holds a line feed!"},
+        {"zero byte in a type name", Raw_Template(0, 1, Bytes().sized(zero + "NiNode"), noStrings), -3,
+         "Variable 'Header_BlockTypes[0]' holds a zero byte!"},
+        {"zero byte in a string",
+         Raw_Template(0, 0, Bytes(), Bytes().u32(2).u32(3).sized("ab").sized("a" + zero + "b")), -3,
+         "Variable 'Header_Strings[1]' holds a zero byte!"},
+    };
+    for (const LoadCase& c : cases) {
+        SCOPED_TRACE(c.Name);
         Reset_All_Tables();
         TearDown();
-        EXPECT_EQ(Load(Bytes(header).short_string(text).Data), -3);
-        EXPECT_EQ(Console,
-                  std::string(kLoading) +
-                      "\n[Load_from_File___Header] ERROR: Variable 'Header_Creator' holds a line feed!\n");
+        EXPECT_EQ(Load(c.Bytes), c.Result);
+        EXPECT_EQ(Console, std::string(kLoading) + "\n[Load_from_File___Header] ERROR: " + c.Message + "\n");
     }
-    Reset_All_Tables();
-    TearDown();
-    EXPECT_EQ(Load(Raw_Template(0, 2, Bytes().sized("NiNode").sized("Ni\nNode"), Bytes())), -3);
-    EXPECT_EQ(Console,
-              std::string(kLoading) +
-                  "\n[Load_from_File___Header] ERROR: Variable 'Header_BlockTypes[1]' holds a line feed!\n");
 }
 
 TEST_F(NifFile, WriterRefusesABodyOfTheReadersLargestSize) {

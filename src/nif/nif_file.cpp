@@ -74,16 +74,37 @@ static std::int32_t Refuse_Entry(const char* table, std::uint32_t index, std::ui
     return -3;
 }
 
-// The read of a text field stops right after a line feed: the rest of the field would be read as the
-// fields that follow, and the text written back would not read back the same. So a field that holds
-// one is refused.
+// The read of a short string or type name stops right after a line feed: the rest of the field would
+// be read as the fields that follow, and the text written back would not read back the same.
 static bool Holds_Line_Feed(const char* text, std::uint32_t read) {
     return read > 0 && text[read - 1] == '\n';
 }
 
-static std::int32_t Refuse_Line_Feed(const char* field) {
-    std::printf("\n[Load_from_File___Header] ERROR: Variable '%s' holds a line feed!\n", field);
+// Every text is kept up to its first zero byte, so one with a zero inside would be written back shorter.
+static bool Holds_Zero_Byte(const char* text, std::uint32_t bytes) {
+    return std::memchr(text, '\0', bytes) != nullptr;
+}
+
+// Refuses field `name` (with `index` when it is a table entry) for holding `what`.
+static std::int32_t Refuse_Text(const char* name, std::int32_t index, const char* what) {
+    if (index < 0) {
+        std::printf("\n[Load_from_File___Header] ERROR: Variable '%s' holds a %s!\n", name, what);
+    } else {
+        std::printf("\n[Load_from_File___Header] ERROR: Variable '%s[%d]' holds a %s!\n", name, index, what);
+    }
     return -3;
+}
+
+// A short string or type name of `length` bytes read into `text`, the last `terminator` of them its
+// terminating zero. 0, or -3 after the refusal.
+static std::int32_t Read_Text_Line(char* text, std::uint32_t length, std::uint32_t terminator,
+                                   const char* name, std::int32_t index) {
+    const std::uint32_t read = Read_Line(text, length + 1);
+    if (Holds_Line_Feed(text, read)) return Refuse_Text(name, index, "line feed");
+    // A field cut short by the end of the file is reported as such once the header is read.
+    if (read == length && length > terminator && Holds_Zero_Byte(text, length - terminator))
+        return Refuse_Text(name, index, "zero byte");
+    return 0;
 }
 
 // A short string: a length byte that counts the terminating zero, then the bytes.
@@ -96,8 +117,7 @@ static std::int32_t Load_Short_String(char* text, const char* field) {
         text[0] = '\0';
         return 0;
     }
-    if (Holds_Line_Feed(text, Read_Line(text, static_cast<std::uint32_t>(length) + 1)))
-        return Refuse_Line_Feed(field);
+    if (Read_Text_Line(text, length, 1, field, -1) < 0) return -3;
     // Its length byte is written as text length + 1, which must fit in one byte.
     const std::size_t textLength = std::strlen(text);
     if (textLength >= kTextEntrySize - 1) {
@@ -116,11 +136,9 @@ static std::int32_t Load_Block_Types() {
         std::uint32_t length = 0;
         Read_u32(length);
         if (length >= kTextEntrySize) return Refuse_Entry("Header_BlockTypes", i, length);
-        if (Holds_Line_Feed(Header_BlockTypes[i], Read_Line(Header_BlockTypes[i], length + 1))) {
-            char field[32];
-            std::snprintf(field, sizeof field, "Header_BlockTypes[%d]", static_cast<std::int32_t>(i));
-            return Refuse_Line_Feed(field);
-        }
+        if (Read_Text_Line(Header_BlockTypes[i], length, 0, "Header_BlockTypes",
+                           static_cast<std::int32_t>(i)) < 0)
+            return -3;
     }
     return 0;
 }
@@ -151,7 +169,8 @@ static std::int32_t Load_Strings() {
             return -3;
         }
         std::memset(Header_Strings[i], 0, kTextEntrySize);
-        Read_Bytes(Header_Strings[i], length);
+        if (Holds_Zero_Byte(Header_Strings[i], Read_Bytes(Header_Strings[i], length)))
+            return Refuse_Text("Header_Strings", static_cast<std::int32_t>(i), "zero byte");
     }
     return 0;
 }
