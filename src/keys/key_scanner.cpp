@@ -1,0 +1,266 @@
+// Reads keys the way glibc's fgets/fscanf read them, but from one 64 KiB buffer without a library
+// call per character. glibc's scanf pushes back at most one character, so a malformed token stays
+// consumed up to the character that broke it; the readers below reproduce that byte for byte.
+#include "keys/key_scanner.h"
+
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <string>
+
+namespace {
+
+bool Is_Space(int c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+bool Is_Digit(int c) {
+    return c >= '0' && c <= '9';
+}
+bool Is_Hex_Digit(int c) {
+    return Is_Digit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
+}
+int Lower(int c) {
+    return (c >= 'A' && c <= 'Z') ? c | 0x20 : c;
+}
+
+// Drops every CR that a LF follows in the same chunk; returns the new size.
+std::size_t Fold_Crlf(unsigned char* data, std::size_t size) {
+    auto* cr = static_cast<unsigned char*>(std::memchr(data, '\r', size));
+    if (cr == nullptr) return size;
+    std::size_t out = static_cast<std::size_t>(cr - data);
+    for (std::size_t in = out; in < size; ++in) {
+        if (data[in] != '\r' || in + 1 == size || data[in + 1] != '\n') data[out++] = data[in];
+    }
+    return out;
+}
+
+// Loads the next chunk. A CR ending a chunk is held back until the next byte tells whether it
+// starts a CR LF pair. Returns false, and sets the sticky end-of-file flag, when nothing is left.
+bool Refill(KeyScanner& s) {
+    s.Pos = s.Size = 0;
+    while (s.Size == 0) {
+        if (s.AtEof) return false;
+        const std::size_t held = s.PendingCr ? 1 : 0;
+        if (held != 0) s.Buffer[0] = '\r';
+        const std::size_t got = std::fread(s.Buffer + held, 1, kScannerBufferSize - held, s.File);
+        std::size_t size = held + got;
+        s.PendingCr = got > 0 && s.Buffer[size - 1] == '\r';
+        if (s.PendingCr) --size;
+        if (got == 0 && held == 0) s.AtEof = true;
+        s.Size = Fold_Crlf(s.Buffer, size);
+    }
+    return true;
+}
+
+// The next character without consuming it, or -1 at end of file.
+inline int Peek(KeyScanner& s) {
+    if (s.Pos == s.Size && !Refill(s)) return -1;
+    return s.Buffer[s.Pos];
+}
+
+// Consumes the character Peek just returned.
+inline void Advance(KeyScanner& s) {
+    if (s.Buffer[s.Pos++] == '\n') ++s.Line;
+}
+
+// Consumes the letters of `rest` case-insensitively. Like glibc, the first letter that does not
+// match is consumed too and fails the conversion.
+bool Match_Word(KeyScanner& s, const char* rest) {
+    for (; *rest != '\0'; ++rest) {
+        const int c = Peek(s);
+        if (c < 0) return false;
+        Advance(s);
+        if (Lower(c) != *rest) return false;
+    }
+    return true;
+}
+
+// "inf", "infinity" or "nan" once the sign is read and `first` ('i' or 'n') is next. glibc reads
+// no "(chars)" after "nan", so those stay unread and every NaN is the default quiet one.
+bool Scan_Special(KeyScanner& s, int first, bool negative, float* out) {
+    Advance(s);
+    if (Lower(first) == 'n') {
+        if (!Match_Word(s, "an")) return false;
+        *out = std::bit_cast<float>(negative ? 0xffc00000u : 0x7fc00000u);
+        return true;
+    }
+    if (!Match_Word(s, "nf")) return false;
+    if (Lower(Peek(s)) == 'i') {
+        Advance(s);
+        if (!Match_Word(s, "nity")) return false;
+    }
+    *out = negative ? -std::numeric_limits<float>::infinity() : std::numeric_limits<float>::infinity();
+    return true;
+}
+
+// How far glibc's "%f" has got in a number after its sign. The exponent letter needs a digit before
+// it, the exponent's sign must follow the letter directly, "0x" right after the sign switches to
+// hex, and the first byte that fits nowhere ends the token and stays unread.
+struct NumberShape {
+    std::size_t Length = 0; // bytes taken after the sign
+    bool Hex = false, Digit = false, Dot = false, Exponent = false;
+    int Last = 0;
+};
+
+// Takes `c` into the number if it extends it; false if it ends it.
+bool Extend(NumberShape& n, int c) {
+    const int exponent = n.Hex ? 'p' : 'e';
+    if (n.Length == 1 && n.Last == '0' && Lower(c) == 'x') {
+        n.Hex = true;
+        n.Digit = false; // glibc does not count that '0': "0xp" is no number
+    } else if (Is_Digit(c) || (n.Hex && !n.Exponent && Is_Hex_Digit(c))) {
+        n.Digit = true;
+    } else if (n.Exponent && (c == '+' || c == '-') && Lower(n.Last) == exponent) {
+    } else if (n.Digit && !n.Exponent && Lower(c) == exponent) {
+        n.Exponent = n.Dot = true;
+    } else if (!n.Dot && c == '.') {
+        n.Dot = true;
+    } else {
+        return false;
+    }
+    ++n.Length;
+    n.Last = c;
+    return true;
+}
+
+// Takes bytes from [p, end) into the number while they extend it; returns where it ends (`end`
+// when the number may go on past it). Runs of digits, most of any number, skip the full rules.
+const char* Extend_Over(NumberShape& n, const char* p, const char* end) {
+    while (p < end) {
+        const char* digits = p;
+        while (digits < end && Is_Digit(*digits)) {
+            ++digits;
+        }
+        if (digits != p) {
+            n.Digit = true;
+            n.Length += static_cast<std::size_t>(digits - p);
+            n.Last = digits[-1];
+            p = digits;
+        } else if (Extend(n, static_cast<unsigned char>(*p))) {
+            ++p;
+        } else {
+            break;
+        }
+    }
+    return p;
+}
+
+// Stores the value of the token `text` (sign included), or fails like glibc on "-", ".", "0x" and
+// such. glibc stores whatever prefix strtof accepts, so "1e+" is 1 and "0x." is 0.
+bool Finish(const char* text, std::size_t length, const NumberShape& n, float* out) {
+    if (n.Hex ? n.Length == 2 : !n.Digit) return false;
+    float value = 0.0f;
+    const char* first = text[0] == '+' ? text + 1 : text;
+    if (n.Hex || std::from_chars(first, text + length, value).ec != std::errc{}) {
+        // hex, overflow and underflow: strtof is exact there and, as this program never calls
+        // setlocale, it reads in the "C" locale
+        value = std::strtof(std::string(text, length).c_str(), nullptr);
+    }
+    *out = value;
+    return true;
+}
+
+// Scan_Float byte by byte through Peek, for a token that runs into the next chunk and for words.
+bool Scan_Float_Slow(KeyScanner& s, float* out) {
+    std::string token;
+    int c = Peek(s);
+    if (c == '+' || c == '-') {
+        token += static_cast<char>(c);
+        Advance(s);
+        c = Peek(s);
+    }
+    if (Lower(c) == 'i' || Lower(c) == 'n') return Scan_Special(s, c, token == "-", out);
+    NumberShape shape;
+    for (; Extend(shape, c); c = Peek(s)) {
+        token += static_cast<char>(c);
+        Advance(s);
+    }
+    return Finish(token.data(), token.size(), shape, out);
+}
+
+} // namespace
+
+void Scanner_Open(KeyScanner& scanner, std::FILE* file) {
+    scanner.File = file;
+    scanner.Size = scanner.Pos = 0;
+    scanner.AtEof = std::feof(file) != 0;
+    scanner.PendingCr = false;
+    scanner.Line = 1;
+}
+
+std::int32_t Scan_Line(KeyScanner& s, char* out, std::int32_t capacity) {
+    if (capacity <= 0) return 0;
+    const std::size_t room = static_cast<std::size_t>(capacity) - 1;
+    std::size_t stored = 0;
+    while (stored < room && Peek(s) >= 0) {
+        const unsigned char* from = s.Buffer + s.Pos;
+        const std::size_t avail = std::min(room - stored, s.Size - s.Pos);
+        const void* lf = std::memchr(from, '\n', avail);
+        const std::size_t take =
+            lf ? static_cast<std::size_t>(static_cast<const unsigned char*>(lf) - from) + 1 : avail;
+        std::memcpy(out + stored, from, take);
+        stored += take;
+        s.Pos += take;
+        if (lf) {
+            ++s.Line;
+            break;
+        }
+    }
+    if (stored == 0 && room > 0) return 0; // end of file: out stays as it was, as with fgets
+    out[stored] = '\0';
+    return static_cast<std::int32_t>(stored);
+}
+
+bool Scan_Float(KeyScanner& s, float* out) {
+    Scan_Skip_Space(s);
+    if (Peek(s) < 0) return false;
+    // A token that ends inside the buffer is read and converted where it lies.
+    const char* start = reinterpret_cast<const char*>(s.Buffer + s.Pos);
+    const char* end = reinterpret_cast<const char*>(s.Buffer + s.Size);
+    NumberShape shape;
+    const char* p = Extend_Over(shape, start + (*start == '+' || *start == '-'), end);
+    if (p == end || (shape.Length == 0 && (Lower(*p) == 'i' || Lower(*p) == 'n'))) {
+        return Scan_Float_Slow(s, out);
+    }
+    s.Pos += static_cast<std::size_t>(p - start);
+    return Finish(start, static_cast<std::size_t>(p - start), shape, out);
+}
+
+bool Scan_Int(KeyScanner& s, std::int32_t* out) {
+    Scan_Skip_Space(s);
+    int c = Peek(s);
+    const bool negative = c == '-';
+    if (c == '+' || c == '-') {
+        Advance(s);
+        c = Peek(s);
+    }
+    if (!Is_Digit(c)) return false;
+    // glibc converts with strtol, which clamps to the 64-bit long range, and then keeps the low
+    // 32 bits: 2147483648 reads as INT32_MIN, and any longer overflow as -1 (or 0 when negative).
+    constexpr std::uint64_t kStopAt = 1'000'000'000'000'000'000u; // times 10 is past any long
+    std::uint64_t magnitude = 0;
+    bool overflow = false;
+    for (; Is_Digit(c); c = Peek(s)) {
+        overflow = overflow || magnitude >= kStopAt;
+        if (!overflow) magnitude = magnitude * 10 + static_cast<std::uint64_t>(c - '0');
+        Advance(s);
+    }
+    const std::uint64_t limit = negative ? std::uint64_t{1} << 63 : (std::uint64_t{1} << 63) - 1;
+    if (overflow || magnitude > limit) magnitude = limit;
+    const std::uint64_t bits = negative ? 0 - magnitude : magnitude;
+    *out = static_cast<std::int32_t>(static_cast<std::uint32_t>(bits));
+    return true;
+}
+
+void Scan_Skip_Space(KeyScanner& s) {
+    for (int c = Peek(s); Is_Space(c); c = Peek(s)) {
+        Advance(s);
+    }
+}
+
+bool Scan_At_Eof(const KeyScanner& scanner) {
+    return scanner.AtEof;
+}
