@@ -25,8 +25,9 @@ void Scanner_Open(KeyScanner& scanner, std::FILE* file);
 // Returns the number of bytes stored, 0 when the end was reached before any byte (out unchanged then).
 std::int32_t Scan_Line(KeyScanner& scanner, char* out, std::int32_t capacity);
 
-// fscanf "%f": skips leading white space and converts. On failure *out is left unchanged and the
-// character that stopped the conversion stays unread. Returns true when a value was stored.
+// fscanf "%f": skips leading white space and converts. On failure *out is left unchanged; as in the
+// C library, the bytes read so far stay consumed ("-x" leaves "x", "inx" leaves nothing of itself).
+// Returns true when a value was stored.
 bool Scan_Float(KeyScanner& scanner, float* out);
 
 // fscanf "%d", with the same failure behaviour as Scan_Float.
