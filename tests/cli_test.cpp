@@ -72,13 +72,13 @@ TEST_F(Cli, MissingFilesAreNamedAndNoOutputIsCreated) {
 
 // The whole expected file for one bone of one key over the example template, field by field.
 std::vector<std::uint8_t> One_Key_Output() {
-    TemplateSpec spec = Example_Template();
-    spec.BlockTypes = {"NiTransformData", "NiTransformInterpolator", "NiTextKeyExtraData",
+    TemplateLayout layout = Example_Template();
+    layout.BlockTypes = {"NiTransformData", "NiTransformInterpolator", "NiTextKeyExtraData",
                        "NiControllerSequence"};
-    spec.BlockTypeIndex = {0, 1, 2, 3};
-    spec.Strings = {"NPC Root [Root]", "start", "end", "A", "SpecialIdle", "NiTransformController"};
+    layout.BlockTypeIndex = {0, 1, 2, 3};
+    layout.Strings = {"NPC Root [Root]", "start", "end", "A", "SpecialIdle", "NiTransformController"};
     // clang-format off
-    spec.Bodies = {
+    layout.Bodies = {
         One_Quaternion_Key_Body(0.5f),
         Bytes().f32s({0, 0, 0, 1, 0, 0, 0, 1}).i32(0).Data, // identity transform, data block 0
         Bytes().i32s({-1, 2}).f32(0).i32(1).f32(2).i32(2).Data, // "start" at 0, "end" at 2
@@ -89,7 +89,7 @@ std::vector<std::uint8_t> One_Key_Output() {
             .Data,
     };
     // clang-format on
-    return Build_Template(spec); // its maximum string length is that of "NiTransformController"
+    return Build_Template(layout); // its maximum string length is that of "NiTransformController"
 }
 
 TEST_F(Cli, ConvertsAndReportsSuccess) {
@@ -129,9 +129,9 @@ struct FailCase {
 };
 
 TEST_F(Cli, FailuresLeaveAnEmptyOutput) {
-    TemplateSpec badVersion = Example_Template();
+    TemplateLayout badVersion = Example_Template();
     badVersion.Version = {1, 0, 2, 20};
-    TemplateSpec crowded = Example_Template();
+    TemplateLayout crowded = Example_Template();
     for (int i = 0; i < 253; ++i)
         crowded.Strings.push_back("s" + std::to_string(i));
     const auto example = Build_Template(Example_Template());
@@ -209,11 +209,11 @@ std::string Many_Bones(bool euler, int bones, int keys) {
 TEST_F(Cli, MultiBoneConversionsDecodeBackToTheirKeys) {
     for (bool euler : {false, true}) {
         SCOPED_TRACE(euler ? "Euler" : "quaternion");
-        TemplateSpec spec = Example_Template();
-        spec.BlockTypes = {"NiNode"};
-        spec.Bodies = {std::vector<std::uint8_t>(17, 3)};
-        spec.Roots = {0};
-        Put("Empty.kf", Build_Template(spec));
+        TemplateLayout layout = Example_Template();
+        layout.BlockTypes = {"NiNode"};
+        layout.Bodies = {std::vector<std::uint8_t>(17, 3)};
+        layout.Roots = {0};
+        Put("Empty.kf", Build_Template(layout));
         Put("keys.txt", Many_Bones(euler, 7, 25));
         Run({"Empty.kf", "keys.txt"});
         NifFile file;
@@ -222,7 +222,7 @@ TEST_F(Cli, MultiBoneConversionsDecodeBackToTheirKeys) {
         ASSERT_TRUE(Decode_Nif(Output(), file, error)) << error;
         ASSERT_TRUE(Decode_Animation(file, 1, animation, error)) << error;
         EXPECT_EQ(file.Roots, std::vector<std::int32_t>{0});
-        EXPECT_EQ(file.Bodies[0], spec.Bodies[0]);
+        EXPECT_EQ(file.Bodies[0], layout.Bodies[0]);
         EXPECT_EQ(animation.Euler, euler);
         EXPECT_EQ(animation.Duration, 4.5f);
         EXPECT_EQ(animation.AccumRootName, "NPC Root [Root]");

@@ -54,15 +54,15 @@ std::string Example_Keys() {
 }
 
 // Every table of the container in use, so that mutations reach every part of the reader.
-TemplateSpec Rich_Spec() {
-    TemplateSpec spec = Example_Template();
-    spec.ShortStrings = {"creator", "", "exporter"};
-    spec.BlockTypes = {"NiNode", "NiTransformData", "NiTextKeyExtraData"};
-    spec.BlockTypeIndex = {0, 1, 2, 0};
-    spec.Bodies = {{1, 2, 3, 4}, {}, ByteVector(40, 0xAB), {5}};
-    spec.Strings = {"Bip01", "NPC Root [Root]", "start"};
-    spec.Roots = {0, 3};
-    return spec;
+TemplateLayout Rich_Spec() {
+    TemplateLayout layout = Example_Template();
+    layout.ShortStrings = {"creator", "", "exporter"};
+    layout.BlockTypes = {"NiNode", "NiTransformData", "NiTextKeyExtraData"};
+    layout.BlockTypeIndex = {0, 1, 2, 0};
+    layout.Bodies = {{1, 2, 3, 4}, {}, ByteVector(40, 0xAB), {5}};
+    layout.Strings = {"Bip01", "NPC Root [Root]", "start"};
+    layout.Roots = {0, 3};
+    return layout;
 }
 
 struct MutatedCase {
@@ -284,9 +284,9 @@ std::vector<MutatedCase> Key_Files_With_Cr_Only_Line_Ends() {
         Keys_Case("CR CR LF line ends", Replaced(keys, "\n", "\r\r\n")),
         Template_Case("template header line ended by CR",
                       [] {
-                          TemplateSpec spec = Example_Template();
-                          spec.HeaderLine.back() = '\r';
-                          return Build_Template(spec);
+                          TemplateLayout layout = Example_Template();
+                          layout.HeaderLine.back() = '\r';
+                          return Build_Template(layout);
                       }()),
     };
 }

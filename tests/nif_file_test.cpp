@@ -40,25 +40,25 @@ class NifFile : public testing::Test {
     std::string Console;
 };
 
-TemplateSpec Rich_Template() {
-    TemplateSpec spec;
-    spec.ShortStrings = {"abc", "", "exporter"};
-    spec.BlockTypes = {"NiNode", "NiSequenceStreamHelper"};
-    spec.BlockTypeIndex = {1, 0, 0};
-    spec.Bodies = {{1, 2, 3}, {}, std::vector<std::uint8_t>(300, 0xAB)};
-    spec.Strings = {"Bip01", "NPC Root [Root]", "with\nline feed"};
-    spec.Roots = {0, 2};
-    return spec;
+TemplateLayout Rich_Template() {
+    TemplateLayout layout;
+    layout.ShortStrings = {"abc", "", "exporter"};
+    layout.BlockTypes = {"NiNode", "NiSequenceStreamHelper"};
+    layout.BlockTypeIndex = {1, 0, 0};
+    layout.Bodies = {{1, 2, 3}, {}, std::vector<std::uint8_t>(300, 0xAB)};
+    layout.Strings = {"Bip01", "NPC Root [Root]", "with\nline feed"};
+    layout.Roots = {0, 2};
+    return layout;
 }
 
 TEST_F(NifFile, RoundTripsByteForByte) {
     struct Case {
         const char* Name;
-        TemplateSpec Spec;
+        TemplateLayout Spec;
     };
-    TemplateSpec maxLength = Example_Template();
+    TemplateLayout maxLength = Example_Template();
     maxLength.MaxStringLength = 200; // carried as loaded, not recomputed
-    TemplateSpec big = Rich_Template();
+    TemplateLayout big = Rich_Template();
     big.Bodies.push_back(std::vector<std::uint8_t>(0x500000 - 1, 7));
     big.BlockTypeIndex.push_back(0);
     const Case cases[] = {{"example", Example_Template()},
@@ -77,29 +77,29 @@ TEST_F(NifFile, RoundTripsByteForByte) {
 }
 
 TEST_F(NifFile, FooterIsOptionalAndTrailingBytesAreDropped) {
-    TemplateSpec spec = Rich_Template();
-    const auto expected = Build_Template(spec);
-    spec.Trailing = {9, 9, 9, 9, 9};
-    ASSERT_EQ(Load(Build_Template(spec)), 0);
+    TemplateLayout layout = Rich_Template();
+    const auto expected = Build_Template(layout);
+    layout.Trailing = {9, 9, 9, 9, 9};
+    ASSERT_EQ(Load(Build_Template(layout)), 0);
     EXPECT_EQ(Write(), expected);
 
     Reset_All_Tables();
     TearDown();
-    spec.Trailing.clear();
-    spec.HasFooter = false;
-    ASSERT_EQ(Load(Build_Template(spec)), 0);
-    spec.HasFooter = true;
-    spec.Roots.clear();
-    EXPECT_EQ(Write(), Build_Template(spec)); // a footer with no roots
+    layout.Trailing.clear();
+    layout.HasFooter = false;
+    ASSERT_EQ(Load(Build_Template(layout)), 0);
+    layout.HasFooter = true;
+    layout.Roots.clear();
+    EXPECT_EQ(Write(), Build_Template(layout)); // a footer with no roots
 }
 
 TEST_F(NifFile, ShortStringsReadAndWriteInTheirOwnForm) {
-    TemplateSpec spec;
-    spec.ShortStrings = {"abc", "", ""};
-    ASSERT_EQ(Load(Build_Template(spec)), 0);
+    TemplateLayout layout;
+    layout.ShortStrings = {"abc", "", ""};
+    ASSERT_EQ(Load(Build_Template(layout)), 0);
     EXPECT_STREQ(Header_Creator, "abc");
     const auto out = Write();
-    const std::size_t at = spec.HeaderLine.size() + 4 + 1 + 12;
+    const std::size_t at = layout.HeaderLine.size() + 4 + 1 + 12;
     EXPECT_EQ(std::vector<std::uint8_t>(out.begin() + at, out.begin() + at + 9),
               (std::vector<std::uint8_t>{4, 'a', 'b', 'c', 0, 1, 0, 1, 0}));
 }
@@ -119,7 +119,7 @@ Bytes Header_Start(std::uint32_t numBlocks) {
     return out;
 }
 
-// A template whose header fields are given one by one, for the cases the spec-like writer can't make.
+// A template whose header fields are given one by one, for the cases the layout-like writer can't make.
 std::vector<std::uint8_t> Raw_Template(std::uint32_t numBlocks, std::uint16_t numTypes, const Bytes& types,
                                        const Bytes& rest) {
     return Header_Start(numBlocks)
@@ -139,9 +139,9 @@ struct LoadCase {
     const char* Message;
 };
 
-std::vector<std::uint8_t> With(TemplateSpec spec, void (*change)(TemplateSpec&)) {
-    change(spec);
-    return Build_Template(spec);
+std::vector<std::uint8_t> With(TemplateLayout layout, void (*change)(TemplateLayout&)) {
+    change(layout);
+    return Build_Template(layout);
 }
 
 std::vector<std::uint8_t> Cut(std::vector<std::uint8_t> bytes, std::size_t drop) {
@@ -162,7 +162,7 @@ TEST_F(NifFile, LoaderRefusesWhatItCannotHoldOrCopy) {
          "only)!\n"},
         {"other version",
          With(Example_Template(),
-              [](TemplateSpec& s) {
+              [](TemplateLayout& s) {
                   s.Version = {4, 0, 2, 20};
               }),
          -1,
@@ -183,7 +183,7 @@ TEST_F(NifFile, LoaderRefusesWhatItCannotHoldOrCopy) {
         {"string of 256 bytes", Raw_Template(0, 0, noTypes, Bytes().u32(1).u32(256).u32(256)), -3,
          "\n[Load_from_File___Header] ERROR: Variable 'Header_Strings[0] length=256' is out of limits!\n"},
         {"string longer than the declared maximum",
-         With(Rich_Template(), [](TemplateSpec& s) { s.MaxStringLength = 14; }), -3,
+         With(Rich_Template(), [](TemplateLayout& s) { s.MaxStringLength = 14; }), -3,
          "\n[Load_from_File___Header] ERROR: Variable 'Header_Strings[1] length=15' is longer than "
          "'Header_MaxStringLength=14'!\n"},
         {"groups", Raw_Template(0, 0, noTypes, Bytes().u32(0).u32(0).u32(1).u32(0)), -3,
@@ -195,16 +195,16 @@ TEST_F(NifFile, LoaderRefusesWhatItCannotHoldOrCopy) {
         {"zero byte in the header line",
          With(
              Example_Template(),
-             [](TemplateSpec& s) { s.HeaderLine = std::string("NIF\0File Format, Version 20.2.0.7\n", 34); }),
+             [](TemplateLayout& s) { s.HeaderLine = std::string("NIF\0File Format, Version 20.2.0.7\n", 34); }),
          -3,
          "\n[Load_from_File___All_NIF_Blocks] ERROR: The header line is not one line of text (a zero byte, "
          "or no line feed in its first 511 bytes)!\n"},
         {"header line without a line feed",
-         With(Example_Template(), [](TemplateSpec& s) { s.HeaderLine = std::string(511, 'N'); }), -3,
+         With(Example_Template(), [](TemplateLayout& s) { s.HeaderLine = std::string(511, 'N'); }), -3,
          "\n[Load_from_File___All_NIF_Blocks] ERROR: The header line is not one line of text (a zero byte, "
          "or no line feed in its first 511 bytes)!\n"},
         {"block type index past the types",
-         With(Rich_Template(), [](TemplateSpec& s) { s.BlockTypeIndex[2] = 2; }), -3,
+         With(Rich_Template(), [](TemplateLayout& s) { s.BlockTypeIndex[2] = 2; }), -3,
          "\n[Load_from_File___All_NIF_Blocks] ERROR: Variable 'Header_BlockTypeIndex[2]=2' is out of limits "
          "(2 block types)!\n"},
         {"header cut short", Cut(Build_Template(Example_Template()), 10), -3,
@@ -219,7 +219,7 @@ TEST_F(NifFile, LoaderRefusesWhatItCannotHoldOrCopy) {
         {"roots cut short", Cut(valid, 1), -3,
          "\n[Load_from_File___NiFooter] ERROR: The file ends inside the footer (11 of its 12 bytes are "
          "there)!\n"},
-        {"257 roots", With(Example_Template(), [](TemplateSpec& s) { s.Roots.assign(257, 0); }), -3,
+        {"257 roots", With(Example_Template(), [](TemplateLayout& s) { s.Roots.assign(257, 0); }), -3,
          "\n[Load_from_File___NiFooter] ERROR: Variable 'NiFooter_NumRoots=257' is out of limits!\n"},
     };
     for (const LoadCase& c : cases) {

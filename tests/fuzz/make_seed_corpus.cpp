@@ -25,23 +25,23 @@ std::string Name_Line(const std::string& name) {
 }
 
 // Blocks, types, strings, short strings and roots: every table of the container in use.
-TemplateSpec Rich_Template() {
-    TemplateSpec spec = Example_Template();
-    spec.ShortStrings = {"creator", "", "export"};
-    spec.BlockTypes = {"NiNode", "NiTransformData"};
-    spec.BlockTypeIndex = {0, 1, 0};
-    spec.Bodies = {{1, 2, 3, 4}, {}, {0xAB, 0xCD}};
-    spec.Strings = {"Bip01", "NPC Root [Root]", "start"};
-    spec.Roots = {0, 2};
-    return spec;
+TemplateLayout Rich_Template() {
+    TemplateLayout layout = Example_Template();
+    layout.ShortStrings = {"creator", "", "export"};
+    layout.BlockTypes = {"NiNode", "NiTransformData"};
+    layout.BlockTypeIndex = {0, 1, 0};
+    layout.Bodies = {{1, 2, 3, 4}, {}, {0xAB, 0xCD}};
+    layout.Strings = {"Bip01", "NPC Root [Root]", "start"};
+    layout.Roots = {0, 2};
+    return layout;
 }
 
 std::vector<Seed> Template_Seeds() {
-    TemplateSpec noFooter = Rich_Template();
+    TemplateLayout noFooter = Rich_Template();
     noFooter.HasFooter = false;
-    TemplateSpec trailing = Example_Template();
+    TemplateLayout trailing = Example_Template();
     trailing.Trailing = {9, 9, 9};
-    TemplateSpec longest = Example_Template();
+    TemplateLayout longest = Example_Template();
     longest.MaxStringLength = 200;
     return {{"example", Build_Template(Example_Template())},
             {"rich", Build_Template(Rich_Template())},
@@ -78,11 +78,11 @@ std::vector<Seed> Key_Seeds() {
 }
 
 std::vector<Seed> Conversion_Seeds() {
-    TemplateSpec crowded = Example_Template();
+    TemplateLayout crowded = Example_Template();
     for (int i = 0; i < 250; ++i)
         crowded.Strings.push_back(std::to_string(i));
-    const auto join = [](const TemplateSpec& spec, const std::string& keys) {
-        return Join_Conversion_Input({Build_Template(spec), Text(keys)});
+    const auto join = [](const TemplateLayout& layout, const std::string& keys) {
+        return Join_Conversion_Input({Build_Template(layout), Text(keys)});
     };
     return {{"example-quaternion", join(Example_Template(), kQuaternionKeys)},
             {"rich-euler", join(Rich_Template(), kEulerKeys)},

@@ -56,39 +56,39 @@ Bytes& Bytes::short_string(const std::string& text) {
     return u8(static_cast<std::uint8_t>(text.size() + 1)).raw(text).u8(0);
 }
 
-std::vector<std::uint8_t> Build_Template(const TemplateSpec& spec) {
+std::vector<std::uint8_t> Build_Template(const TemplateLayout& layout) {
     Bytes out;
-    out.raw(spec.HeaderLine);
-    for (std::uint8_t byte : spec.Version)
+    out.raw(layout.HeaderLine);
+    for (std::uint8_t byte : layout.Version)
         out.u8(byte);
-    out.u8(spec.EndianType).u32(spec.UserVersion).u32(static_cast<std::uint32_t>(spec.Bodies.size()));
-    out.u32(spec.UserVersion2);
-    for (const std::string& text : spec.ShortStrings)
+    out.u8(layout.EndianType).u32(layout.UserVersion).u32(static_cast<std::uint32_t>(layout.Bodies.size()));
+    out.u32(layout.UserVersion2);
+    for (const std::string& text : layout.ShortStrings)
         out.short_string(text);
-    out.u16(static_cast<std::uint16_t>(spec.BlockTypes.size()));
-    for (const std::string& type : spec.BlockTypes)
+    out.u16(static_cast<std::uint16_t>(layout.BlockTypes.size()));
+    for (const std::string& type : layout.BlockTypes)
         out.sized(type);
-    for (std::size_t i = 0; i < spec.Bodies.size(); ++i) {
-        out.u16(i < spec.BlockTypeIndex.size() ? spec.BlockTypeIndex[i] : 0);
+    for (std::size_t i = 0; i < layout.Bodies.size(); ++i) {
+        out.u16(i < layout.BlockTypeIndex.size() ? layout.BlockTypeIndex[i] : 0);
     }
-    for (const auto& body : spec.Bodies)
+    for (const auto& body : layout.Bodies)
         out.u32(static_cast<std::uint32_t>(body.size()));
-    out.u32(static_cast<std::uint32_t>(spec.Strings.size()));
+    out.u32(static_cast<std::uint32_t>(layout.Strings.size()));
     std::size_t longest = 0;
-    for (const std::string& text : spec.Strings)
+    for (const std::string& text : layout.Strings)
         longest = std::max(longest, text.size());
-    out.u32(static_cast<std::uint32_t>(spec.MaxStringLength >= 0 ? spec.MaxStringLength : longest));
-    for (const std::string& text : spec.Strings)
+    out.u32(static_cast<std::uint32_t>(layout.MaxStringLength >= 0 ? layout.MaxStringLength : longest));
+    for (const std::string& text : layout.Strings)
         out.sized(text);
-    out.u32(spec.NumGroups);
-    for (const auto& body : spec.Bodies)
+    out.u32(layout.NumGroups);
+    for (const auto& body : layout.Bodies)
         out.raw(body);
-    if (spec.HasFooter) {
-        out.u32(static_cast<std::uint32_t>(spec.Roots.size()));
-        for (std::int32_t root : spec.Roots)
+    if (layout.HasFooter) {
+        out.u32(static_cast<std::uint32_t>(layout.Roots.size()));
+        for (std::int32_t root : layout.Roots)
             out.i32(root);
     }
-    out.raw(spec.Trailing);
+    out.raw(layout.Trailing);
     return out.Data;
 }
 
@@ -102,10 +102,10 @@ std::vector<std::uint8_t> One_Quaternion_Key_Body(float time) {
     // clang-format on
 }
 
-TemplateSpec Example_Template() {
-    TemplateSpec spec;
-    spec.Strings = {"NPC Root [Root]"};
-    return spec;
+TemplateLayout Example_Template() {
+    TemplateLayout layout;
+    layout.Strings = {"NPC Root [Root]"};
+    return layout;
 }
 
 std::vector<std::uint8_t> Read_File(const std::string& path) {

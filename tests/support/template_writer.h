@@ -25,7 +25,7 @@ struct Bytes {
     Bytes& short_string(const std::string& text); // length byte with the zero counted, text, zero
 };
 
-struct TemplateSpec {
+struct TemplateLayout {
     std::string HeaderLine = "NIF File Format, Version 20.2.0.7\n";
     std::array<std::uint8_t, 4> Version = {7, 0, 2, 20};
     std::uint8_t EndianType = 1;
@@ -44,13 +44,13 @@ struct TemplateSpec {
 };
 
 // The header fields 1 to 15, then the bodies, footer and trailing bytes.
-std::vector<std::uint8_t> Build_Template(const TemplateSpec& spec);
+std::vector<std::uint8_t> Build_Template(const TemplateLayout& layout);
 
 // The transform data of one quaternion key: position (1, 2, 3), rotation (1, 0, 0, 0), scale 1.
 std::vector<std::uint8_t> One_Quaternion_Key_Body(float time);
 
 // The example template: no blocks, the accumulation-root string, a footer with no roots.
-TemplateSpec Example_Template();
+TemplateLayout Example_Template();
 
 std::vector<std::uint8_t> Read_File(const std::string& path);
 void Write_File(const std::string& path, const std::vector<std::uint8_t>& bytes);
