@@ -74,7 +74,7 @@ TEST_F(Cli, MissingFilesAreNamedAndNoOutputIsCreated) {
 std::vector<std::uint8_t> One_Key_Output() {
     TemplateLayout layout = Example_Template();
     layout.BlockTypes = {"NiTransformData", "NiTransformInterpolator", "NiTextKeyExtraData",
-                       "NiControllerSequence"};
+                         "NiControllerSequence"};
     layout.BlockTypeIndex = {0, 1, 2, 3};
     layout.Strings = {"NPC Root [Root]", "start", "end", "A", "SpecialIdle", "NiTransformController"};
     // clang-format off

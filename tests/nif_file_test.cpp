@@ -54,7 +54,7 @@ TemplateLayout Rich_Template() {
 TEST_F(NifFile, RoundTripsByteForByte) {
     struct Case {
         const char* Name;
-        TemplateLayout Spec;
+        TemplateLayout Layout;
     };
     TemplateLayout maxLength = Example_Template();
     maxLength.MaxStringLength = 200; // carried as loaded, not recomputed
@@ -69,7 +69,7 @@ TEST_F(NifFile, RoundTripsByteForByte) {
         SCOPED_TRACE(c.Name);
         Reset_All_Tables();
         TearDown();
-        const auto bytes = Build_Template(c.Spec);
+        const auto bytes = Build_Template(c.Layout);
         ASSERT_EQ(Load(bytes), 0) << Console;
         EXPECT_EQ(Console, std::string(kLoading) + "<done>\n");
         EXPECT_EQ(Write(), bytes);
@@ -193,9 +193,10 @@ TEST_F(NifFile, LoaderRefusesWhatItCannotHoldOrCopy) {
          "\n[Load_from_File___All_NIF_Blocks] ERROR: Variable 'Header_BlockSize[0]=5242881' is out of "
          "limits!\n"},
         {"zero byte in the header line",
-         With(
-             Example_Template(),
-             [](TemplateLayout& s) { s.HeaderLine = std::string("NIF\0File Format, Version 20.2.0.7\n", 34); }),
+         With(Example_Template(),
+              [](TemplateLayout& s) {
+                  s.HeaderLine = std::string("NIF\0File Format, Version 20.2.0.7\n", 34);
+              }),
          -3,
          "\n[Load_from_File___All_NIF_Blocks] ERROR: The header line is not one line of text (a zero byte, "
          "or no line feed in its first 511 bytes)!\n"},
