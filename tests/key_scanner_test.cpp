@@ -8,9 +8,11 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <ostream>
 #include <random>
@@ -829,6 +831,237 @@ TEST(KeyScannerDifferential, MatchesGlibcOperationByOperation) {
         ASSERT_FALSE(HasFailure()) << "iteration " << iteration << ", input \"" << Escape(text) << "\", ops "
                                    << ops;
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Number forms that a fast conversion gets wrong first, each read by glibc and by the scanner
+
+// The decimal text of a double, exact to `digits` significant digits (glibc prints exactly).
+std::string Printed_Exactly(double value, int digits) {
+    char text[512];
+    std::snprintf(text, sizeof text, "%.*e", digits - 1, value);
+    return text;
+}
+
+// Texts at and beside the halfway point between `low` and the next float up, where a conversion
+// that rounds twice, or stops reading digits too early, picks the wrong neighbour.
+void Add_Halfway_Forms(std::vector<std::string>& forms, float low, Random& r) {
+    const float high = std::nextafter(low, std::numeric_limits<float>::infinity());
+    // Exact in double: a float halfway point needs one bit more than a float holds. Past the
+    // largest float the next step up is 2^128, where values start to round to infinity.
+    const double next = std::isinf(high) ? 0x1p128 : static_cast<double>(high);
+    const double halfway = (static_cast<double>(low) + next) / 2;
+    const std::string exact = Printed_Exactly(halfway, 120);
+    const std::size_t mantissaEnd = exact.find('e');
+    const std::string exponent = exact.substr(mantissaEnd);
+    std::string digits = exact.substr(0, mantissaEnd);
+    while (digits.back() == '0')
+        digits.pop_back();
+    forms.push_back(digits + exponent);
+    forms.push_back(digits + "000000000000000000000001" + exponent); // just above the halfway point
+    std::string below = digits;
+    for (std::size_t i = below.size() - 1; below[i] == '0' || below[i] == '.'; --i)
+        below[i] = below[i] == '.' ? '.' : '9';
+    --below[below.find_last_not_of("9.")];
+    forms.push_back(below + "999999999999999999" + exponent); // just below it
+    for (const int precision : {6, 8, 9, 10, 12, 15, 16, 17, 18, 19, 20, 25}) {
+        forms.push_back(Printed_Exactly(halfway, precision));
+    }
+    // The same value with its point moved into the digits, as a key file writes it.
+    char fixed[512];
+    std::snprintf(fixed, sizeof fixed, "%.*f", static_cast<int>(r.Below(30)), halfway);
+    forms.push_back(fixed);
+}
+
+std::vector<std::string> Number_Forms() {
+    std::vector<std::string> forms = {
+        // signs, and a point with digits on one side only
+        "5",
+        "+5",
+        "-5",
+        ".5",
+        "+.5",
+        "-.5",
+        "5.",
+        "+5.",
+        "-5.",
+        "0.",
+        "-0.",
+        ".0",
+        "-.0",
+        "+0",
+        "-0",
+        "00005",
+        "-000.000",
+        "0.000000000000000000000000000000000000000000000000001",
+        // exponents with and without sign or digits
+        "1e5",
+        "1E5",
+        "1e+5",
+        "1e-5",
+        "1e+05",
+        "1e-05",
+        "1e",
+        "1e+",
+        "1e-",
+        "1E",
+        ".5e1",
+        "5.e-1",
+        "1e0000000000000000000000000000005",
+        "1e-0000000000000000000000000000005",
+        "1e2147483648",
+        "1e-2147483649",
+        "1e99999999999999999999",
+        "1e-99999999999999999999",
+        "0e99999999999",
+        // the edges of the one-division conversion: 2^53 digits, exponents of +-22
+        "9007199254740992",
+        "9007199254740993",
+        "9007199254740993e-22",
+        "9007199254740992e22",
+        "1e22",
+        "1e23",
+        "1e-22",
+        "1e-23",
+        "4.7e22",
+        "4.7e-22",
+        "1234567890123456789",
+        "12345678901234567890",
+        "1234567890123456789e-22",
+        "0.1234567890123456789",
+        "123456.789012345678901",
+        "98765432109876543210",
+        "18446744073709551617",
+        "1844674407.3709551617e10",
+        "98765432109876543210e-25",
+        "0.00098765432109876543210",
+        // long digit strings
+        std::string(400, '9'),
+        "0." + std::string(400, '9'),
+        std::string(400, '0') + "1",
+        "1." + std::string(400, '0') + "1",
+        "0." + std::string(60, '0') + "1e60",
+        std::string(60, '1') + "e-60",
+        // denormals, the smallest of them, and the way down to zero
+        "1.4e-45",
+        "1.401298464324817e-45",
+        "7.006492321624085e-46",
+        "7.006492321624086e-46",
+        "7.00649232162408e-46",
+        "2.1e-45",
+        "1.1754942e-38",
+        "1.17549421e-38",
+        "1.1754943e-38",
+        "1.175494350822287507968736537222245677818665556772087521508751706278417259454727172851560467"
+        "1e-38",
+        "1e-46",
+        "1e-50",
+        "-1e-50",
+        "1e-400",
+        "-1e-400",
+        // the edge of overflow
+        "3.4028234e38",
+        "3.4028235e38",
+        "3.40282356e38",
+        "3.40282357e38",
+        "3.4028236e38",
+        "340282356779733661637539395458142568447",
+        "340282356779733661637539395458142568448",
+        "340282356779733661637539395458142568448.0000000001",
+        "1e39",
+        "-1e39",
+        "1e309",
+        "-1e400",
+        // infinity and NaN
+        "inf",
+        "INF",
+        "-inf",
+        "+Inf",
+        "infinity",
+        "-Infinity",
+        "nan",
+        "NaN",
+        "-nan",
+        "+NAN",
+        // hexadecimal floats
+        "0x1p0",
+        "0x1P-149",
+        "0x1p-150",
+        "0x1.8p-149",
+        "0x1.000001p0",
+        "0x1.0000011p0",
+        "0x1.000003p0",
+        "-0x1.fffffep127",
+        "0x1.ffffffp127",
+        "0x1.fffffe8p127",
+        "0x.8p1",
+        "0X1.8P3",
+        "0x1p+4",
+        "0x10",
+        "0x1p",
+        "0x1p-",
+        "0x0.000002p-126",
+        "0xABCDEF.abcdefp-10",
+        "0x" + std::string(40, 'f'),
+    };
+    Random r(20240612);
+    // Halfway points of floats of every kind: any, denormal, about 2^24, and the largest.
+    for (int i = 0; i < 300; ++i)
+        Add_Halfway_Forms(forms, std::bit_cast<float>(static_cast<std::uint32_t>(r.Next()) & 0x7f7fffffu), r);
+    for (int i = 0; i < 60; ++i)
+        Add_Halfway_Forms(forms, std::bit_cast<float>(static_cast<std::uint32_t>(r.Below(0x800000))), r);
+    for (std::uint32_t bits : {0x4b7ffffeu, 0x4b7fffffu, 0x4b800000u, 0x4b800001u, 0x7f7ffffeu, 0x7f7fffffu,
+                               0x00000000u, 0x00000001u, 0x007fffffu, 0x00800000u, 0x3f800000u})
+        Add_Halfway_Forms(forms, std::bit_cast<float>(bits), r);
+    // Floats printed short and long, with random signs.
+    for (int i = 0; i < 400; ++i) {
+        const float value = std::bit_cast<float>(static_cast<std::uint32_t>(r.Next()) & 0x7fffffffu);
+        if (std::isnan(value)) continue;
+        forms.push_back(Printed_Exactly(value, 1 + static_cast<int>(r.Below(12))));
+    }
+    for (std::string& form : forms) {
+        if (r.Chance(20) && form[0] != '-' && form[0] != '+') form.insert(0, 1, '-');
+    }
+    return forms;
+}
+
+// Every form in turn, each with the white space after it that a key file may have. A failed
+// conversion leaves its stopping character unread, so both readers then skip one byte.
+TEST(KeyScannerDifferential, NumberFormsMatchGlibc) {
+    const std::vector<std::string> forms = Number_Forms();
+    Random r(20240613);
+    static const char* const kSeparators[] = {" ", "\n", "\t", " \n"};
+    std::string text;
+    std::vector<std::size_t> starts;
+    for (const std::string& form : forms) {
+        starts.push_back(text.size());
+        text += form + r.Pick(kSeparators);
+    }
+    TempFile file(text);
+    std::FILE* libc = file.Open();
+    ASSERT_NE(libc, nullptr);
+    ScannedFile scanned(file);
+    KeyScanner& s = *scanned.Scanner;
+    for (std::size_t read = 0; std::ftell(libc) < static_cast<long>(text.size()) && read < 4 * forms.size();
+         ++read) {
+        const long at = std::ftell(libc);
+        const std::size_t next =
+            std::min(text.find_first_not_of(" \n\t", static_cast<std::size_t>(at)), text.size() - 1);
+        const std::size_t form = static_cast<std::size_t>(
+            std::upper_bound(starts.begin(), starts.end(), next) - starts.begin() - 1);
+        SCOPED_TRACE("form \"" + Escape(forms[form]) + "\" from byte " + std::to_string(at));
+        float expected = std::bit_cast<float>(kUntouchedFloat), value = expected;
+        const bool converted = std::fscanf(libc, "%f", &expected) == 1;
+        ASSERT_EQ(Scan_Float(s, &value), converted);
+        ASSERT_EQ(Bits(value), Bits(expected)) << std::hex << Bits(value) << " instead of " << Bits(expected);
+        ASSERT_EQ(Consumed(s), std::ftell(libc));
+        ASSERT_EQ(Scan_At_Eof(s), std::feof(libc) != 0);
+        if (!converted) {
+            char skipped[2];
+            ASSERT_EQ(Scan_Line(s, skipped, 2), std::fgetc(libc) == EOF ? 0 : 1);
+        }
+    }
+    std::fclose(libc);
 }
 
 } // namespace
