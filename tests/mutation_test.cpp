@@ -54,7 +54,7 @@ std::string Example_Keys() {
 }
 
 // Every table of the container in use, so that mutations reach every part of the reader.
-TemplateLayout Rich_Spec() {
+TemplateLayout Rich_Layout() {
     TemplateLayout layout = Example_Template();
     layout.ShortStrings = {"creator", "", "exporter"};
     layout.BlockTypes = {"NiNode", "NiTransformData", "NiTextKeyExtraData"};
@@ -134,7 +134,7 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
 
 std::vector<MutatedCase> Truncated_Templates() {
     std::vector<MutatedCase> cases;
-    for (const ByteVector& whole : {Example_Template_Bytes(), Build_Template(Rich_Spec())}) {
+    for (const ByteVector& whole : {Example_Template_Bytes(), Build_Template(Rich_Layout())}) {
         for (std::size_t length = 0; length < whole.size(); length += 1 + whole.size() / 40)
             cases.push_back(
                 Template_Case("template cut to " + std::to_string(length), Truncated(whole, length)));
@@ -146,7 +146,7 @@ std::vector<MutatedCase> Bit_Flipped_Templates() {
     Mutator mutator;
     std::vector<MutatedCase> cases;
     for (int i = 0; i < 60; ++i) {
-        const ByteVector whole = i % 3 == 0 ? Example_Template_Bytes() : Build_Template(Rich_Spec());
+        const ByteVector whole = i % 3 == 0 ? Example_Template_Bytes() : Build_Template(Rich_Layout());
         cases.push_back(Template_Case("template bit flip " + std::to_string(i),
                                       Bit_Flipped(whole, mutator, 1 + mutator.Below(3))));
     }
@@ -158,7 +158,7 @@ std::vector<MutatedCase> Templates_With_Huge_Counts() {
     const std::uint32_t counts[] = {0xFFFFFFFF, 0x7FFFFFFF, 0x80000000, 1024,     1025,
                                     256,        257,        0x500000,   0x500001, 0x10000};
     Mutator mutator;
-    const ByteVector whole = Build_Template(Rich_Spec());
+    const ByteVector whole = Build_Template(Rich_Layout());
     std::vector<MutatedCase> cases;
     for (int i = 0; i < 40; ++i) {
         ByteVector bytes = whole;
@@ -178,7 +178,7 @@ std::vector<MutatedCase> Templates_With_Nul_Bytes() {
     for (int i = 0; i < 15; ++i)
         cases.push_back(
             Template_Case("template NUL bytes " + std::to_string(i),
-                          With_Nul_Bytes(Build_Template(Rich_Spec()), mutator, 1 + mutator.Below(3))));
+                          With_Nul_Bytes(Build_Template(Rich_Layout()), mutator, 1 + mutator.Below(3))));
     return cases;
 }
 
@@ -368,7 +368,7 @@ void Expect_Each_Ends_Cleanly(const std::vector<MutatedCase>& all, std::size_t s
 
 TEST(Mutation, UnchangedExamplesConvertToTheirBones) {
     Expect_Each_Ends_Cleanly({Template_Case("example", Example_Template_Bytes()),
-                              Template_Case("rich template", Build_Template(Rich_Spec()))},
+                              Template_Case("rich template", Build_Template(Rich_Layout()))},
                              1);
 }
 
