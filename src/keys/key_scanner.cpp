@@ -1,4 +1,4 @@
-// Reads keys the way glibc's fgets/fscanf read them, but from one 64 KiB buffer without a library
+// Reads keys the way glibc's fgets/fscanf read them, but from one buffer without a library
 // call per character. glibc's scanf pushes back at most one character, so a malformed token stays
 // consumed up to the character that broke it; the readers below reproduce that byte for byte.
 #include "keys/key_scanner.h"
@@ -148,6 +148,65 @@ const char* Extend_Over(NumberShape& n, const char* p, const char* end) {
     return p;
 }
 
+// Exact powers of ten as doubles: 10^22 is the largest that double holds exactly.
+constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// digits x 10^exponent rounded to float as strtof rounds it, where one double operation gets there:
+// with at most 2^53 and 10^22 both operands are exact, so the quotient or product is the exact value
+// rounded once, to double, and rounding that on to float gives the exact value's float unless the
+// double fell on a halfway point between two floats. False then, and for larger operands.
+bool Exact_Float(std::uint64_t digits, int exponent, bool negative, float* out) {
+    if (digits > (std::uint64_t{1} << 53) || exponent < -22 || exponent > 22) return false;
+    const double magnitude = exponent < 0 ? static_cast<double>(digits) / kPowersOfTen[-exponent]
+                                          : static_cast<double>(digits) * kPowersOfTen[exponent];
+    // The 29 bits that float drops, holding exactly one half.
+    constexpr std::uint64_t kDropped = (std::uint64_t{1} << 29) - 1;
+    if ((std::bit_cast<std::uint64_t>(magnitude) & kDropped) == std::uint64_t{1} << 28) return false;
+    const float value = static_cast<float>(magnitude);
+    *out = negative ? -value : value;
+    return true;
+}
+
+// The common number, read and converted in one pass where it lies: a sign, digits with at most one
+// point, and an exponent with digits, 19 digits at most, ending inside the buffer. Anything else is
+// left unread (false) to the general path, which reads the same token when this one takes it.
+bool Scan_Plain_Decimal(KeyScanner& s, float* out) {
+    const unsigned char* p = s.Buffer + s.Pos;
+    const unsigned char* const end = s.Buffer + s.Size;
+    const bool negative = p != end && *p == '-';
+    if (p != end && (*p == '-' || *p == '+')) ++p;
+    const unsigned char* const first = p;
+    std::uint64_t digits = 0;
+    for (; p != end && Is_Digit(*p); ++p)
+        digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
+    std::ptrdiff_t count = p - first;
+    if (count == 1 && *first == '0' && p != end && Lower(*p) == 'x') return false; // hex
+    int exponent = 0;
+    if (p != end && *p == '.') {
+        const unsigned char* const fraction = ++p;
+        for (; p != end && Is_Digit(*p); ++p)
+            digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
+        exponent = -static_cast<int>(p - fraction);
+        count += p - fraction;
+    }
+    if (count == 0 || count > 19) return false;
+    if (p != end && Lower(*p) == 'e') {
+        ++p;
+        const bool negativeExponent = p != end && *p == '-';
+        if (p != end && (*p == '+' || *p == '-')) ++p;
+        const unsigned char* const exponentDigits = p;
+        int written = 0;
+        for (; p != end && Is_Digit(*p) && p - exponentDigits < 4; ++p)
+            written = written * 10 + (*p - '0');
+        if (p == exponentDigits || (p != end && Is_Digit(*p))) return false;
+        exponent += negativeExponent ? -written : written;
+    }
+    if (p == end || !Exact_Float(digits, exponent, negative, out)) return false;
+    s.Pos = static_cast<std::size_t>(p - s.Buffer);
+    return true;
+}
+
 // Stores the value of the token `text` (sign included), or fails like glibc on "-", ".", "0x" and
 // such. glibc stores whatever prefix strtof accepts, so "1e+" is 1 and "0x." is 0.
 bool Finish(const char* text, std::size_t length, const NumberShape& n, float* out) {
@@ -216,6 +275,7 @@ std::int32_t Scan_Line(KeyScanner& s, char* out, std::int32_t capacity) {
 
 bool Scan_Float(KeyScanner& s, float* out) {
     Scan_Skip_Space(s);
+    if (Scan_Plain_Decimal(s, out)) return true;
     if (Peek(s) < 0) return false;
     // A token that ends inside the buffer is read and converted where it lies.
     const char* start = reinterpret_cast<const char*>(s.Buffer + s.Pos);
@@ -256,9 +316,15 @@ bool Scan_Int(KeyScanner& s, std::int32_t* out) {
 }
 
 void Scan_Skip_Space(KeyScanner& s) {
-    for (int c = Peek(s); Is_Space(c); c = Peek(s)) {
-        Advance(s);
-    }
+    do {
+        const unsigned char* p = s.Buffer + s.Pos;
+        const unsigned char* const end = s.Buffer + s.Size;
+        for (; p != end && Is_Space(*p); ++p) {
+            if (*p == '\n') ++s.Line;
+        }
+        s.Pos = static_cast<std::size_t>(p - s.Buffer);
+        if (p != end) return;
+    } while (Refill(s));
 }
 
 bool Scan_At_Eof(const KeyScanner& scanner) {
