@@ -46,7 +46,8 @@ constexpr double kMaxOverFscanf = 0.2;
 constexpr double kMaxMemoryOverFscanf = 1.0;
 
 struct Sample {
-    double Seconds;
+    double Seconds;    // wall clock, fork to wait
+    double CpuSeconds; // user and system time: less disturbed than the wall clock on a busy machine
     long PeakKiB;
 };
 
@@ -82,8 +83,11 @@ Sample Run(const fs::path& folder, const std::vector<std::string>& arguments) {
         if (errno != EINTR) Fail("wait4 failed");
     }
     const double seconds = Now() - start;
+    const auto cpu = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+    };
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) Fail(arguments[0] + " failed in " + folder.string());
-    return {seconds, usage.ru_maxrss};
+    return {seconds, cpu(usage.ru_utime) + cpu(usage.ru_stime), usage.ru_maxrss};
 }
 
 // Compares in small chunks, so the runner never holds a whole output.
@@ -108,10 +112,10 @@ struct Program {
     std::vector<std::string> Arguments;
     std::vector<Sample> Samples;
 
-    double Median() const {
+    double Median(double Sample::*time = &Sample::Seconds) const {
         std::vector<double> times;
         for (const Sample& sample : Samples)
-            times.push_back(sample.Seconds);
+            times.push_back(sample.*time);
         std::sort(times.begin(), times.end());
         const std::size_t n = times.size();
         return n % 2 != 0 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
@@ -180,15 +184,20 @@ bool Run_Case(const Case& c, const fs::path& work, const fs::path& templateFile,
     std::printf("\n%s: %d bones x %d keys, %s format, key file %.1f MB\n", c.Name, c.Shape.Bones,
                 c.Shape.Keys, c.Shape.Format == KeyFormat::Quaternion ? "quaternion" : "Euler",
                 static_cast<double>(fs::file_size(keys)) / 1e6);
-    std::printf("  %-14s %12s %14s %14s\n", "program", "median ms", "peak RSS KiB", "output bytes");
+    std::printf("  %-14s %12s %12s %14s %14s\n", "program", "median ms", "CPU ms", "peak RSS KiB",
+                "output bytes");
     for (const Program* p : programs) {
-        std::printf("  %-14s %12.1f %14ld %14ju\n", p->Label, p->Median() * 1e3, p->Peak(), outputSize);
+        std::printf("  %-14s %12.1f %12.1f %14ld %14ju\n", p->Label, p->Median() * 1e3,
+                    p->Median(&Sample::CpuSeconds) * 1e3, p->Peak(), outputSize);
     }
     const double overFloor = ours.Median() / floor.Median();
     const double overFscanf = ours.Median() / fscanf.Median();
     const double memory = static_cast<double>(ours.Peak()) / static_cast<double>(fscanf.Peak());
     std::printf("  ours/floor %.2f   ours/(floor+memory) %.2f   ours/fscanf %.3f   memory ours/fscanf %.3f\n",
                 overFloor, ours.Median() / floorMemory.Median(), overFscanf, memory);
+    const auto cpu = [](const Program& p) { return p.Median(&Sample::CpuSeconds); };
+    std::printf("  in CPU time: ours/floor %.2f   ours/(floor+memory) %.2f   ours/fscanf %.3f\n",
+                cpu(ours) / cpu(floor), cpu(ours) / cpu(floorMemory), cpu(ours) / cpu(fscanf));
     std::printf("  output same as fscanf's: %s\n", same ? "yes" : "NO");
     bool met = same;
     if (c.Targets) {
@@ -226,7 +235,8 @@ int main(int argc, char** argv) {
     const fs::path templateFile = fs::absolute(positional[1]);
     const fs::path exes[3] = {fs::absolute(positional[2]), fs::absolute(positional[3]),
                               fs::absolute(positional[4])};
-    std::printf("%d timed runs a program after 2 warm-up runs; times are the medians of whole processes\n",
+    std::printf("%d timed runs a program after 2 warm-up runs; times are the medians of whole processes;\n"
+                "ratios are of the wall-clock medians, and of the CPU-time medians on their own line\n",
                 runs);
     bool met = true;
     for (const Case& c : kCases) {
