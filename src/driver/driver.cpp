@@ -112,6 +112,10 @@ static bool Open_Files() {
         std::printf("\t- '%s' was NOT found\n", OutputKfFileName);
         return false;
     }
+    // Every body goes through one reused buffer larger than a bone's body: written straight from
+    // their own 20 to 30 MB, the bodies took three times as long on our virtual machines.
+    static char OutputBuffer[128 * 1024];
+    std::setvbuf(OutputKfFile, OutputBuffer, _IOFBF, sizeof OutputBuffer);
     std::printf("\t- '%s' <created>\n", OutputKfFileName);
     return true;
 }
