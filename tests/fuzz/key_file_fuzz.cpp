@@ -15,7 +15,7 @@ struct KeyTable {
     bool Quaternion = false, Euler = false;
     std::uint32_t Duration = 0; // bits, so that NaNs compare
     std::vector<std::string> Names;
-    std::vector<std::vector<std::uint32_t>> Keys; // the bits of every slot of every key read
+    std::vector<std::vector<std::uint8_t>> Keys; // the bytes of every key read, so that NaNs compare
 };
 
 KeyTable Load(const std::vector<std::uint8_t>& bytes) {
@@ -36,14 +36,9 @@ KeyTable Load(const std::vector<std::uint8_t>& bytes) {
     for (std::int32_t b = 0; table.Result >= 0 && b <= table.Result; ++b) {
         const AnimBone& bone = AnimBones[b];
         table.Names.emplace_back(bone.Name);
-        std::vector<std::uint32_t>& keys = table.Keys.emplace_back();
         const std::int32_t count = table.Quaternion || table.Euler ? bone.NumKeys : 0;
-        for (std::int32_t k = 0; k < count; ++k) {
-            const AnimKey& key = bone.Keys[k];
-            for (float slot :
-                 {key.Time, key.PosX, key.PosY, key.PosZ, key.RotW, key.RotX, key.RotY, key.RotZ, key.Scale})
-                keys.push_back(std::bit_cast<std::uint32_t>(slot));
-        }
+        const auto* keys = reinterpret_cast<const std::uint8_t*>(bone.Keys);
+        table.Keys.emplace_back(keys, keys + static_cast<std::size_t>(count) * sizeof(AnimKey));
     }
     return table;
 }
