@@ -80,13 +80,14 @@ fuzz: build-fuzz
 	        </dev/null || exit 1; \
 	done
 
-# Minimises the committed corpus and what `make fuzz` found into a fresh folder (the smallest set of
-# inputs with all their features, by greedy set cover), and puts that in tests/fuzz/corpus/ in place of
-# the unnamed inputs; the seed-* and regression-* inputs always stay.
+# Minimises the committed corpus and what `make fuzz` found into a fresh folder (by greedy set cover,
+# the fewest inputs that reach every edge they reach; their hit-count variety stays in
+# build-fuzz/corpus/ for later runs), and puts that in tests/fuzz/corpus/ in place of the unnamed
+# inputs; the seed-* and regression-* inputs always stay.
 fuzz-corpus: build-fuzz
 	for target in $(FUZZ_TARGETS); do \
 	    rm -rf build-fuzz/merged/$$target && mkdir -p build-fuzz/merged/$$target build-fuzz/corpus/$$target && \
-	    build-fuzz/tests/fuzz/fuzz_$$target -set_cover_merge=1 build-fuzz/merged/$$target tests/fuzz/corpus/$$target \
+	    build-fuzz/tests/fuzz/fuzz_$$target -set_cover_merge=1 -use_counters=0 build-fuzz/merged/$$target tests/fuzz/corpus/$$target \
 	        build-fuzz/corpus/$$target </dev/null 2>/dev/null || exit 1; \
 	    find tests/fuzz/corpus/$$target -type f ! -name 'seed-*' ! -name 'regression-*' -delete && \
 	    cp build-fuzz/merged/$$target/* tests/fuzz/corpus/$$target/ || exit 1; \
