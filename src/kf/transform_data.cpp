@@ -104,36 +104,28 @@ static void Write_Tbc(ByteWriter& out, float tension, float bias, float continui
     Write_f32(out, continuity);
 }
 
-static void Write_Float_Group(ByteWriter& out, const FloatKeyGroup& group) {
-    Write_u32(out, group.NumKeys);
-    if (group.NumKeys != 0) Write_u32(out, group.Interpolation);
-    for (std::uint32_t k = 0; k < group.NumKeys; ++k) {
-        const FloatKey& key = group.Keys[k];
-        Write_f32(out, key.Time);
-        Write_f32(out, key.Value);
-        if (group.Interpolation == kKeyQuadratic) {
-            Write_f32(out, key.Forward);
-            Write_f32(out, key.Backward);
-        }
-        if (group.Interpolation == kKeyTbc) Write_Tbc(out, key.Tension, key.Bias, key.Continuity);
-    }
+static void Write_Value(ByteWriter& out, float value) {
+    Write_f32(out, value);
 }
 
-static void Write_Vec3(ByteWriter& out, const float (&value)[3]) {
+static void Write_Value(ByteWriter& out, const float (&value)[3]) {
     for (float component : value)
         Write_f32(out, component);
 }
 
-static void Write_Vec3_Group(ByteWriter& out, const Vec3KeyGroup& group) {
+// A float or vector track: count, key type when there are keys, then each key with the optional
+// fields its key type asks for.
+template <typename KeyGroup>
+static void Write_Group(ByteWriter& out, const KeyGroup& group) {
     Write_u32(out, group.NumKeys);
     if (group.NumKeys != 0) Write_u32(out, group.Interpolation);
     for (std::uint32_t k = 0; k < group.NumKeys; ++k) {
-        const Vec3Key& key = group.Keys[k];
+        const auto& key = group.Keys[k];
         Write_f32(out, key.Time);
-        Write_Vec3(out, key.Value);
+        Write_Value(out, key.Value);
         if (group.Interpolation == kKeyQuadratic) {
-            Write_Vec3(out, key.Forward);
-            Write_Vec3(out, key.Backward);
+            Write_Value(out, key.Forward);
+            Write_Value(out, key.Backward);
         }
         if (group.Interpolation == kKeyTbc) Write_Tbc(out, key.Tension, key.Bias, key.Continuity);
     }
@@ -155,7 +147,7 @@ static void Write_Rotations(ByteWriter& out) {
         }
     } else {
         for (const FloatKeyGroup& group : NiTransformData_XYZRotations)
-            Write_Float_Group(out, group);
+            Write_Group(out, group);
     }
 }
 
@@ -185,8 +177,8 @@ std::int32_t Save_to_Memory___NiTransformData() {
     if (!Counts_In_Limits()) return -3;
     ByteWriter out = Open_Block_Body();
     Write_Rotations(out);
-    Write_Vec3_Group(out, NiTransformData_Translations);
-    Write_Float_Group(out, NiTransformData_Scales);
+    Write_Group(out, NiTransformData_Translations);
+    Write_Group(out, NiTransformData_Scales);
     return Close_Block_Body(out, "Save_to_Memory___NiTransformData");
 }
 
