@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -88,10 +89,19 @@ static std::FILE* Open_Input(const char* name, const char* mode) {
 }
 
 // True when creating the output would truncate one of the inputs (same path, or a link to it).
+// A name the platform cannot convert to a path is compared as text.
+static bool Same_File(const char* a, const char* b) {
+    try {
+        std::error_code error;
+        return std::filesystem::equivalent(a, b, error);
+    } catch (const std::exception&) {
+        return std::strcmp(a, b) == 0;
+    }
+}
+
 static bool Output_Is_An_Input() {
     for (const char* input : {InputKfFileName, AnimationKeysFileName}) {
-        std::error_code error;
-        if (std::filesystem::equivalent(OutputKfFileName, input, error)) {
+        if (Same_File(OutputKfFileName, input)) {
             std::printf("\nERROR: Output file '%s' is the input file '%s': it would be overwritten!\n",
                         OutputKfFileName, input);
             return true;
