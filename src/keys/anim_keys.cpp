@@ -44,9 +44,12 @@ static bool Scan_Euler_Key(AnimKey& key) {
 }
 
 // Records are counted from 1 in messages, as lines are.
-static std::int32_t Refuse_Record(std::int32_t line, std::int32_t record, const char* what) {
-    std::printf("\n[Load_from_File___Animation_Keys] ERROR: Line %d, bone record %d: %s\n", line, record + 1,
-                what);
+// `what` is a printf format for the two numbers that say what is wrong.
+static std::int32_t Refuse_Record(std::int32_t line, std::int32_t record, const char* what, std::int32_t a,
+                                  std::int32_t b = 0) {
+    std::printf("\n[Load_from_File___Animation_Keys] ERROR: Line %d, bone record %d: ", line, record + 1);
+    std::printf(what, a, b);
+    std::printf("\n");
     return -3;
 }
 
@@ -68,22 +71,19 @@ static std::int32_t Load_Bone_Record(std::int32_t r) {
         std::memcpy(bone.Name, LineBuffer + kNamePrefix, nameLength);
         bone.Name[nameLength] = '\0';
     } else if (Format_Is_Known()) {
-        char what[128];
-        std::snprintf(what, sizeof what, "the name line holds %d characters, fewer than the %d it needs!",
-                      static_cast<std::int32_t>(length),
-                      static_cast<std::int32_t>(kNamePrefix + kNameSuffix));
-        return Refuse_Record(nameLine, r, what);
+        return Refuse_Record(nameLine, r, "the name line holds %d characters, fewer than the %d it needs!",
+                             static_cast<std::int32_t>(length),
+                             static_cast<std::int32_t>(kNamePrefix + kNameSuffix));
     }
 
     const std::int32_t countLine = Scanner.Line;
     if (Scan_Int(Scanner, &bone.NumKeys)) Scan_Skip_Space(Scanner);
     if (Format_Is_Known() && (bone.NumKeys < 0 || static_cast<std::uint32_t>(bone.NumKeys) > kMaxKeys)) {
-        char what[128];
-        std::snprintf(what, sizeof what, "Variable 'NumKeys=%d' is out of limits (0 to %d)!", bone.NumKeys,
-                      static_cast<std::int32_t>(kMaxKeys));
+        const std::int32_t refused = bone.NumKeys;
         // A refused count must not stay in the table, where any later reader would index past its keys.
         bone.NumKeys = 0;
-        return Refuse_Record(countLine, r, what);
+        return Refuse_Record(countLine, r, "Variable 'NumKeys=%d' is out of limits (0 to %d)!", refused,
+                             static_cast<std::int32_t>(kMaxKeys));
     }
     const std::int32_t keys = Format_Is_Known() ? bone.NumKeys : 0;
     for (std::int32_t k = 0; k < keys; ++k) {
@@ -110,10 +110,8 @@ std::int32_t Load_from_File___Animation_Keys() {
     while (!Scan_At_Eof(Scanner)) {
         if (records == static_cast<std::int32_t>(kMaxBoneRecords)) {
             if (!Format_Is_Known()) break;
-            char what[128];
-            std::snprintf(what, sizeof what, "the file holds more than the %d records that fit!",
-                          static_cast<std::int32_t>(kMaxBoneRecords));
-            return Refuse_Record(Scanner.Line, records, what);
+            return Refuse_Record(Scanner.Line, records, "the file holds more than the %d records that fit!",
+                                 static_cast<std::int32_t>(kMaxBoneRecords));
         }
         if (Load_Bone_Record(records) < 0) return -3;
         ++records;

@@ -204,23 +204,27 @@ std::int32_t Load_from_File___Header() {
     return 0;
 }
 
-static long Remaining_Bytes(long fileLength) {
-    return fileLength - std::ftell(InputKfFile);
+// Bytes between the read position and the end of the template.
+static long Bytes_Left() {
+    const long position = std::ftell(InputKfFile);
+    std::fseek(InputKfFile, 0, SEEK_END);
+    const long end = std::ftell(InputKfFile);
+    std::fseek(InputKfFile, position, SEEK_SET);
+    return end - position;
+}
+
+static std::int32_t Refuse_Cut_Footer(long available, long needed) {
+    std::printf(
+        "\n[Load_from_File___NiFooter] ERROR: The file ends inside the footer (%d of its %d bytes are "
+        "there)!\n",
+        static_cast<std::int32_t>(available), static_cast<std::int32_t>(needed));
+    return -3;
 }
 
 std::int32_t Load_from_File___NiFooter() {
-    const long position = std::ftell(InputKfFile);
-    std::fseek(InputKfFile, 0, SEEK_END);
-    const long available = std::ftell(InputKfFile) - position;
-    std::fseek(InputKfFile, position, SEEK_SET);
-
+    const long available = Bytes_Left();
     std::uint8_t count[4] = {};
-    if (available < 4) {
-        std::printf("\n[Load_from_File___NiFooter] ERROR: The file ends inside the footer (%d of its 4 bytes "
-                    "are there)!\n",
-                    static_cast<std::int32_t>(available));
-        return -3;
-    }
+    if (available < 4) return Refuse_Cut_Footer(available, 4);
     std::fread(count, 1, 4, InputKfFile);
     NiFooter_NumRoots = Get_u32(count);
     if (NiFooter_NumRoots > kMaxRoots) {
@@ -232,12 +236,8 @@ std::int32_t Load_from_File___NiFooter() {
     }
     const long needed = 4 + 4 * static_cast<long>(NiFooter_NumRoots);
     if (available < needed) {
-        std::printf(
-            "\n[Load_from_File___NiFooter] ERROR: The file ends inside the footer (%d of its %d bytes "
-            "are there)!\n",
-            static_cast<std::int32_t>(available), static_cast<std::int32_t>(needed));
         NiFooter_NumRoots = 0;
-        return -3;
+        return Refuse_Cut_Footer(available, needed);
     }
     for (std::uint32_t i = 0; i < NiFooter_NumRoots; ++i) {
         std::uint8_t root[4];
@@ -247,7 +247,7 @@ std::int32_t Load_from_File___NiFooter() {
     return 0;
 }
 
-static std::int32_t Load_Block_Bodies(long fileLength) {
+static std::int32_t Load_Block_Bodies() {
     for (std::uint32_t i = 0; i < Header_NumBlocks; ++i) {
         const std::uint32_t size = Header_BlockSize[i];
         if (size > kMaxBlockSize) {
@@ -257,7 +257,7 @@ static std::int32_t Load_Block_Bodies(long fileLength) {
                 static_cast<std::int32_t>(i), static_cast<std::int32_t>(size));
             return -3;
         }
-        const long available = Remaining_Bytes(fileLength);
+        const long available = Bytes_Left();
         if (available < static_cast<long>(size)) {
             std::printf(
                 "\n[Load_from_File___All_NIF_Blocks] ERROR: The file ends inside block %d (%d of its %d "
@@ -286,12 +286,9 @@ std::int32_t Load_from_File___All_NIF_Blocks() {
             "only)!\n");
         return -1;
     }
-    const long headerEnd = std::ftell(InputKfFile);
-    std::fseek(InputKfFile, 0, SEEK_END);
-    const long fileLength = std::ftell(InputKfFile);
-    std::fseek(InputKfFile, headerEnd, SEEK_SET);
     // Fields past the end would be written back as zeros: a different file, not a copy.
     if (HeaderRanShort) {
+        const long fileLength = std::ftell(InputKfFile) + Bytes_Left();
         std::printf(
             "\n[Load_from_File___All_NIF_Blocks] ERROR: The file ends inside the NIF header (after %d "
             "bytes)!\n",
@@ -316,8 +313,8 @@ std::int32_t Load_from_File___All_NIF_Blocks() {
             return -3;
         }
     }
-    if (Load_Block_Bodies(fileLength) < 0) return -3;
-    if (std::ftell(InputKfFile) < fileLength && Load_from_File___NiFooter() < 0) return -3;
+    if (Load_Block_Bodies() < 0) return -3;
+    if (Bytes_Left() > 0 && Load_from_File___NiFooter() < 0) return -3;
     std::printf("<done>\n");
     return 0;
 }
