@@ -39,9 +39,10 @@ const std::string kOneKey =
 
 class Cli : public testing::Test {
   protected:
-    RunResult Run(const std::vector<std::string>& arguments) {
+    // A run that must end with `status`: 0 only after the success line, 1 on every other way out.
+    RunResult Run(const std::vector<std::string>& arguments, int status) {
         const RunResult result = Run_Posewright(Dir.Path, arguments);
-        EXPECT_EQ(result.ExitCode, 0);
+        EXPECT_EQ(result.ExitCode, status) << result.Transcript;
         return result;
     }
     void Put(const std::string& name, const std::vector<std::uint8_t>& bytes) {
@@ -57,15 +58,15 @@ class Cli : public testing::Test {
 TEST_F(Cli, UsageWhenArgumentsAreMissing) {
     const std::string usage =
         "\nERROR: not enough arguments.\n\n\t(Example of use: 'Posewright.exe Empty.kf AnimationKeys.txt')\n";
-    EXPECT_EQ(Run({}).Transcript, usage);
-    EXPECT_EQ(Run({"Empty.kf"}).Transcript, usage);
+    EXPECT_EQ(Run({}, 1).Transcript, usage);
+    EXPECT_EQ(Run({"Empty.kf"}, 1).Transcript, usage);
     EXPECT_TRUE(std::filesystem::is_empty(Dir.Path));
 }
 
 TEST_F(Cli, MissingFilesAreNamedAndNoOutputIsCreated) {
-    EXPECT_EQ(Run({"Empty.kf", "keys.txt"}).Transcript, kOpen + "\t- 'Empty.kf' was NOT found\n");
+    EXPECT_EQ(Run({"Empty.kf", "keys.txt"}, 1).Transcript, kOpen + "\t- 'Empty.kf' was NOT found\n");
     Put("Empty.kf", Build_Template(Example_Template()));
-    EXPECT_EQ(Run({"Empty.kf", "keys.txt"}).Transcript,
+    EXPECT_EQ(Run({"Empty.kf", "keys.txt"}, 1).Transcript,
               kOpen + Ok("Empty.kf") + "\t- 'keys.txt' was NOT found\n");
     EXPECT_FALSE(Exists("Empty_new.kf"));
 }
@@ -95,7 +96,7 @@ std::vector<std::uint8_t> One_Key_Output() {
 TEST_F(Cli, ConvertsAndReportsSuccess) {
     Put("Empty.kf", Build_Template(Example_Template()));
     Put("keys.txt", kOneKey);
-    const RunResult result = Run({"Empty.kf", "keys.txt", "ignored"});
+    const RunResult result = Run({"Empty.kf", "keys.txt", "ignored"}, 0);
     EXPECT_EQ(result.Transcript, Opened_All() + kLoadedNif + Loading_Keys("keys.txt") + "<done>\n" + kDone);
     EXPECT_EQ(Output(), One_Key_Output());
 }
@@ -103,19 +104,19 @@ TEST_F(Cli, ConvertsAndReportsSuccess) {
 // Key files saved by Windows editors end lines in CR LF; every build reads them as LF, so the transcript
 // (its line numbers and line lengths too) and the output match those of the LF file byte for byte.
 TEST_F(Cli, CrLfKeyFileGivesTheSameTranscriptAndFile) {
-    const std::string keyFiles[] = {"Quaternions\n2\nshort\n0\n",
-                                    "Quaternions\n2\n" + Name_Line("A") + "2000\n", kOneKey};
+    const std::pair<std::string, int> keyFiles[] = {
+        {"Quaternions\n2\nshort\n0\n", 1}, {"Quaternions\n2\n" + Name_Line("A") + "2000\n", 1}, {kOneKey, 0}};
     Put("Empty.kf", Build_Template(Example_Template()));
-    for (const std::string& keys : keyFiles) {
+    for (const auto& [keys, status] : keyFiles) {
         SCOPED_TRACE(keys);
         std::string crlf;
         for (char c : keys)
             crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
         Put("keys.txt", keys);
-        const std::string lfTranscript = Run({"Empty.kf", "keys.txt"}).Transcript;
+        const std::string lfTranscript = Run({"Empty.kf", "keys.txt"}, status).Transcript;
         const std::vector<std::uint8_t> lfOutput = Output();
         Put("keys.txt", crlf);
-        EXPECT_EQ(Run({"Empty.kf", "keys.txt"}).Transcript, lfTranscript);
+        EXPECT_EQ(Run({"Empty.kf", "keys.txt"}, status).Transcript, lfTranscript);
         EXPECT_EQ(Output(), lfOutput);
     }
     EXPECT_EQ(Output(), One_Key_Output());
@@ -163,7 +164,7 @@ TEST_F(Cli, FailuresLeaveAnEmptyOutput) {
         Put("Empty.kf", c.Template);
         Put("keys.txt", c.Keys);
         Put("Empty_new.kf", std::string("stale content"));
-        EXPECT_EQ(Run({"Empty.kf", "keys.txt"}).Transcript, Opened_All() + c.After);
+        EXPECT_EQ(Run({"Empty.kf", "keys.txt"}, 1).Transcript, Opened_All() + c.After);
         EXPECT_TRUE(Exists("Empty_new.kf"));
         EXPECT_TRUE(Output().empty());
     }
@@ -171,24 +172,24 @@ TEST_F(Cli, FailuresLeaveAnEmptyOutput) {
 
 TEST_F(Cli, RefusesNamesThatWouldOverflowOrOverwrite) {
     const std::string longName = std::string(256, 'k');
-    EXPECT_EQ(Run({"Empty.kf", longName}).Transcript,
+    EXPECT_EQ(Run({"Empty.kf", longName}, 1).Transcript,
               "\nERROR: File name '" + longName + "' is too long (at most 255 characters)!\n");
     const std::string longStem = std::string(250, 'e');
-    EXPECT_EQ(Run({longStem, "keys.txt"}).Transcript,
+    EXPECT_EQ(Run({longStem, "keys.txt"}, 1).Transcript,
               "\nERROR: Output file name for '" + longStem + "' is too long (at most 255 characters)!\n");
 
     Put("x.kf", Build_Template(Example_Template()));
     Put("x_new.kf", kOneKey);
-    EXPECT_EQ(Run({"x.kf", "x_new.kf"}).Transcript,
+    EXPECT_EQ(Run({"x.kf", "x_new.kf"}, 1).Transcript,
               kOpen + Ok("x.kf") + Ok("x_new.kf") +
                   "\nERROR: Output file 'x_new.kf' is the input file 'x_new.kf': it would be overwritten!\n");
     EXPECT_EQ(Read_File(Dir / "x_new.kf"), std::vector<std::uint8_t>(kOneKey.begin(), kOneKey.end()));
 
     Put("Empty", Build_Template(Example_Template()));
     Put("keys.txt", kOneKey);
-    EXPECT_EQ(Run({"Empty", "keys.txt"}).Transcript, kOpen + Ok("Empty") + Ok("keys.txt") +
-                                                         Created("Empty_new.kf") + kLoadedNif +
-                                                         Loading_Keys("keys.txt") + "<done>\n" + kDone);
+    EXPECT_EQ(Run({"Empty", "keys.txt"}, 0).Transcript, kOpen + Ok("Empty") + Ok("keys.txt") +
+                                                            Created("Empty_new.kf") + kLoadedNif +
+                                                            Loading_Keys("keys.txt") + "<done>\n" + kDone);
 }
 
 // A key file of `bones` converted bones plus the closing record, with values that tell keys apart.
@@ -215,7 +216,7 @@ TEST_F(Cli, MultiBoneConversionsDecodeBackToTheirKeys) {
         layout.Roots = {0};
         Put("Empty.kf", Build_Template(layout));
         Put("keys.txt", Many_Bones(euler, 7, 25));
-        Run({"Empty.kf", "keys.txt"});
+        Run({"Empty.kf", "keys.txt"}, 0);
         NifFile file;
         DecodedAnimation animation;
         std::string error;
@@ -240,7 +241,7 @@ TEST_F(Cli, BundledExampleConverts) {
     std::filesystem::copy_file(std::string(POSEWRIGHT_EXAMPLES) + "/Empty.kf", Dir / "Empty.kf");
     std::filesystem::copy_file(std::string(POSEWRIGHT_EXAMPLES) + "/AnimationKeys.txt",
                                Dir / "AnimationKeys.txt");
-    const RunResult result = Run({"Empty.kf", "AnimationKeys.txt"});
+    const RunResult result = Run({"Empty.kf", "AnimationKeys.txt"}, 0);
     EXPECT_EQ(result.Transcript, kOpen + Ok("Empty.kf") + Ok("AnimationKeys.txt") + Created("Empty_new.kf") +
                                      kLoadedNif + Loading_Keys("AnimationKeys.txt") + "<done>\n" + kDone);
     NifFile file;

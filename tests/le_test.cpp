@@ -20,15 +20,3 @@ TEST(LittleEndian, PinsTheBytesOfEachKind) {
     Put_f32(bytes, -2.5f);
     EXPECT_EQ(Get_f32(bytes), -2.5f);
 }
-
-TEST(LittleEndian, WriterStopsAtItsEndAndRemembersIt) {
-    std::uint8_t buffer[6] = {};
-    ByteWriter writer{buffer, 5, 0, false};
-    Write_u32(writer, 0xAABBCCDD);
-    Write_u16(writer, 0x1122); // would pass the end: dropped
-    Write_u8(writer, 0x33);    // fits, but the writer has already failed
-    EXPECT_TRUE(writer.Overflow);
-    EXPECT_EQ(writer.Pos, 4u);
-    EXPECT_EQ(buffer[4], 0);
-    EXPECT_EQ(buffer[5], 0);
-}

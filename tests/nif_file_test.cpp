@@ -76,6 +76,15 @@ TEST_F(NifFile, RoundTripsByteForByte) {
     }
 }
 
+// Tools that append names without raising the declared maximum wrote such templates: only that field
+// changes, to the longest string's length.
+TEST_F(NifFile, StaleMaximumStringLengthIsWrittenCorrected) {
+    TemplateLayout stale = Rich_Template();
+    stale.MaxStringLength = 3;
+    ASSERT_EQ(Load(Build_Template(stale)), 0) << Console;
+    EXPECT_EQ(Write(), Build_Template(Rich_Template()));
+}
+
 TEST_F(NifFile, FooterIsOptionalAndTrailingBytesAreDropped) {
     TemplateLayout layout = Rich_Template();
     const auto expected = Build_Template(layout);
@@ -201,10 +210,6 @@ TEST_F(NifFile, LoaderRefusesWhatItCannotHoldOrCopy) {
          "(256)!\n"},
         {"string of 256 bytes", Raw_Template(0, 0, noTypes, Bytes().u32(1).u32(256).u32(256)), -3,
          "\n[Load_from_File___Header] ERROR: Variable 'Header_Strings[0] length=256' is out of limits!\n"},
-        {"string longer than the declared maximum",
-         With(Rich_Template(), [](TemplateLayout& s) { s.MaxStringLength = 14; }), -3,
-         "\n[Load_from_File___Header] ERROR: Variable 'Header_Strings[1] length=15' is longer than "
-         "'Header_MaxStringLength=14'!\n"},
         {"groups", Raw_Template(0, 0, noTypes, Bytes().u32(0).u32(0).u32(1).u32(0)), -3,
          "\n[Load_from_File___Header] ERROR: Variable 'Header_NumGroups=1' is out of limits!\n"},
         {"block size 0x500001",
@@ -228,17 +233,17 @@ TEST_F(NifFile, LoaderRefusesWhatItCannotHoldOrCopy) {
          "\n[Load_from_File___All_NIF_Blocks] ERROR: Variable 'Header_BlockTypeIndex[2]=2' is out of limits "
          "(2 block types)!\n"},
         {"header cut short", Cut(Build_Template(Example_Template()), 10), -3,
-         "\n[Load_from_File___All_NIF_Blocks] ERROR: The file ends inside the NIF header (after 84 "
-         "bytes)!\n"},
+         "\n[Load_from_File___All_NIF_Blocks] ERROR: The file ends inside 'Header_Strings[0]' (13 of its 15 "
+         "bytes are there)!\n"},
         {"body cut short", Cut(valid, footer + 1), -3,
-         "\n[Load_from_File___All_NIF_Blocks] ERROR: The file ends inside block 2 (299 of its 300 bytes are "
-         "there)!\n"},
+         "\n[Load_from_File___All_NIF_Blocks] ERROR: The file ends inside 'NifBlocks[2]' (299 of its 300 "
+         "bytes are there)!\n"},
         {"root count cut short", Cut(valid, footer - 2), -3,
-         "\n[Load_from_File___NiFooter] ERROR: The file ends inside the footer (2 of its 4 bytes are "
-         "there)!\n"},
+         "\n[Load_from_File___NiFooter] ERROR: The file ends inside 'NiFooter_NumRoots' (2 of its 4 bytes "
+         "are there)!\n"},
         {"roots cut short", Cut(valid, 1), -3,
-         "\n[Load_from_File___NiFooter] ERROR: The file ends inside the footer (11 of its 12 bytes are "
-         "there)!\n"},
+         "\n[Load_from_File___NiFooter] ERROR: The file ends inside 'NiFooter_Roots[1]' (3 of its 4 bytes "
+         "are there)!\n"},
         {"257 roots", With(Example_Template(), [](TemplateLayout& s) { s.Roots.assign(257, 0); }), -3,
          "\n[Load_from_File___NiFooter] ERROR: Variable 'NiFooter_NumRoots=257' is out of limits!\n"},
     };

@@ -46,7 +46,7 @@ class Sequence : public testing::Test {
 
     std::int32_t Append() {
         std::int32_t result = 0;
-        Console = Console_Of([&] { result = Append_All_KF_Blocks(); });
+        Console = Console_Of([&] { result = Create_All_KF_Blocks(); });
         return result;
     }
 
@@ -133,20 +133,6 @@ TEST_F(Sequence, AccumulationRootIsTheFirstExactMatchElseZero) {
     }
 }
 
-TEST_F(Sequence, LongerAddedStringsRaiseTheMaximumLength) {
-    Add_Strings({"NPC Root [Root]"});
-    Header_MaxStringLength = 40; // the template's own value stays when nothing longer is added
-    Set_Bones({"A"});
-    ASSERT_EQ(Append(), 0);
-    EXPECT_EQ(Header_MaxStringLength, 40u);
-
-    Reset_All_Tables();
-    Header_MaxStringLength = 3;
-    Set_Bones({std::string(100, 'n')});
-    ASSERT_EQ(Append(), 0);
-    EXPECT_EQ(Header_MaxStringLength, 100u);
-}
-
 TEST_F(Sequence, FullTablesEndTheAssemblyWithTheirMessage) {
     std::vector<std::string> many;
     for (int i = 0; i < 253; ++i)
@@ -162,29 +148,6 @@ TEST_F(Sequence, FullTablesEndTheAssemblyWithTheirMessage) {
     Set_Bones({"A"});
     EXPECT_EQ(Append(), -3);
     EXPECT_EQ(Console, "\n[AllocateRAM_forNifBlock] ERROR: Number of NIF block is too big !\n");
-}
-
-TEST_F(Sequence, SerialisersRefuseCountsPastTheirTables) {
-    ASSERT_EQ(AllocateRAM_forNifBlock(0, 64), 0);
-    std::int32_t result = 0;
-    NiTransformInterpolator_Data = 1025;
-    EXPECT_EQ(Console_Of([&] { result = Save_to_Memory___NiTransformInterpolator(); }),
-              "\n[Save_to_Memory___NiTransformInterpolator] ERROR: Variable "
-              "'NiTransformInterpolator_Data=1025' is out "
-              "of limits!\n");
-    EXPECT_EQ(result, -3);
-    NiTextKeyExtraData_NumTextKeys = 1537;
-    EXPECT_EQ(Console_Of([&] { result = Save_to_Memory___NiTextKeyExtraData(); }),
-              "\n[Save_to_Memory___NiTextKeyExtraData] ERROR: Variable 'NiTextKeyExtraData_NumTextKeys=1537' "
-              "is out of "
-              "limits!\n");
-    EXPECT_EQ(result, -3);
-    NiControllerSequence_NumControlledBlocks = 257;
-    EXPECT_EQ(Console_Of([&] { result = Save_to_Memory___NiControllerSequence(); }),
-              "\n[Save_to_Memory___NiControllerSequence] ERROR: Variable "
-              "'NiControllerSequence_NumControlledBlocks=257' "
-              "is out of limits!\n");
-    EXPECT_EQ(result, -3);
 }
 
 } // namespace

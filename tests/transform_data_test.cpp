@@ -70,42 +70,4 @@ TEST(TransformData, SizesFollowTheKeyCount) {
     }
 }
 
-TEST(TransformData, FillNeverTakesMoreKeysThanTheTablesHold) {
-    Set_Bone0(5000, true, false);
-    EXPECT_EQ(Body_Of_Bone0().size(), 24u + 52u * 1536);
-    Set_Bone0(-7, false, true);
-    EXPECT_EQ(Body_Of_Bone0().size(), 28u);
-}
-
-TEST(TransformData, SerialiserRefusesCountsPastItsTables) {
-    Reset_All_Tables();
-    ASSERT_EQ(AllocateRAM_forNifBlock(0, 16), 0);
-    NiTransformData_NumRotationKeys = 1537;
-    std::int32_t result = 0;
-    EXPECT_EQ(Console_Of([&] { result = Save_to_Memory___NiTransformData(); }),
-              "\n[Save_to_Memory___NiTransformData] ERROR: Variable 'NiTransformData_NumRotationKeys=1537' "
-              "is out of "
-              "limits!\n");
-    EXPECT_EQ(result, -3);
-    EXPECT_EQ(NifBlocks[0].Size, 16u);
-
-    NiTransformData_NumRotationKeys = 0;
-    NiTransformData_Scales.NumKeys = 4000;
-    EXPECT_EQ(Console_Of([&] { result = Save_to_Memory___NiTransformData(); }),
-              "\n[Save_to_Memory___NiTransformData] ERROR: Variable 'NiTransformData_Scales.NumKeys=4000' is "
-              "out of "
-              "limits!\n");
-}
-
-TEST(TransformData, BodySmallerThanItsContentIsRefused) {
-    Set_Bone0(1, true, false);
-    Fill_NiTransformData_from_Bone(0);
-    ASSERT_EQ(AllocateRAM_forNifBlock(0, 75), 0);
-    std::int32_t result = 0;
-    EXPECT_EQ(
-        Console_Of([&] { result = Save_to_Memory___NiTransformData(); }),
-        "\n[Save_to_Memory___NiTransformData] ERROR: Variable 'NifBlocks[0].Size=75' is out of limits!\n");
-    EXPECT_EQ(result, -3);
-}
-
 } // namespace

@@ -1,5 +1,5 @@
 // The run, top to bottom: names, open, load the template, load the keys, build, write, close.
-// Every way out waits for one key press and ends with status 0.
+// Every way out waits for one key press; only the success line comes with status 0.
 #include "driver/driver.h"
 
 #include <cstdio>
@@ -11,12 +11,12 @@
 #include <system_error>
 #include <vector>
 
+#include "capacities.h"
+#include "driver/console.h"
 #include "keys/anim_keys.h"
 #include "kf/sequence.h"
 #include "nif/nif_file.h"
-#include "platform/console.h"
 
-inline constexpr std::size_t kFileNameSize = 256;
 inline constexpr const char* kOutputSuffix = "_new.kf";
 
 bool Derive_Output_File_Name(const char* input, char* output, std::size_t capacity) {
@@ -31,9 +31,9 @@ bool Derive_Output_File_Name(const char* input, char* output, std::size_t capaci
     return true;
 }
 
-static int Wait_and_Return() {
+static int Wait_and_Return(int status) {
     Wait_for_Key_Press();
-    return 0;
+    return status;
 }
 
 // A file cut short would load in an engine and play wrong; an empty one cannot be mistaken.
@@ -53,10 +53,10 @@ void Terminate_Because_Of_Errors() {
     std::printf("\nProgram terminated because of Errors !\n");
     Discard_Output();
     Wait_for_Key_Press();
-    std::exit(0);
+    std::exit(kExitFailure);
 }
 
-static bool Copy_File_Name(const char* argument, char* name) {
+bool Copy_File_Name(const char* argument, char* name) {
     if (std::strlen(argument) >= kFileNameSize) {
         std::printf("\nERROR: File name '%s' is too long (at most %d characters)!\n", argument,
                     static_cast<int>(kFileNameSize - 1));
@@ -122,8 +122,8 @@ static bool Open_Files() {
         std::printf("\t- '%s' was NOT found\n", OutputKfFileName);
         return false;
     }
-    // Every body goes through one reused buffer larger than a bone's body: written straight from
-    // their own 20 to 30 MB, the bodies took three times as long on our virtual machines.
+    // Every body goes through one reused buffer larger than a bone's body, so that tens of megabytes
+    // of bodies leave in few large writes.
     static char OutputBuffer[128 * 1024];
     std::setvbuf(OutputKfFile, OutputBuffer, _IOFBF, sizeof OutputBuffer);
     std::printf("\t- '%s' <created>\n", OutputKfFileName);
@@ -150,29 +150,34 @@ static bool Close_Files() {
     return true;
 }
 
+std::int32_t Run_Conversion_Stages() {
+    if (Load_from_File___All_NIF_Blocks() < 0) return -3;
+    NumAnimBones = Load_from_File___Animation_Keys();
+    if (NumAnimBones < 0) {
+        std::printf("\nERROR: Cannot load Animation keys without errors!\n");
+        return -1;
+    }
+    if (!IsQuaternionFormat && !IsEulerFormat) {
+        std::printf("\nERROR: Animation data format don't recognized !\n");
+        return -1;
+    }
+    std::printf("\n");
+    if (Create_All_KF_Blocks() < 0 || Write_All_NIF_Block_to_File() < 0) return -3;
+    return 0;
+}
+
 int Posewright_Main(int argc, const char* const* argv) {
     if (argc < 3) {
         std::printf("\nERROR: not enough arguments.\n\n\t(Example of use: 'Posewright.exe Empty.kf "
                     "AnimationKeys.txt')\n");
-        return Wait_and_Return();
+        return Wait_and_Return(kExitFailure);
     }
-    if (!Take_File_Names(argv[1], argv[2]) || !Open_Files()) return Wait_and_Return();
-    if (Load_from_File___All_NIF_Blocks() < 0) Terminate_Because_Of_Errors();
-    NumAnimBones = Load_from_File___Animation_Keys();
-    if (NumAnimBones < 0) {
-        std::printf("\nERROR: Cannot load Animation keys without errors!\n");
-        return Wait_and_Return();
-    }
-    if (!IsQuaternionFormat && !IsEulerFormat) {
-        std::printf("\nERROR: Animation data format don't recognized !\n");
-        return Wait_and_Return();
-    }
-    std::printf("\n");
-    Create_All_KF_Blocks();
-    if (Write_All_NIF_Block_to_File() < 0) Terminate_Because_Of_Errors();
-    if (!Close_Files()) return Wait_and_Return();
+    if (!Take_File_Names(argv[1], argv[2]) || !Open_Files()) return Wait_and_Return(kExitFailure);
+    const std::int32_t stages = Run_Conversion_Stages();
+    if (stages == -3) Terminate_Because_Of_Errors();
+    if (stages < 0 || !Close_Files()) return Wait_and_Return(kExitFailure);
     std::printf("\n\t[ Converting Animation to KF format is DONE ! ]\n");
-    return Wait_and_Return();
+    return Wait_and_Return(kExitSuccess);
 }
 
 std::string Narrow_Argument(const wchar_t* wide) {
@@ -180,14 +185,4 @@ std::string Narrow_Argument(const wchar_t* wide) {
     for (const wchar_t* c = wide; (*c & 0xFF) != 0; ++c)
         narrowed.push_back(static_cast<char>(*c & 0xFF));
     return narrowed;
-}
-
-int Posewright_Main_Wide(int argc, const wchar_t* const* argv) {
-    std::vector<std::string> narrowed;
-    for (int i = 0; i < argc; ++i)
-        narrowed.push_back(Narrow_Argument(argv[i]));
-    std::vector<const char*> pointers;
-    for (const std::string& argument : narrowed)
-        pointers.push_back(argument.c_str());
-    return Posewright_Main(argc, pointers.data());
 }

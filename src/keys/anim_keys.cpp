@@ -7,7 +7,7 @@
 #include "keys/key_scanner.h"
 
 std::FILE* AnimationKeysFile;
-char AnimationKeysFileName[256];
+char AnimationKeysFileName[kFileNameSize];
 std::uint8_t IsQuaternionFormat;
 std::uint8_t IsEulerFormat;
 float AnimDuration;

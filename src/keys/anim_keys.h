@@ -5,11 +5,11 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "nif/limits.h"
+#include "capacities.h"
 
 // Opened and closed by the driver in text mode.
 extern std::FILE* AnimationKeysFile;
-extern char AnimationKeysFileName[256];
+extern char AnimationKeysFileName[kFileNameSize];
 
 // Nine slots per key; in the Euler format RotX..RotZ hold the angles and RotW stays 0.
 struct AnimKey {

@@ -1,6 +1,6 @@
-// Reads keys the way glibc's fgets/fscanf read them, but from one buffer without a library
-// call per character. glibc's scanf pushes back at most one character, so a malformed token stays
-// consumed up to the character that broke it; the readers below reproduce that byte for byte.
+// Reads keys the way fgets and fscanf read them, but from one buffer without a library call per
+// character. Formatted input pushes back at most one character, so a malformed token stays consumed up
+// to the character that broke it; the readers below reproduce that byte for byte.
 #include "keys/key_scanner.h"
 
 #include <algorithm>
@@ -66,8 +66,8 @@ inline void Advance(KeyScanner& s) {
     if (s.Buffer[s.Pos++] == '\n') ++s.Line;
 }
 
-// Consumes the letters of `rest` case-insensitively. Like glibc, the first letter that does not
-// match is consumed too and fails the conversion.
+// Consumes the letters of `rest` case-insensitively. The first letter that does not match is
+// consumed too and fails the conversion.
 bool Match_Word(KeyScanner& s, const char* rest) {
     for (; *rest != '\0'; ++rest) {
         const int c = Peek(s);
@@ -78,8 +78,8 @@ bool Match_Word(KeyScanner& s, const char* rest) {
     return true;
 }
 
-// "inf", "infinity" or "nan" once the sign is read and `first` ('i' or 'n') is next. glibc reads
-// no "(chars)" after "nan", so those stay unread and every NaN is the default quiet one.
+// "inf", "infinity" or "nan" once the sign is read and `first` ('i' or 'n') is next. No "(chars)"
+// is read after "nan": they stay unread, and every NaN is the default quiet one.
 bool Scan_Special(KeyScanner& s, int first, bool negative, float* out) {
     Advance(s);
     if (Lower(first) == 'n') {
@@ -96,7 +96,7 @@ bool Scan_Special(KeyScanner& s, int first, bool negative, float* out) {
     return true;
 }
 
-// How far glibc's "%f" has got in a number after its sign. The exponent letter needs a digit before
+// How far a "%f" conversion has got in a number after its sign. The exponent letter needs a digit before
 // it, the exponent's sign must follow the letter directly, "0x" right after the sign switches to
 // hex, and the first byte that fits nowhere ends the token and stays unread.
 struct NumberShape {
@@ -110,7 +110,7 @@ bool Extend(NumberShape& n, int c) {
     const int exponent = n.Hex ? 'p' : 'e';
     if (n.Length == 1 && n.Last == '0' && Lower(c) == 'x') {
         n.Hex = true;
-        n.Digit = false; // glibc does not count that '0': "0xp" is no number
+        n.Digit = false; // that '0' is no digit of the number: "0xp" is no number
     } else if (Is_Digit(c) || (n.Hex && !n.Exponent && Is_Hex_Digit(c))) {
         n.Digit = true;
     } else if (n.Exponent && (c == '+' || c == '-') && Lower(n.Last) == exponent) {
@@ -152,7 +152,7 @@ const char* Extend_Over(NumberShape& n, const char* p, const char* end) {
 constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-// digits x 10^exponent rounded to float as strtof rounds it, where one double operation gets there:
+// digits x 10^exponent rounded to the nearest float, where one double operation gets there:
 // with at most 2^53 and 10^22 both operands are exact, so the quotient or product is the exact value
 // rounded once, to double, and rounding that on to float gives the exact value's float unless the
 // double fell on a halfway point between two floats. False then, and for larger operands.
@@ -207,8 +207,8 @@ bool Scan_Plain_Decimal(KeyScanner& s, float* out) {
     return true;
 }
 
-// Stores the value of the token `text` (sign included), or fails like glibc on "-", ".", "0x" and
-// such. glibc stores whatever prefix strtof accepts, so "1e+" is 1 and "0x." is 0.
+// Stores the value of the token `text` (sign included), or fails on "-", ".", "0x" and such. A token
+// that is not a whole number stores the value of its longest prefix that is, so "1e+" is 1 and "0x." 0.
 bool Finish(const char* text, std::size_t length, const NumberShape& n, float* out) {
     if (n.Hex ? n.Length == 2 : !n.Digit) return false;
     float value = 0.0f;
@@ -298,8 +298,8 @@ bool Scan_Int(KeyScanner& s, std::int32_t* out) {
         c = Peek(s);
     }
     if (!Is_Digit(c)) return false;
-    // glibc converts with strtol, which clamps to the 64-bit long range, and then keeps the low
-    // 32 bits: 2147483648 reads as INT32_MIN, and any longer overflow as -1 (or 0 when negative).
+    // The count is converted in the 64-bit range, clamped to it, and keeps its low 32 bits:
+    // 2147483648 reads as INT32_MIN, and any longer overflow as -1 (or 0 when negative).
     constexpr std::uint64_t kStopAt = 1'000'000'000'000'000'000u; // times 10 is past any long
     std::uint64_t magnitude = 0;
     bool overflow = false;

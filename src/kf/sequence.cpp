@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "driver/driver.h"
 #include "keys/anim_keys.h"
 #include "kf/transform_data.h"
 #include "nif/nif_document.h"
+#include "nif/report.h"
 
 float NiTransformInterpolator_Translation[3];
 float NiTransformInterpolator_Rotation[4];
@@ -37,13 +37,10 @@ std::uint16_t NiControllerSequence_NumAnimNoteArrays;
 // ---- serialisers ---------------------------------------------------------------------------------
 
 std::int32_t Save_to_Memory___NiTransformInterpolator() {
-    if (NiTransformInterpolator_Data > static_cast<std::int32_t>(kMaxBlocks)) {
-        std::printf(
-            "\n[Save_to_Memory___NiTransformInterpolator] ERROR: Variable 'NiTransformInterpolator_Data=%d' "
-            "is out of limits!\n",
-            NiTransformInterpolator_Data);
-        return -3;
-    }
+    if (NiTransformInterpolator_Data > static_cast<std::int32_t>(kMaxBlocks))
+        return Report_Out_Of_Limits("Save_to_Memory___NiTransformInterpolator",
+                                    "NiTransformInterpolator_Data",
+                                    static_cast<std::uint32_t>(NiTransformInterpolator_Data));
     ByteWriter out = Open_Block_Body();
     for (float value : NiTransformInterpolator_Translation)
         Write_f32(out, value);
@@ -55,13 +52,9 @@ std::int32_t Save_to_Memory___NiTransformInterpolator() {
 }
 
 std::int32_t Save_to_Memory___NiTextKeyExtraData() {
-    if (NiTextKeyExtraData_NumTextKeys > kMaxKeys) {
-        std::printf(
-            "\n[Save_to_Memory___NiTextKeyExtraData] ERROR: Variable 'NiTextKeyExtraData_NumTextKeys=%d' is "
-            "out of limits!\n",
-            static_cast<std::int32_t>(NiTextKeyExtraData_NumTextKeys));
-        return -3;
-    }
+    if (NiTextKeyExtraData_NumTextKeys > kMaxKeys)
+        return Report_Out_Of_Limits("Save_to_Memory___NiTextKeyExtraData", "NiTextKeyExtraData_NumTextKeys",
+                                    NiTextKeyExtraData_NumTextKeys);
     ByteWriter out = Open_Block_Body();
     Write_i32(out, NiTextKeyExtraData_Name);
     Write_u32(out, NiTextKeyExtraData_NumTextKeys);
@@ -84,12 +77,10 @@ static void Write_Controlled_Block(ByteWriter& out, const ControlledBlock& block
 }
 
 std::int32_t Save_to_Memory___NiControllerSequence() {
-    if (NiControllerSequence_NumControlledBlocks > kMaxControlledBlocks) {
-        std::printf("\n[Save_to_Memory___NiControllerSequence] ERROR: Variable "
-                    "'NiControllerSequence_NumControlledBlocks=%d' is out of limits!\n",
-                    static_cast<std::int32_t>(NiControllerSequence_NumControlledBlocks));
-        return -3;
-    }
+    if (NiControllerSequence_NumControlledBlocks > kMaxControlledBlocks)
+        return Report_Out_Of_Limits("Save_to_Memory___NiControllerSequence",
+                                    "NiControllerSequence_NumControlledBlocks",
+                                    NiControllerSequence_NumControlledBlocks);
     ByteWriter out = Open_Block_Body();
     Write_i32(out, NiControllerSequence_Name);
     Write_u32(out, NiControllerSequence_NumControlledBlocks);
@@ -111,32 +102,34 @@ std::int32_t Save_to_Memory___NiControllerSequence() {
 
 // ---- assembly ------------------------------------------------------------------------------------
 
-// Registers the type of the block about to be appended and creates its body. Its index, or -3.
-static std::int32_t Begin_Block(const char* typeName, std::uint32_t size) {
-    if (AddNewNodeToHeader(typeName) < 0) return -3;
-    const std::int32_t index = static_cast<std::int32_t>(Header_NumBlocks);
-    if (AllocateRAM_forNifBlock(index, static_cast<std::int32_t>(size)) < 0) return -3;
+// Every block is appended the same way: its type registered first (by the caller, before its record
+// takes strings), then its body created at the next index, serialised by `save`, and counted.
+// The new block's index, or -3.
+static std::int32_t Append_Block(std::uint32_t size, std::int32_t (*save)()) {
+    const auto index = static_cast<std::int32_t>(Header_NumBlocks);
+    if (AllocateRAM_forNifBlock(index, static_cast<std::int32_t>(size)) < 0 || save() < 0) return -3;
+    ++Header_NumBlocks;
     return index;
 }
 
 // The transform data of bone b, then its interpolator.
 static std::int32_t Append_Bone_Blocks(std::int32_t b) {
+    if (AddNewNodeToHeader("NiTransformData") < 0) return -3;
     Fill_NiTransformData_from_Bone(b);
-    const std::int32_t dataBlock = Begin_Block("NiTransformData", Calculate_Size___NiTransformData());
-    if (dataBlock < 0 || Save_to_Memory___NiTransformData() < 0) return -3;
-    ++Header_NumBlocks;
+    const std::int32_t dataBlock =
+        Append_Block(Calculate_Size___NiTransformData(), Save_to_Memory___NiTransformData);
+    if (dataBlock < 0) return -3;
 
+    if (AddNewNodeToHeader("NiTransformInterpolator") < 0) return -3;
     std::fill(std::begin(NiTransformInterpolator_Translation), std::end(NiTransformInterpolator_Translation),
               0.0f);
     const float identity[4] = {1, 0, 0, 0};
     std::copy(std::begin(identity), std::end(identity), std::begin(NiTransformInterpolator_Rotation));
     NiTransformInterpolator_Scale = 1;
     NiTransformInterpolator_Data = dataBlock;
-    const std::int32_t interpolatorBlock = Begin_Block("NiTransformInterpolator", kInterpolatorSize);
-    if (interpolatorBlock < 0 || Save_to_Memory___NiTransformInterpolator() < 0) return -3;
-    AnimBones[b].InterpolatorBlock = interpolatorBlock;
-    ++Header_NumBlocks;
-    return 0;
+    AnimBones[b].InterpolatorBlock =
+        Append_Block(kInterpolatorSize, Save_to_Memory___NiTransformInterpolator);
+    return AnimBones[b].InterpolatorBlock < 0 ? -3 : 0;
 }
 
 // The "start" and "end" text keys. The text-key block's index, or -3.
@@ -150,14 +143,7 @@ static std::int32_t Append_Text_Keys() {
     if (end < 0) return -3;
     NiTextKeyExtraData_TextKeys[0] = {0.0f, start};
     NiTextKeyExtraData_TextKeys[1] = {AnimDuration, end};
-    const std::int32_t index = static_cast<std::int32_t>(Header_NumBlocks);
-    if (AllocateRAM_forNifBlock(index, static_cast<std::int32_t>(8 + 8 * NiTextKeyExtraData_NumTextKeys)) <
-            0 ||
-        Save_to_Memory___NiTextKeyExtraData() < 0) {
-        return -3;
-    }
-    ++Header_NumBlocks;
-    return index;
+    return Append_Block(8 + 8 * NiTextKeyExtraData_NumTextKeys, Save_to_Memory___NiTextKeyExtraData);
 }
 
 // The first entry of the whole string table that names the accumulation root; 0 when none does.
@@ -197,16 +183,10 @@ static std::int32_t Append_Controller_Sequence(std::int32_t textKeysBlock) {
     NiControllerSequence_AccumRootName = Find_Accum_Root_Name();
     NiControllerSequence_NumAnimNoteArrays = 0;
     const std::uint32_t size = 12 + kControlledBlockSize * NiControllerSequence_NumControlledBlocks + 34;
-    if (AllocateRAM_forNifBlock(static_cast<std::int32_t>(Header_NumBlocks),
-                                static_cast<std::int32_t>(size)) < 0 ||
-        Save_to_Memory___NiControllerSequence() < 0) {
-        return -3;
-    }
-    ++Header_NumBlocks;
-    return 0;
+    return Append_Block(size, Save_to_Memory___NiControllerSequence) < 0 ? -3 : 0;
 }
 
-std::int32_t Append_All_KF_Blocks() {
+std::int32_t Create_All_KF_Blocks() {
     for (std::int32_t b = 0; b < NumAnimBones; ++b) {
         if (Append_Bone_Blocks(b) < 0) return -3;
     }
@@ -218,10 +198,6 @@ std::int32_t Append_All_KF_Blocks() {
         if (AnimBones[b].NameString < 0) return -3;
     }
     return Append_Controller_Sequence(textKeysBlock);
-}
-
-void Create_All_KF_Blocks() {
-    if (Append_All_KF_Blocks() < 0) Terminate_Because_Of_Errors();
 }
 
 void Reset_Sequence() {

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "nif/limits.h"
+#include "capacities.h"
 
 extern float NiTransformInterpolator_Translation[3];
 extern float NiTransformInterpolator_Rotation[4]; // w first
@@ -57,10 +57,7 @@ std::int32_t Save_to_Memory___NiTextKeyExtraData();
 std::int32_t Save_to_Memory___NiControllerSequence();
 
 // Appends every new block, type and string to the document. 0, or -3 after the failing message.
-std::int32_t Append_All_KF_Blocks();
-
-// Appends every new block; on a failure ends the run through the driver's termination path.
-void Create_All_KF_Blocks();
+std::int32_t Create_All_KF_Blocks();
 
 // Back to the zero-filled state of program start.
 void Reset_Sequence();

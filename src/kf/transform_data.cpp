@@ -8,6 +8,7 @@
 
 #include "keys/anim_keys.h"
 #include "nif/nif_document.h"
+#include "nif/report.h"
 
 std::uint32_t NiTransformData_NumRotationKeys;
 std::uint32_t NiTransformData_RotationType;
@@ -165,8 +166,7 @@ static bool Counts_In_Limits() {
                   {"NiTransformData_Scales.NumKeys", NiTransformData_Scales.NumKeys}};
     for (const auto& count : counts) {
         if (count.Count > kMaxKeys) {
-            std::printf("\n[Save_to_Memory___NiTransformData] ERROR: Variable '%s=%d' is out of limits!\n",
-                        count.Name, static_cast<std::int32_t>(count.Count));
+            Report_Out_Of_Limits("Save_to_Memory___NiTransformData", count.Name, count.Count);
             return false;
         }
     }

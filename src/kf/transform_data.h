@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "nif/limits.h"
+#include "capacities.h"
 
 // Key type codes: which optional fields each key carries in the file.
 inline constexpr std::uint32_t kKeyLinear = 1;

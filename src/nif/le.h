@@ -78,3 +78,50 @@ inline void Write_i32(ByteWriter& writer, std::int32_t value) {
 inline void Write_f32(ByteWriter& writer, float value) {
     Write_u32(writer, std::bit_cast<std::uint32_t>(value));
 }
+
+// A bounded reader over one body, the writer's mirror: a read past the end yields zeros and marks the
+// body, so that a body whose bytes do not add up to its layout is found by one test at the end.
+struct ByteReader {
+    const std::uint8_t* Data;
+    std::uint32_t Size;
+    std::uint32_t Pos;
+    const char* Fault; // why the body does not hold its layout; null while it does
+};
+
+// Marks the body with `fault` unless an earlier fault stands. False, for the caller to pass on.
+inline bool Fail(ByteReader& reader, const char* fault) {
+    if (reader.Fault == nullptr) reader.Fault = fault;
+    return false;
+}
+
+inline const std::uint8_t* Take(ByteReader& reader, std::uint32_t count) {
+    static const std::uint8_t kZeros[4] = {};
+    if (reader.Fault != nullptr || count > reader.Size - reader.Pos) {
+        Fail(reader, "its fields run past its end");
+        return kZeros;
+    }
+    reader.Pos += count;
+    return reader.Data + reader.Pos - count;
+}
+
+inline std::uint8_t Read_u8(ByteReader& reader) {
+    return *Take(reader, 1);
+}
+inline std::uint16_t Read_u16(ByteReader& reader) {
+    return Get_u16(Take(reader, 2));
+}
+inline std::uint32_t Read_u32(ByteReader& reader) {
+    return Get_u32(Take(reader, 4));
+}
+inline std::int32_t Read_i32(ByteReader& reader) {
+    return Get_i32(Take(reader, 4));
+}
+inline float Read_f32(ByteReader& reader) {
+    return Get_f32(Take(reader, 4));
+}
+
+// The body holds its layout exactly: every field read, no byte left over.
+inline bool Read_Whole(ByteReader& reader) {
+    if (reader.Fault == nullptr && reader.Pos != reader.Size) Fail(reader, "bytes are left after its last field");
+    return reader.Fault == nullptr;
+}

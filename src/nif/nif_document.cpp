@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "nif/report.h"
+
 char Header_String[kHeaderLineSize];
 std::uint8_t Header_Version[4];
 std::uint8_t Header_EndianType;
@@ -49,22 +51,15 @@ std::int32_t AllocateRAM_forNifBlock(std::int32_t index, std::int32_t size) {
 }
 
 std::int32_t AddNewNodeToHeader(const char* typeName) {
-    if (Header_NumBlockTypes > kBlockTypeCountLimit) {
-        std::printf("\n[AddNewNodeToHeader] ERROR: Variable 'Header_NumBlockTypes=%d' is out of limits!\n",
-                    Header_NumBlockTypes);
-        return -3;
-    }
+    if (Header_NumBlockTypes > kBlockTypeCountLimit)
+        return Report_Out_Of_Limits("AddNewNodeToHeader", "Header_NumBlockTypes", Header_NumBlockTypes);
     std::int32_t position = 0;
     while (position < Header_NumBlockTypes && std::strcmp(Header_BlockTypes[position], typeName) != 0) {
         ++position;
     }
     if (position == Header_NumBlockTypes) {
-        if (Header_NumBlockTypes >= kMaxBlockTypes) {
-            std::printf(
-                "\n[AddNewNodeToHeader] ERROR: Variable 'Header_NumBlockTypes=%d' is out of limits!\n",
-                Header_NumBlockTypes);
-            return -3;
-        }
+        if (Header_NumBlockTypes >= kMaxBlockTypes)
+            return Report_Out_Of_Limits("AddNewNodeToHeader", "Header_NumBlockTypes", Header_NumBlockTypes);
         std::snprintf(Header_BlockTypes[position], kTextEntrySize, "%s", typeName);
         ++Header_NumBlockTypes;
     }
@@ -75,33 +70,21 @@ std::int32_t AddNewNodeToHeader(const char* typeName) {
     return position;
 }
 
-static bool String_Table_Is_Sane(const char* operation) {
-    if (Header_NumStrings > kMaxStrings) {
-        std::printf("\n[%s] ERROR: Variable 'Header_NumStrings=%d' is out of limits!\n", operation,
-                    static_cast<std::int32_t>(Header_NumStrings));
-        return false;
-    }
-    return true;
-}
-
-// Adds an entry at the end; the caller has checked that the table holds at most its capacity.
+// Adds an entry at the end, or refuses a full table (or one counted past its capacity) and a text
+// that does not fit an entry.
 static std::int32_t Add_String_Entry(const char* operation, const char* text) {
     const std::size_t length = std::strlen(text);
-    if (Header_NumStrings >= kMaxStrings || length >= kTextEntrySize) {
-        std::printf("\n[%s] ERROR: Variable 'Header_NumStrings=%d' is out of limits!\n", operation,
-                    static_cast<std::int32_t>(Header_NumStrings));
-        return -3;
-    }
+    if (Header_NumStrings >= kMaxStrings || length >= kTextEntrySize)
+        return Report_Out_Of_Limits(operation, "Header_NumStrings", Header_NumStrings);
     char* entry = Header_Strings[Header_NumStrings];
     std::memset(entry, 0, kTextEntrySize);
     std::memcpy(entry, text, length);
-    // Readers size their string buffers by this field, so it must cover every string written.
-    if (length > Header_MaxStringLength) Header_MaxStringLength = static_cast<std::uint32_t>(length);
     return static_cast<std::int32_t>(Header_NumStrings++);
 }
 
 std::int32_t Create_New_String_in_Header(const char* text) {
-    if (!String_Table_Is_Sane("Create_New_String_in_Header")) return -3;
+    if (Header_NumStrings > kMaxStrings)
+        return Report_Out_Of_Limits("Create_New_String_in_Header", "Header_NumStrings", Header_NumStrings);
     for (std::uint32_t i = 0; i < Header_NumStrings; ++i) {
         if (std::strcmp(Header_Strings[i], text) == 0) return static_cast<std::int32_t>(i);
     }
@@ -109,7 +92,6 @@ std::int32_t Create_New_String_in_Header(const char* text) {
 }
 
 std::int32_t Append_String_to_Header(const char* text) {
-    if (!String_Table_Is_Sane("Append_String_to_Header")) return -3;
     return Add_String_Entry("Append_String_to_Header", text);
 }
 
@@ -119,13 +101,26 @@ ByteWriter Open_Block_Body() {
 }
 
 std::int32_t Close_Block_Body(const ByteWriter& writer, const char* operation) {
-    if (writer.Overflow) {
-        std::printf("\n[%s] ERROR: Variable 'NifBlocks[%d].Size=%d' is out of limits!\n", operation,
-                    static_cast<std::int32_t>(Header_NumBlocks), static_cast<std::int32_t>(writer.Size));
-        return -3;
-    }
+    if (writer.Overflow)
+        return Report_Out_Of_Limits(operation, Indexed("NifBlocks", Header_NumBlocks) + ".Size", writer.Size);
     NifBlocks[Header_NumBlocks].Size = writer.Pos;
     return 0;
+}
+
+ByteReader Open_Block_Reader(std::int32_t index) {
+    const NifBlock& block = NifBlocks[index];
+    return ByteReader{block.Data.get(), block.Size, 0, nullptr};
+}
+
+const char* Block_Type_Name(std::int32_t index) {
+    if (index < 0 || static_cast<std::uint32_t>(index) >= Header_NumBlocks) return nullptr;
+    const std::uint16_t type = Header_BlockTypeIndex[index];
+    return type < Header_NumBlockTypes ? Header_BlockTypes[type] : nullptr;
+}
+
+const char* String_at(std::int32_t index) {
+    if (index < 0 || static_cast<std::uint32_t>(index) >= Header_NumStrings) return nullptr;
+    return Header_Strings[index];
 }
 
 void Reset_Nif_Document() {

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "capacities.h"
 #include "nif/le.h"
-#include "nif/limits.h"
 
 extern char Header_String[kHeaderLineSize]; // first line, kept with its line feed
 extern std::uint8_t Header_Version[4];      // as stored, byte 0 first
@@ -22,7 +22,7 @@ extern char Header_BlockTypes[kMaxBlockTypes][kTextEntrySize];
 extern std::uint16_t Header_BlockTypeIndex[kMaxBlocks];
 extern std::uint32_t Header_BlockSize[kMaxBlocks];
 extern std::uint32_t Header_NumStrings;
-extern std::uint32_t Header_MaxStringLength; // the template's value, raised only by longer added strings
+extern std::uint32_t Header_MaxStringLength; // as loaded; written raised to the longest string
 extern char Header_Strings[kMaxStrings][kTextEntrySize];
 extern std::uint32_t Header_NumGroups;
 
@@ -53,6 +53,15 @@ ByteWriter Open_Block_Body();
 // Sets that block's size to the bytes written. 0, or -3 (with `operation`'s message) when the
 // serialiser wrote past the buffer its caller sized.
 std::int32_t Close_Block_Body(const ByteWriter& writer, const char* operation);
+
+// A reader over the body of block `index`, which must be below Header_NumBlocks.
+ByteReader Open_Block_Reader(std::int32_t index);
+
+// The type name of block `index`, or null when the document has no such block.
+const char* Block_Type_Name(std::int32_t index);
+
+// String-table entry `index`, or null when the table has no such entry (-1 included).
+const char* String_at(std::int32_t index);
 
 // Back to the zero-filled state of program start, bodies released.
 void Reset_Nif_Document();

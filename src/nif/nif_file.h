@@ -5,13 +5,13 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "nif/limits.h"
+#include "capacities.h"
 
 // Opened and closed by the driver: the template (binary read) and the output (binary write).
 extern std::FILE* InputKfFile;
 extern std::FILE* OutputKfFile;
-extern char InputKfFileName[256];
-extern char OutputKfFileName[256];
+extern char InputKfFileName[kFileNameSize];
+extern char OutputKfFileName[kFileNameSize];
 
 // The only version read: 20.2.0.7, bytes in file order.
 inline constexpr std::uint8_t kSupportedVersion[4] = {7, 0, 2, 20};

@@ -4,7 +4,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "platform/console.h"
+#include "driver/console.h"
 
 void Wait_for_Key_Press() {
     std::fflush(stdout);

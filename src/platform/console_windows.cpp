@@ -6,7 +6,7 @@
 #include <io.h>
 #include <windows.h>
 
-#include "platform/console.h"
+#include "driver/console.h"
 
 // Only a console input handle accepts GetConsoleMode. _isatty is not used: it is true for every
 // character device, NUL included, and `< NUL` must not wait for a key.

@@ -2,5 +2,5 @@
 #include "driver/driver.h"
 
 int main(int argc, char** argv) {
-    return Posewright_Main(argc, argv);
+    return Program_Main(argc, argv);
 }

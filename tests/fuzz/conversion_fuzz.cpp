@@ -64,7 +64,7 @@ bool Convert(std::vector<std::vector<std::uint8_t>>& bodies) {
     bodies = Template_Bodies();
     NumAnimBones = Load_from_File___Animation_Keys();
     if (NumAnimBones < 0 || (!IsQuaternionFormat && !IsEulerFormat)) return false;
-    return Append_All_KF_Blocks() == 0 && Write_All_NIF_Block_to_File() == 0;
+    return Create_All_KF_Blocks() == 0 && Write_All_NIF_Block_to_File() == 0;
 }
 
 } // namespace

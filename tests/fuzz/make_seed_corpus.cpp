@@ -43,11 +43,12 @@ std::vector<Seed> Template_Seeds() {
     trailing.Trailing = {9, 9, 9};
     TemplateLayout longest = Example_Template();
     longest.MaxStringLength = 200;
-    return {{"example", Build_Template(Example_Template())},
-            {"rich", Build_Template(Rich_Template())},
-            {"no-footer", Build_Template(noFooter)},
-            {"trailing-bytes", Build_Template(trailing)},
-            {"declared-max-length", Build_Template(longest)}};
+    TemplateLayout stale = Rich_Template(); // names appended without raising the declared maximum
+    stale.MaxStringLength = 4;
+    return {
+        {"example", Build_Template(Example_Template())},  {"rich", Build_Template(Rich_Template())},
+        {"no-footer", Build_Template(noFooter)},          {"trailing-bytes", Build_Template(trailing)},
+        {"declared-max-length", Build_Template(longest)}, {"stale-max-string-length", Build_Template(stale)}};
 }
 
 const std::string kQuaternionKeys = "Rotations as Quaternions\n1.0\n" + Name_Line("NPC Root [Root]") +

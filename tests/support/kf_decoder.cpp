@@ -91,6 +91,7 @@ bool Decode_Nif(const std::vector<std::uint8_t>& bytes, NifFile& file, std::stri
     for (std::uint32_t& size : sizes)
         size = in.u32();
     const std::uint32_t numStrings = in.u32();
+    file.MaxStringLengthAt = in.Pos;
     file.MaxStringLength = in.u32();
     if (!in.Ok || numStrings > bytes.size()) return Fail(error, "header cut short");
     file.Strings.resize(numStrings);

@@ -18,6 +18,7 @@ struct NifFile {
     std::vector<std::vector<std::uint8_t>> Bodies;
     std::vector<std::string> Strings;
     std::uint32_t MaxStringLength = 0, NumGroups = 0;
+    std::size_t MaxStringLengthAt = 0; // the field's offset in the file
     std::vector<std::int32_t> Roots;
 };
 

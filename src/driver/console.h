@@ -1,4 +1,4 @@
-// What the console offers the program: one key press to wait for before it exits.
+// What the programs need of the console. The platform layer provides it, one way per platform.
 #pragma once
 
 // Flushes standard output, then waits for one key press without echo and without Enter when

@@ -1,4 +1,5 @@
-// Every capacity of the process-wide tables, each in one place with its reason.
+// Every capacity of the process-wide tables, each in one place with its reason. Shared by the
+// container and the key file, which depend on nothing else of each other.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +20,9 @@ inline constexpr std::uint32_t kMaxRoots = 256;
 inline constexpr std::uint32_t kMaxBlockSize = 0x500000;
 // Upper bound the header tests apply to the block type count before the table's own capacity.
 inline constexpr std::uint32_t kBlockTypeCountLimit = 1024;
+
+// Bytes of a file name, its terminating zero included.
+inline constexpr std::uint32_t kFileNameSize = 256;
 
 // Bone records in the key file; the last record read is never converted.
 inline constexpr std::uint32_t kMaxBoneRecords = 300;

@@ -1,0 +1,6 @@
+// The converter's entry, called by the platform layer's main or wmain.
+#include "driver/driver.h"
+
+int Program_Main(int argc, const char* const* argv) {
+    return Posewright_Main(argc, argv);
+}
