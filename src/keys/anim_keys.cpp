@@ -3,8 +3,10 @@
 #include "keys/anim_keys.h"
 
 #include <cstring>
+#include <string>
 
 #include "keys/key_scanner.h"
+#include "keys/number_text.h"
 
 std::FILE* AnimationKeysFile;
 char AnimationKeysFileName[kFileNameSize];
@@ -16,10 +18,6 @@ std::int32_t NumAnimBones;
 
 static KeyScanner Scanner;
 static char LineBuffer[kKeyLineSize];
-
-// The 12 characters before a bone name and the 3 after it, the line feed being the last.
-inline constexpr std::size_t kNamePrefix = 12;
-inline constexpr std::size_t kNameSuffix = 3;
 
 // Reads numbers as one fscanf pattern "%f %f ... %f\n": the first that fails ends the pattern, and
 // only a complete pattern skips the white space after it.
@@ -118,6 +116,105 @@ std::int32_t Load_from_File___Animation_Keys() {
     }
     std::printf("<done>\n");
     return records - 1;
+}
+
+// ---- writing: the reader's mirror ----------------------------------------------------------------
+
+std::FILE* OutputKeysFile;
+char OutputKeysFileName[kFileNameSize];
+
+// The text goes out in large writes; the first failed one spoils the file.
+static struct {
+    char Data[64 * 1024];
+    std::size_t Size;
+    bool Failed;
+} Text;
+
+// A key line: nine numbers, their separators and the line feed.
+inline constexpr std::size_t kKeyLineRoom = 9 * (kMaxFloatText + 1);
+
+static void Flush_Text() {
+    if (Text.Size != 0 && std::fwrite(Text.Data, 1, Text.Size, OutputKeysFile) != Text.Size)
+        Text.Failed = true;
+    Text.Size = 0;
+}
+
+// Where `bytes` more can be put (at most a name line or a key line).
+static char* Room(std::size_t bytes) {
+    if (Text.Size + bytes > sizeof Text.Data) Flush_Text();
+    return Text.Data + Text.Size;
+}
+
+static void Put_Text(const char* text, std::size_t length) {
+    std::memcpy(Room(length), text, length);
+    Text.Size += length;
+}
+
+static void Put_Text(const char* text) {
+    Put_Text(text, std::strlen(text));
+}
+
+// Numbers separated by one space, then the line feed.
+static void Put_Numbers(const float* values, int count) {
+    char* const start = Room(kKeyLineRoom);
+    char* at = start;
+    for (int i = 0; i < count; ++i) {
+        if (i != 0) *at++ = ' ';
+        at = Put_Float(at, values[i]);
+    }
+    *at++ = '\n';
+    Text.Size += static_cast<std::size_t>(at - start);
+}
+
+static void Put_Count(std::int32_t count) {
+    const std::string line = std::to_string(count) + "\n";
+    Put_Text(line.data(), line.size());
+}
+
+// The name line the reader trims to `name`.
+static_assert(sizeof "Bone name: \"" - 1 == kNamePrefix && sizeof "\";\n" - 1 == kNameSuffix);
+static void Put_Name_Line(const char* name) {
+    Put_Text("Bone name: \"");
+    Put_Text(name);
+    Put_Text("\";\n");
+}
+
+static void Put_Bone_Record(const AnimBone& bone) {
+    Put_Name_Line(bone.Name);
+    Put_Count(bone.NumKeys);
+    for (std::int32_t k = 0; k < bone.NumKeys; ++k) {
+        const AnimKey& key = bone.Keys[k];
+        if (IsQuaternionFormat) {
+            const float values[] = {key.Time, key.PosX, key.PosY, key.PosZ, key.RotW,
+                                    key.RotX, key.RotY, key.RotZ, key.Scale};
+            Put_Numbers(values, 9);
+        } else {
+            const float values[] = {key.Time, key.PosX, key.PosY, key.PosZ,
+                                    key.RotX, key.RotY, key.RotZ, key.Scale};
+            Put_Numbers(values, 8);
+        }
+    }
+}
+
+std::int32_t Save_to_File___Animation_Keys() {
+    Text.Size = 0;
+    Text.Failed = false;
+    Put_Text(IsQuaternionFormat
+                 ? "Rotations as Quaternions: time, position x y z, rotation w x y z, scale\n"
+                 : "Rotations as Euler angles: time, position x y z, angles about x y z, scale\n");
+    Put_Numbers(&AnimDuration, 1);
+    for (std::int32_t b = 0; b < NumAnimBones; ++b)
+        Put_Bone_Record(AnimBones[b]);
+    // The reader never converts the last record.
+    Put_Name_Line("End of keys");
+    Put_Count(0);
+    Flush_Text();
+    if (Text.Failed || std::fflush(OutputKeysFile) != 0 || std::ferror(OutputKeysFile)) {
+        std::printf("\n[Save_to_File___Animation_Keys] ERROR: Cannot write '%s' (disk full or no access)!\n",
+                    OutputKeysFileName);
+        return -3;
+    }
+    return 0;
 }
 
 void Reset_Anim_Keys() {

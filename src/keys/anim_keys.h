@@ -35,5 +35,21 @@ extern std::int32_t NumAnimBones; // set by the driver from the loader's result
 // not fit the table (its message printed).
 std::int32_t Load_from_File___Animation_Keys();
 
+// The 12 characters before a bone name in its name line and the 3 after it, the line feed being the
+// last; a line is read as at most kKeyLineSize - 1 characters, so a name line holds this long a name.
+inline constexpr std::size_t kNamePrefix = 12;
+inline constexpr std::size_t kNameSuffix = 3;
+inline constexpr std::size_t kMaxBoneNameLength = kKeyLineSize - 1 - kNamePrefix - kNameSuffix;
+
+// Opened and closed by the program that writes key files.
+extern std::FILE* OutputKeysFile;
+extern char OutputKeysFileName[kFileNameSize];
+
+// Writes the bone table to OutputKeysFile as a key file that Load_from_File___Animation_Keys reads
+// back to the same bits: the format line of the format flag set (quaternions when both are), the
+// duration, NumAnimBones records and the closing record. Names must fit their line (at most
+// kMaxBoneNameLength bytes, no line feed). 0, or -3 after its message when a write failed.
+std::int32_t Save_to_File___Animation_Keys();
+
 // Back to the zero-filled state of program start.
 void Reset_Anim_Keys();

@@ -34,7 +34,7 @@ std::int32_t NiControllerSequence_Manager;
 std::int32_t NiControllerSequence_AccumRootName;
 std::uint16_t NiControllerSequence_NumAnimNoteArrays;
 
-// ---- serialisers ---------------------------------------------------------------------------------
+// ---- serialisers, each beside the reader that mirrors it field for field --------------------------
 
 std::int32_t Save_to_Memory___NiTransformInterpolator() {
     if (NiTransformInterpolator_Data > static_cast<std::int32_t>(kMaxBlocks))
@@ -51,6 +51,16 @@ std::int32_t Save_to_Memory___NiTransformInterpolator() {
     return Close_Block_Body(out, "Save_to_Memory___NiTransformInterpolator");
 }
 
+std::int32_t Load_from_Memory___NiTransformInterpolator(ByteReader& in) {
+    for (float& value : NiTransformInterpolator_Translation)
+        value = Read_f32(in);
+    for (float& value : NiTransformInterpolator_Rotation)
+        value = Read_f32(in);
+    NiTransformInterpolator_Scale = Read_f32(in);
+    NiTransformInterpolator_Data = Read_i32(in);
+    return Read_Whole(in) ? 0 : -3;
+}
+
 std::int32_t Save_to_Memory___NiTextKeyExtraData() {
     if (NiTextKeyExtraData_NumTextKeys > kMaxKeys)
         return Report_Out_Of_Limits("Save_to_Memory___NiTextKeyExtraData", "NiTextKeyExtraData_NumTextKeys",
@@ -65,6 +75,22 @@ std::int32_t Save_to_Memory___NiTextKeyExtraData() {
     return Close_Block_Body(out, "Save_to_Memory___NiTextKeyExtraData");
 }
 
+std::int32_t Load_from_Memory___NiTextKeyExtraData(ByteReader& in) {
+    NiTextKeyExtraData_NumTextKeys = 0;
+    NiTextKeyExtraData_Name = Read_i32(in);
+    const std::uint32_t count = Read_u32(in);
+    if (count > kMaxKeys) {
+        Fail(in, "it holds more than the 1536 text keys read here");
+        return -3;
+    }
+    NiTextKeyExtraData_NumTextKeys = count;
+    for (std::uint32_t k = 0; k < count; ++k) {
+        NiTextKeyExtraData_TextKeys[k].Time = Read_f32(in);
+        NiTextKeyExtraData_TextKeys[k].Value = Read_i32(in);
+    }
+    return Read_Whole(in) ? 0 : -3;
+}
+
 static void Write_Controlled_Block(ByteWriter& out, const ControlledBlock& block) {
     Write_i32(out, block.Interpolator);
     Write_i32(out, block.Controller);
@@ -74,6 +100,17 @@ static void Write_Controlled_Block(ByteWriter& out, const ControlledBlock& block
     Write_i32(out, block.ControllerType);
     Write_i32(out, block.ControllerID);
     Write_i32(out, block.InterpolatorID);
+}
+
+static void Read_Controlled_Block(ByteReader& in, ControlledBlock& block) {
+    block.Interpolator = Read_i32(in);
+    block.Controller = Read_i32(in);
+    block.Priority = Read_u8(in);
+    block.NodeName = Read_i32(in);
+    block.PropertyType = Read_i32(in);
+    block.ControllerType = Read_i32(in);
+    block.ControllerID = Read_i32(in);
+    block.InterpolatorID = Read_i32(in);
 }
 
 std::int32_t Save_to_Memory___NiControllerSequence() {
@@ -98,6 +135,35 @@ std::int32_t Save_to_Memory___NiControllerSequence() {
     Write_i32(out, NiControllerSequence_AccumRootName);
     Write_u16(out, NiControllerSequence_NumAnimNoteArrays);
     return Close_Block_Body(out, "Save_to_Memory___NiControllerSequence");
+}
+
+std::int32_t Load_from_Memory___NiControllerSequence(ByteReader& in) {
+    NiControllerSequence_NumControlledBlocks = 0;
+    NiControllerSequence_Name = Read_i32(in);
+    const std::uint32_t count = Read_u32(in);
+    if (count > kMaxControlledBlocks) {
+        Fail(in, "it holds more than the 256 controlled blocks read here");
+        return -3;
+    }
+    NiControllerSequence_NumControlledBlocks = count;
+    NiControllerSequence_ArrayGrowBy = Read_u32(in);
+    for (std::uint32_t b = 0; b < count; ++b)
+        Read_Controlled_Block(in, NiControllerSequence_ControlledBlocks[b]);
+    NiControllerSequence_Weight = Read_f32(in);
+    NiControllerSequence_TextKeys = Read_i32(in);
+    NiControllerSequence_CycleType = Read_u32(in);
+    NiControllerSequence_Frequency = Read_f32(in);
+    NiControllerSequence_StartTime = Read_f32(in);
+    NiControllerSequence_StopTime = Read_f32(in);
+    NiControllerSequence_Manager = Read_i32(in);
+    NiControllerSequence_AccumRootName = Read_i32(in);
+    NiControllerSequence_NumAnimNoteArrays = Read_u16(in);
+    // The converter writes none; another writer's note arrays are block references, passed over.
+    for (std::uint32_t n = 0; n < NiControllerSequence_NumAnimNoteArrays; ++n)
+        Read_i32(in);
+    if (Read_Whole(in)) return 0;
+    NiControllerSequence_NumControlledBlocks = 0;
+    return -3;
 }
 
 // ---- assembly ------------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "capacities.h"
+#include "nif/le.h"
 
 extern float NiTransformInterpolator_Translation[3];
 extern float NiTransformInterpolator_Rotation[4]; // w first
@@ -55,6 +56,12 @@ inline constexpr const char* kAccumRootName = "NPC Root [Root]";
 std::int32_t Save_to_Memory___NiTransformInterpolator();
 std::int32_t Save_to_Memory___NiTextKeyExtraData();
 std::int32_t Save_to_Memory___NiControllerSequence();
+
+// Each reads the body under `in` into its working record, the serialiser's mirror. 0, or -3 when the
+// body does not hold that layout (in.Fault says why).
+std::int32_t Load_from_Memory___NiTransformInterpolator(ByteReader& in);
+std::int32_t Load_from_Memory___NiTextKeyExtraData(ByteReader& in);
+std::int32_t Load_from_Memory___NiControllerSequence(ByteReader& in);
 
 // Appends every new block, type and string to the document. 0, or -3 after the failing message.
 std::int32_t Create_All_KF_Blocks();

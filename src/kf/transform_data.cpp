@@ -3,6 +3,8 @@
 #include "kf/transform_data.h"
 
 #include <algorithm>
+#include <bit>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -71,6 +73,187 @@ void Fill_NiTransformData_from_Bone(std::int32_t b) {
     Fill_Translations_and_Scales(bone, count);
 }
 
+// ---- the road back: the working record to a bone's keys ------------------------------------------
+
+namespace {
+
+// The key times of each track of the record: the three angle groups or the quaternion keys, then
+// translations and scales.
+constexpr int kMaxTracks = 5;
+float TrackTimes[kMaxTracks][kMaxKeys];
+std::uint32_t TrackCounts[kMaxTracks];
+// The bone's key times: every track's own when they agree, else their union.
+float BoneTimes[kMaxTracks * kMaxKeys];
+
+template <typename Key>
+void Take_Times(int track, const Key* keys, std::uint32_t count) {
+    TrackCounts[track] = count;
+    for (std::uint32_t k = 0; k < count; ++k)
+        TrackTimes[track][k] = keys[k].Time;
+}
+
+// Floats in one total order by their bits, NaNs included, so that sorting is defined for any file.
+std::int64_t Order_Key(float value) {
+    const auto bits = std::bit_cast<std::int32_t>(value);
+    return bits < 0 ? -static_cast<std::int64_t>(bits & 0x7FFFFFFF) - 1 : bits;
+}
+
+// Fills BoneTimes: the times of the tracks that have keys when they all share them (true), else
+// their union in ascending order (false). `count` receives how many.
+bool Collect_Times(int tracks, std::size_t& count) {
+    int first = -1;
+    bool shared = true;
+    for (int t = 0; t < tracks; ++t) {
+        if (TrackCounts[t] == 0) continue;
+        if (first < 0) {
+            first = t;
+        } else if (TrackCounts[t] != TrackCounts[first] ||
+                   std::memcmp(TrackTimes[t], TrackTimes[first], TrackCounts[t] * sizeof(float)) != 0) {
+            shared = false;
+        }
+    }
+    count = 0;
+    for (int t = 0; t < tracks; ++t) {
+        if (shared && t != first) continue;
+        std::copy_n(TrackTimes[t], TrackCounts[t], BoneTimes + count);
+        count += TrackCounts[t];
+    }
+    if (shared) return true;
+    const auto before = [](float a, float b) { return Order_Key(a) < Order_Key(b); };
+    const auto same = [](float a, float b) { return Order_Key(a) == Order_Key(b); };
+    std::sort(BoneTimes, BoneTimes + count, before);
+    count = static_cast<std::size_t>(std::unique(BoneTimes, BoneTimes + count, same) - BoneTimes);
+    return false;
+}
+
+// Where a time falls in a track: between keys From and To, Weight of the way to To. Before the first
+// key and after the last the track is held flat.
+struct Blend {
+    std::uint32_t From, To;
+    float Weight;
+};
+
+// `cursor` carries the search from one time to the next, later one.
+Blend Blend_At(int track, std::uint32_t& cursor, float time) {
+    const float* times = TrackTimes[track];
+    const std::uint32_t count = TrackCounts[track];
+    while (cursor < count && !(times[cursor] >= time))
+        ++cursor;
+    if (cursor == 0) return {0, 0, 0};
+    if (cursor == count) return {count - 1, count - 1, 0};
+    if (times[cursor] == time) return {cursor, cursor, 0};
+    const float from = times[cursor - 1];
+    return {cursor - 1, cursor, (time - from) / (times[cursor] - from)};
+}
+
+float Mix(float a, float b, float weight) {
+    return weight == 0 ? a : a + (b - a) * weight;
+}
+
+float Value_At(const FloatKeyGroup& group, const Blend& blend, float absent) {
+    if (group.NumKeys == 0) return absent;
+    return Mix(group.Keys[blend.From].Value, group.Keys[blend.To].Value, blend.Weight);
+}
+
+// Normalised linear interpolation along the shorter arc.
+void Rotation_At(const Blend& blend, AnimKey& out) {
+    const QuatKey& a = NiTransformData_QuaternionKeys[blend.From];
+    const QuatKey& b = NiTransformData_QuaternionKeys[blend.To];
+    out.RotW = a.W, out.RotX = a.X, out.RotY = a.Y, out.RotZ = a.Z;
+    if (blend.Weight == 0) return;
+    const float sign = a.W * b.W + a.X * b.X + a.Y * b.Y + a.Z * b.Z < 0 ? -1.0f : 1.0f;
+    const float w = Mix(a.W, sign * b.W, blend.Weight), x = Mix(a.X, sign * b.X, blend.Weight),
+                y = Mix(a.Y, sign * b.Y, blend.Weight), z = Mix(a.Z, sign * b.Z, blend.Weight);
+    const float length = std::sqrt(w * w + x * x + y * y + z * z);
+    if (length > 0)
+        out.RotW = w / length, out.RotX = x / length, out.RotY = y / length, out.RotZ = z / length;
+}
+
+bool Is_Zero(float value) {
+    return value == 0;
+}
+bool Is_Zero(const float (&value)[3]) {
+    return value[0] == 0 && value[1] == 0 && value[2] == 0;
+}
+
+template <typename Key>
+bool Has_Tbc(const Key& key) {
+    return !Is_Zero(key.Tension) || !Is_Zero(key.Bias) || !Is_Zero(key.Continuity);
+}
+
+// Tangents or TBC values that the key text has no place for.
+template <typename KeyGroup>
+bool Has_Tangents(const KeyGroup& group) {
+    for (std::uint32_t k = 0; k < group.NumKeys; ++k) {
+        const auto& key = group.Keys[k];
+        if (!Is_Zero(key.Forward) || !Is_Zero(key.Backward) || Has_Tbc(key)) return true;
+    }
+    return false;
+}
+
+bool Record_Has_Tangents() {
+    for (std::uint32_t k = 0; k < NiTransformData_NumRotationKeys; ++k) {
+        if (NiTransformData_RotationType != kKeyXyzRotation && Has_Tbc(NiTransformData_QuaternionKeys[k]))
+            return true;
+    }
+    return std::any_of(std::begin(NiTransformData_XYZRotations), std::end(NiTransformData_XYZRotations),
+                       Has_Tangents<FloatKeyGroup>) ||
+           Has_Tangents(NiTransformData_Translations) || Has_Tangents(NiTransformData_Scales);
+}
+
+} // namespace
+
+std::uint32_t Fill_Bone_from_NiTransformData(std::int32_t b, const AnimKey& pose) {
+    const bool euler = NiTransformData_RotationType == kKeyXyzRotation;
+    int tracks = 0;
+    if (euler) {
+        for (const FloatKeyGroup& group : NiTransformData_XYZRotations)
+            Take_Times(tracks++, group.Keys, group.NumKeys);
+    } else {
+        Take_Times(tracks++, NiTransformData_QuaternionKeys, NiTransformData_NumRotationKeys);
+    }
+    Take_Times(tracks++, NiTransformData_Translations.Keys, NiTransformData_Translations.NumKeys);
+    Take_Times(tracks++, NiTransformData_Scales.Keys, NiTransformData_Scales.NumKeys);
+
+    std::size_t count = 0;
+    const bool shared = Collect_Times(tracks, count);
+    std::uint32_t changes =
+        (shared ? 0 : kBoneResampled) | (Record_Has_Tangents() ? kBoneTangentsDropped : 0);
+    AnimBone& bone = AnimBones[b];
+    bone.NumKeys = 0;
+    if (count > kMaxKeys) return changes | kBoneTooManyKeys;
+    std::uint32_t cursors[kMaxTracks] = {};
+    for (std::size_t k = 0; k < count; ++k) {
+        const float time = BoneTimes[k];
+        Blend at[kMaxTracks];
+        for (int t = 0; t < tracks; ++t) {
+            const auto key = static_cast<std::uint32_t>(k);
+            at[t] = shared ? Blend{key, key, 0} : Blend_At(t, cursors[t], time);
+        }
+        AnimKey& out = bone.Keys[k];
+        out = pose;
+        out.Time = time;
+        if (euler) {
+            out.RotW = 0;
+            out.RotX = Value_At(NiTransformData_XYZRotations[0], at[0], 0);
+            out.RotY = Value_At(NiTransformData_XYZRotations[1], at[1], 0);
+            out.RotZ = Value_At(NiTransformData_XYZRotations[2], at[2], 0);
+        } else if (NiTransformData_NumRotationKeys != 0) {
+            Rotation_At(at[0], out);
+        }
+        const Vec3KeyGroup& positions = NiTransformData_Translations;
+        if (positions.NumKeys != 0) {
+            const Blend& p = at[tracks - 2];
+            out.PosX = Mix(positions.Keys[p.From].Value[0], positions.Keys[p.To].Value[0], p.Weight);
+            out.PosY = Mix(positions.Keys[p.From].Value[1], positions.Keys[p.To].Value[1], p.Weight);
+            out.PosZ = Mix(positions.Keys[p.From].Value[2], positions.Keys[p.To].Value[2], p.Weight);
+        }
+        out.Scale = Value_At(NiTransformData_Scales, at[tracks - 1], pose.Scale);
+    }
+    bone.NumKeys = static_cast<std::int32_t>(count);
+    return changes;
+}
+
 // Bytes one key adds for its key type: tangents for quadratic keys, TBC for TBC keys.
 static std::uint32_t Extra_Key_Bytes(std::uint32_t interpolation, std::uint32_t tangentBytes) {
     if (interpolation == kKeyQuadratic) return tangentBytes;
@@ -99,19 +282,36 @@ std::uint32_t Calculate_Size___NiTransformData() {
     return size;
 }
 
+// The serialiser and, beside each of its parts, the reader that mirrors it field for field.
+
 static void Write_Tbc(ByteWriter& out, float tension, float bias, float continuity) {
     Write_f32(out, tension);
     Write_f32(out, bias);
     Write_f32(out, continuity);
 }
 
+static void Read_Tbc(ByteReader& in, float& tension, float& bias, float& continuity) {
+    tension = Read_f32(in);
+    bias = Read_f32(in);
+    continuity = Read_f32(in);
+}
+
 static void Write_Value(ByteWriter& out, float value) {
     Write_f32(out, value);
+}
+
+static void Read_Value(ByteReader& in, float& value) {
+    value = Read_f32(in);
 }
 
 static void Write_Value(ByteWriter& out, const float (&value)[3]) {
     for (float component : value)
         Write_f32(out, component);
+}
+
+static void Read_Value(ByteReader& in, float (&value)[3]) {
+    for (float& component : value)
+        component = Read_f32(in);
 }
 
 // A float or vector track: count, key type when there are keys, then each key with the optional
@@ -132,6 +332,34 @@ static void Write_Group(ByteWriter& out, const KeyGroup& group) {
     }
 }
 
+// A key count and type that the tables and the layouts above can hold; false after marking the body.
+static bool Holds_Keys(ByteReader& in, std::uint32_t count, std::uint32_t type) {
+    if (count > kMaxKeys) return Fail(in, "a track holds more than the 1536 keys a bone holds");
+    if (count != 0 && (type < kKeyLinear || type > kKeyTbc))
+        return Fail(in, "a track has an unknown key type");
+    return true;
+}
+
+template <typename KeyGroup>
+static void Read_Group(ByteReader& in, KeyGroup& group) {
+    const std::uint32_t count = Read_u32(in);
+    const std::uint32_t type = count != 0 ? Read_u32(in) : 0;
+    if (!Holds_Keys(in, count, type)) return;
+    group.NumKeys = count;
+    group.Interpolation = type;
+    for (std::uint32_t k = 0; k < count; ++k) {
+        auto& key = group.Keys[k];
+        key = {};
+        key.Time = Read_f32(in);
+        Read_Value(in, key.Value);
+        if (type == kKeyQuadratic) {
+            Read_Value(in, key.Forward);
+            Read_Value(in, key.Backward);
+        }
+        if (type == kKeyTbc) Read_Tbc(in, key.Tension, key.Bias, key.Continuity);
+    }
+}
+
 static void Write_Rotations(ByteWriter& out) {
     Write_u32(out, NiTransformData_NumRotationKeys);
     if (NiTransformData_NumRotationKeys != 0) Write_u32(out, NiTransformData_RotationType);
@@ -149,6 +377,35 @@ static void Write_Rotations(ByteWriter& out) {
     } else {
         for (const FloatKeyGroup& group : NiTransformData_XYZRotations)
             Write_Group(out, group);
+    }
+}
+
+static void Read_Rotations(ByteReader& in) {
+    const std::uint32_t count = Read_u32(in);
+    const std::uint32_t type = count != 0 ? Read_u32(in) : 0;
+    if (type == kKeyXyzRotation) {
+        if (count > kMaxKeys) {
+            Fail(in, "a track holds more than the 1536 keys a bone holds");
+            return;
+        }
+        NiTransformData_NumRotationKeys = count;
+        NiTransformData_RotationType = type;
+        for (FloatKeyGroup& group : NiTransformData_XYZRotations)
+            Read_Group(in, group);
+        return;
+    }
+    if (!Holds_Keys(in, count, type)) return;
+    NiTransformData_NumRotationKeys = count;
+    NiTransformData_RotationType = type;
+    for (std::uint32_t k = 0; k < count; ++k) {
+        QuatKey& key = NiTransformData_QuaternionKeys[k];
+        key = {};
+        key.Time = Read_f32(in);
+        key.W = Read_f32(in);
+        key.X = Read_f32(in);
+        key.Y = Read_f32(in);
+        key.Z = Read_f32(in);
+        if (type == kKeyTbc) Read_Tbc(in, key.Tension, key.Bias, key.Continuity);
     }
 }
 
@@ -180,6 +437,24 @@ std::int32_t Save_to_Memory___NiTransformData() {
     Write_Group(out, NiTransformData_Translations);
     Write_Group(out, NiTransformData_Scales);
     return Close_Block_Body(out, "Save_to_Memory___NiTransformData");
+}
+
+std::int32_t Load_from_Memory___NiTransformData(ByteReader& in) {
+    Reset_Transform_Data_Counts();
+    Read_Rotations(in);
+    Read_Group(in, NiTransformData_Translations);
+    Read_Group(in, NiTransformData_Scales);
+    if (Read_Whole(in)) return 0;
+    Reset_Transform_Data_Counts(); // a half-read record holds nothing to go on
+    return -3;
+}
+
+void Reset_Transform_Data_Counts() {
+    NiTransformData_NumRotationKeys = NiTransformData_RotationType = 0;
+    for (FloatKeyGroup& group : NiTransformData_XYZRotations)
+        group.NumKeys = group.Interpolation = 0;
+    NiTransformData_Translations.NumKeys = NiTransformData_Translations.Interpolation = 0;
+    NiTransformData_Scales.NumKeys = NiTransformData_Scales.Interpolation = 0;
 }
 
 void Reset_Transform_Data() {

@@ -5,6 +5,8 @@
 #include <cstdint>
 
 #include "capacities.h"
+#include "keys/anim_keys.h"
+#include "nif/le.h"
 
 // Key type codes: which optional fields each key carries in the file.
 inline constexpr std::uint32_t kKeyLinear = 1;
@@ -51,6 +53,24 @@ std::uint32_t Calculate_Size___NiTransformData();
 
 // Serialises the record into the body of block Header_NumBlocks and sets its size. 0, or -3.
 std::int32_t Save_to_Memory___NiTransformData();
+
+// Reads the body under `in` into the record, the serialiser's mirror. 0, or -3 when the body does not
+// hold that layout (in.Fault says why; the record then holds no keys).
+std::int32_t Load_from_Memory___NiTransformData(ByteReader& in);
+
+// What Fill_Bone_from_NiTransformData had to change: the key text has one time for all of a bone's
+// tracks, no tangents, and 1536 keys at most.
+inline constexpr std::uint32_t kBoneResampled = 1;       // tracks with other times, evaluated at all
+inline constexpr std::uint32_t kBoneTangentsDropped = 2; // tangents or TBC values that were not zero
+inline constexpr std::uint32_t kBoneTooManyKeys = 4;     // more times than a bone holds: no keys written
+
+// Sets bone `bone` of AnimBones from the record, the fill's mirror: one key per time of its tracks, in
+// the quaternion slots or, for the three angle groups, the Euler ones. A track without keys takes its
+// value from `pose` (an angle: 0). Returns the changes it made, 0 for a record the fill wrote.
+std::uint32_t Fill_Bone_from_NiTransformData(std::int32_t bone, const AnimKey& pose);
+
+// The counts of the record back to zero: it holds no keys.
+void Reset_Transform_Data_Counts();
 
 // Back to the zero-filled state of program start.
 void Reset_Transform_Data();

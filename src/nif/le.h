@@ -122,6 +122,7 @@ inline float Read_f32(ByteReader& reader) {
 
 // The body holds its layout exactly: every field read, no byte left over.
 inline bool Read_Whole(ByteReader& reader) {
-    if (reader.Fault == nullptr && reader.Pos != reader.Size) Fail(reader, "bytes are left after its last field");
+    if (reader.Fault == nullptr && reader.Pos != reader.Size)
+        Fail(reader, "bytes are left after its last field");
     return reader.Fault == nullptr;
 }

@@ -1,0 +1,292 @@
+// From a controlled block to its bone's keys: node name, interpolator, transform data. Every block is
+// read by the mirror of the writer that made it, and refused, never misread, when its bytes do not add
+// up to that layout.
+#include "kf/read_back.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <numbers>
+
+#include "keys/anim_keys.h"
+#include "keys/number_text.h"
+#include "kf/sequence.h"
+#include "kf/transform_data.h"
+#include "nif/nif_document.h"
+
+std::string Problem_Lines;
+
+namespace {
+
+std::string SequenceName;
+std::string SequenceLabel; // "Sequence 'name'", or where a sequence without a readable name is
+
+// Problems a key can show; of each kind a bone tells the first kShownPerKind, then a count.
+enum KeyProblem { kNotFinite, kTimeOrder, kAfterDuration, kLength, kHemisphere, kDegrees, kKeyProblems };
+const char* const kUntold[kKeyProblems] = {
+    "keys hold a value that is not finite", "keys come no later than the key before",
+    "keys come after the duration",         "rotations have a length other than 1",
+    "rotations turn the long way round",    "keys have an angle above 2 pi"};
+constexpr std::uint32_t kShownPerKind = 3;
+std::uint32_t Told[kKeyProblems]; // of the bone being checked
+
+enum Form { kNoRotation, kQuaternions, kEulerAngles };
+
+std::string Number(float value) {
+    char text[kMaxFloatText];
+    return std::string(text, Put_Float(text, value));
+}
+
+std::string Block_Label(std::int32_t block) {
+    const char* type = Block_Type_Name(block);
+    return "block " + std::to_string(block) + (type != nullptr ? std::string(" '") + type + "'" : "");
+}
+
+std::string Where(std::int32_t bone, std::int32_t key) {
+    std::string where = "\t- " + SequenceLabel;
+    if (bone >= 0) where += ", bone " + std::to_string(bone + 1) + " '" + AnimBones[bone].Name + "'";
+    if (key >= 0) where += ", key " + std::to_string(key + 1);
+    return where + ": ";
+}
+
+// A problem of the sequence (bone -1) or of one bone.
+void Note(std::int32_t bone, const std::string& what) {
+    Problem_Lines += Where(bone, -1) + what + "\n";
+}
+
+void Note_Key(std::int32_t bone, std::int32_t key, KeyProblem kind, const std::string& what) {
+    if (++Told[kind] <= kShownPerKind) Problem_Lines += Where(bone, key) + what + "\n";
+}
+
+void Note_Unreadable(std::int32_t bone, std::int32_t block, const char* fault, const char* outcome) {
+    Note(bone, Block_Label(block) + " does not hold the layout read here (" + fault + "): " + outcome);
+}
+
+// ---- the checks of a bone's keys -----------------------------------------------------------------
+
+void Check_Key(std::int32_t b, std::int32_t k) {
+    const AnimKey& key = AnimBones[b].Keys[k];
+    const AnimKey* before = k > 0 ? &AnimBones[b].Keys[k - 1] : nullptr;
+    const float slots[] = {key.Time, key.PosX, key.PosY, key.PosZ, key.RotW,
+                           key.RotX, key.RotY, key.RotZ, key.Scale};
+    for (float slot : slots) {
+        if (!std::isfinite(slot)) {
+            Note_Key(b, k, kNotFinite, "a value is not finite (" + Number(slot) + ")");
+            break;
+        }
+    }
+    if (before != nullptr && !(key.Time > before->Time))
+        Note_Key(b, k, kTimeOrder,
+                 "its time " + Number(key.Time) + " s comes no later than the key before's");
+    if (key.Time > AnimDuration)
+        Note_Key(b, k, kAfterDuration, "its time " + Number(key.Time) + " s comes after the duration");
+    if (IsEulerFormat) {
+        for (float angle : {key.RotX, key.RotY, key.RotZ}) {
+            if (std::fabs(angle) > 2 * std::numbers::pi_v<float>) {
+                Note_Key(b, k, kDegrees,
+                         "an angle of " + Number(angle) +
+                             " is above 2 pi: radians are read, "
+                             "this looks like degrees");
+                break;
+            }
+        }
+        return;
+    }
+    const float length =
+        std::sqrt(key.RotW * key.RotW + key.RotX * key.RotX + key.RotY * key.RotY + key.RotZ * key.RotZ);
+    if (std::fabs(length - 1) > 0.001f)
+        Note_Key(b, k, kLength, "its rotation's length is " + Number(length) + ", not 1");
+    if (before != nullptr && key.RotW * before->RotW + key.RotX * before->RotX + key.RotY * before->RotY +
+                                     key.RotZ * before->RotZ <
+                                 0)
+        Note_Key(b, k, kHemisphere,
+                 "its rotation is in the other hemisphere from the key before's: the "
+                 "engine turns the long way round");
+}
+
+void Check_Bone(std::int32_t b) {
+    const AnimBone& bone = AnimBones[b];
+    if (bone.Name[0] == '\0') Note(b, "its node name is empty");
+    for (std::int32_t other = 0; other < b; ++other) {
+        if (std::strcmp(AnimBones[other].Name, bone.Name) == 0) {
+            Note(b, "the node is named by bone " + std::to_string(other + 1) + " too");
+            break;
+        }
+    }
+    for (std::int32_t k = 0; k < bone.NumKeys; ++k)
+        Check_Key(b, k);
+    for (int kind = 0; kind < kKeyProblems; ++kind) {
+        if (Told[kind] > kShownPerKind)
+            Note(b, std::to_string(Told[kind] - kShownPerKind) + " more " + kUntold[kind]);
+        Told[kind] = 0;
+    }
+}
+
+// ---- a bone ---------------------------------------------------------------------------------------
+
+// The node name of controlled block b, made to fit its name line.
+void Load_Bone_Name(std::int32_t b, std::int32_t index) {
+    AnimBone& bone = AnimBones[b];
+    const char* name = String_at(index);
+    std::snprintf(bone.Name, sizeof bone.Name, "%s", name != nullptr ? name : "");
+    if (name == nullptr && index != -1)
+        Note(b,
+             "its node name is string " + std::to_string(index) + ", which the string table does not hold");
+    if (std::strlen(bone.Name) > kMaxBoneNameLength) {
+        bone.Name[kMaxBoneNameLength] = '\0';
+        Note(b, "its node name is longer than the " + std::to_string(kMaxBoneNameLength) +
+                    " bytes a name line holds: written cut");
+    }
+    for (char* feed = bone.Name; (feed = std::strchr(feed, '\n')) != nullptr;) {
+        *feed = ' ';
+        Note(b, "its node name holds a line feed: written as a space");
+    }
+}
+
+// A pose component that is not finite, or the largest float in size, holds no value.
+bool Holds_Value(float value) {
+    return std::isfinite(value) && std::fabs(value) < std::numeric_limits<float>::max();
+}
+
+float Pose_Value(float value, float absent) {
+    return Holds_Value(value) ? value : absent;
+}
+
+// The interpolator's own transform: what a track without keys holds.
+AnimKey Interpolator_Pose() {
+    AnimKey pose{};
+    pose.PosX = Pose_Value(NiTransformInterpolator_Translation[0], 0);
+    pose.PosY = Pose_Value(NiTransformInterpolator_Translation[1], 0);
+    pose.PosZ = Pose_Value(NiTransformInterpolator_Translation[2], 0);
+    const float* q = NiTransformInterpolator_Rotation;
+    const bool rotation = std::all_of(q, q + 4, Holds_Value);
+    pose.RotW = rotation ? q[0] : 1;
+    pose.RotX = rotation ? q[1] : 0;
+    pose.RotY = rotation ? q[2] : 0;
+    pose.RotZ = rotation ? q[3] : 0;
+    pose.Scale = Pose_Value(NiTransformInterpolator_Scale, 1);
+    return pose;
+}
+
+// Block `index` when it is a `type` that holds its layout; false after a problem line otherwise.
+bool Load_Block(std::int32_t b, std::int32_t index, const char* type, std::int32_t (*load)(ByteReader&)) {
+    const char* actual = Block_Type_Name(index);
+    if (actual == nullptr || std::strcmp(actual, type) != 0) {
+        Note(b, std::string(type) + " expected in " + Block_Label(index) + ": written with 0 keys");
+        return false;
+    }
+    ByteReader in = Open_Block_Reader(index);
+    if (load(in) == 0) return true;
+    Note_Unreadable(b, index, in.Fault, "written with 0 keys");
+    return false;
+}
+
+Form Load_Bone(std::int32_t b) {
+    const ControlledBlock& controlled = NiControllerSequence_ControlledBlocks[b];
+    AnimBones[b].NumKeys = 0;
+    Load_Bone_Name(b, controlled.NodeName);
+    const std::int32_t interpolator = controlled.Interpolator;
+    const char* type = Block_Type_Name(interpolator);
+    if (interpolator == -1) return kNoRotation;
+    if (type != nullptr && std::strstr(type, "BSpline") != nullptr) {
+        Note(b, "its interpolator (" + Block_Label(interpolator) + ") is compressed: written with 0 keys");
+        return kNoRotation;
+    }
+    if (!Load_Block(b, interpolator, "NiTransformInterpolator", Load_from_Memory___NiTransformInterpolator))
+        return kNoRotation;
+    const AnimKey pose = Interpolator_Pose();
+    if (NiTransformInterpolator_Data == -1) return kNoRotation;
+    if (!Load_Block(b, NiTransformInterpolator_Data, "NiTransformData", Load_from_Memory___NiTransformData))
+        return kNoRotation;
+    const std::uint32_t changes = Fill_Bone_from_NiTransformData(b, pose);
+    if (changes & kBoneTooManyKeys)
+        Note(b, "its tracks have more key times together than the " + std::to_string(kMaxKeys) +
+                    " a bone holds: written with 0 keys");
+    if (changes & kBoneResampled)
+        Note(b, "its tracks have different key times: resampled at every one of them");
+    if (changes & kBoneTangentsDropped)
+        Note(b, "tangents or tension, bias and continuity that are not zero were dropped: the key text has "
+                "no place for them");
+    if (NiTransformData_RotationType == kKeyXyzRotation) return kEulerAngles;
+    return NiTransformData_NumRotationKeys != 0 ? kQuaternions : kNoRotation;
+}
+
+// ---- the sequence ---------------------------------------------------------------------------------
+
+void Check_Text_Keys() {
+    const std::int32_t block = NiControllerSequence_TextKeys;
+    if (block == -1) return;
+    const char* type = Block_Type_Name(block);
+    if (type == nullptr || std::strcmp(type, "NiTextKeyExtraData") != 0) {
+        Note(-1, "its text keys are in " + Block_Label(block) + ", not in a NiTextKeyExtraData block");
+        return;
+    }
+    ByteReader in = Open_Block_Reader(block);
+    if (Load_from_Memory___NiTextKeyExtraData(in) < 0) {
+        Note_Unreadable(-1, block, in.Fault, "its text keys are not checked");
+        return;
+    }
+    for (std::uint32_t k = 0; k < NiTextKeyExtraData_NumTextKeys; ++k) {
+        const TextKey& key = NiTextKeyExtraData_TextKeys[k];
+        const char* text = String_at(key.Value);
+        for (const auto& [name, time] : {std::pair{"start", NiControllerSequence_StartTime},
+                                         std::pair{"end", NiControllerSequence_StopTime}}) {
+            if (text != nullptr && std::strcmp(text, name) == 0 && key.Time != time)
+                Note(-1, std::string("its \"") + name + "\" text key is at " + Number(key.Time) +
+                             " s, the sequence's " + name + " at " + Number(time) + " s");
+        }
+    }
+}
+
+} // namespace
+
+std::int32_t Load_Sequence_Keys(std::int32_t block) {
+    NumAnimBones = 0;
+    SequenceName.clear();
+    SequenceLabel = "Sequence in " + Block_Label(block);
+    ByteReader in = Open_Block_Reader(block);
+    if (Load_from_Memory___NiControllerSequence(in) < 0) {
+        Note_Unreadable(-1, block, in.Fault, "skipped");
+        return -3;
+    }
+    const char* name = String_at(NiControllerSequence_Name);
+    SequenceName = name != nullptr ? name : "";
+    if (name != nullptr) SequenceLabel = "Sequence '" + SequenceName + "'";
+    AnimDuration = NiControllerSequence_StopTime;
+    if (NiControllerSequence_StartTime != 0)
+        Note(-1, "it starts at " + Number(NiControllerSequence_StartTime) + " s: the key text starts at 0");
+    Check_Text_Keys();
+
+    NumAnimBones = static_cast<std::int32_t>(NiControllerSequence_NumControlledBlocks);
+    Form forms[kMaxControlledBlocks] = {};
+    Form form = kNoRotation;
+    for (std::int32_t b = 0; b < NumAnimBones; ++b) {
+        forms[b] = Load_Bone(b);
+        if (form == kNoRotation) form = forms[b];
+    }
+    // The key text has one rotation form, that of the first bone with rotations.
+    for (std::int32_t b = 0; b < NumAnimBones; ++b) {
+        if (forms[b] != kNoRotation && forms[b] != form) {
+            AnimBones[b].NumKeys = 0;
+            Note(b, std::string("its rotations are ") + (form == kQuaternions ? "angles" : "quaternions") +
+                        ", the sequence's are not: written with 0 keys");
+        }
+    }
+    IsEulerFormat = form == kEulerAngles;
+    IsQuaternionFormat = !IsEulerFormat;
+    for (std::int32_t b = 0; b < NumAnimBones; ++b)
+        Check_Bone(b);
+    return 0;
+}
+
+const std::string& Sequence_Name() {
+    return SequenceName;
+}
+
+void Reset_Read_Back() {
+    Problem_Lines.clear();
+    SequenceName.clear();
+    SequenceLabel.clear();
+    std::fill(std::begin(Told), std::end(Told), 0);
+}

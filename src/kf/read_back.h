@@ -1,0 +1,22 @@
+// The road back: one controller sequence of the document to the bone table, read through the mirrors
+// of the writers that made its blocks, with the problems found on the way.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// What the reading found wrong, as lines ready to print: "\t- Sequence 'S', bone 2 'B', key 3: ...\n".
+// Of each kind of key problem a bone shows the first three, then how many more.
+extern std::string Problem_Lines;
+
+// Reads controller sequence `block` into the bone table: AnimBones and NumAnimBones (one bone per
+// controlled block), AnimDuration (its stop time) and the format flag of its rotations. A bone that
+// cannot be read gets 0 keys and a problem line. 0, or -3 when the sequence block itself does not
+// hold its layout (a problem line says so).
+std::int32_t Load_Sequence_Keys(std::int32_t block);
+
+// The name of the sequence last read, "" when it has none.
+const std::string& Sequence_Name();
+
+// Back to the state of program start.
+void Reset_Read_Back();
