@@ -1,11 +1,15 @@
 // Times whole conversions against two yardsticks run in the same session, on generated key files:
 //   floor   reads the key file and writes a file of the output's size, nothing more;
-//   fscanf  the tool itself with its key reader on the C library's fgets and fscanf.
+//   fscanf  the tool itself with its key reader on the C library's fgets and fscanf;
+// then posewright-keys on the converter's output against two of its own:
+//   floor   reads the .kf and writes a file of the key text's size, nothing more;
+//   printf  posewright-keys itself printing its numbers with printf("%.9g").
 // Each program runs as a child (fork, exec, wait), so a time covers the whole process and the peak
 // resident memory is that child's own. The runner keeps its own memory small: a child's peak counts
 // the parent's pages it was forked with.
-//     posewright_bench WORK_DIR TEMPLATE POSEWRIGHT FSCANF_BUILD FLOOR [--runs N] [--only CASE]
-// It fails (status 1) only when the two builds of the tool write different bytes.
+//     posewright_bench WORK_DIR TEMPLATE POSEWRIGHT FSCANF_BUILD FLOOR KEYS PRINTF_BUILD [--runs N]
+//                      [--only CASE]
+// It fails (status 1) only when the two builds of the converter write different bytes.
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -45,6 +49,7 @@ const Case kCases[] = {
 constexpr double kMaxOverFloor = 2.0;
 constexpr double kMaxOverFscanf = 0.2;
 constexpr double kMaxMemoryOverFscanf = 1.0;
+constexpr double kMaxKeysOverPrintf = 1.0 / 3;
 
 struct Sample {
     double Seconds;    // wall clock, fork to wait
@@ -129,13 +134,35 @@ struct Program {
     }
 };
 
-// A folder of its own per converting program, each with a copy of the template: the output name is
-// derived from the template's, so two programs in one folder would write the same file.
-fs::path Converter_Folder(const fs::path& caseFolder, const char* name, const fs::path& templateFile) {
+// A folder of its own per program, each with a copy of its input: the output name is derived from
+// the input's, so two programs in one folder would write the same file.
+fs::path Program_Folder(const fs::path& caseFolder, const char* name, const fs::path& input) {
     const fs::path folder = caseFolder / name;
     fs::create_directories(folder);
-    fs::copy_file(templateFile, folder / templateFile.filename(), fs::copy_options::overwrite_existing);
+    fs::copy_file(input, folder / input.filename(), fs::copy_options::overwrite_existing);
     return folder;
+}
+
+// Warm-up runs, then timed runs interleaved, so that a slow spell of the machine falls on all alike.
+void Time_Programs(Program* const* programs, std::size_t count, int runs, int warmups) {
+    for (int w = 0; w < warmups; ++w) {
+        for (std::size_t p = 0; p < count; ++p)
+            Run(programs[p]->Folder, programs[p]->Arguments);
+    }
+    for (int r = 0; r < runs; ++r) {
+        for (std::size_t p = 0; p < count; ++p)
+            programs[p]->Samples.push_back(Run(programs[p]->Folder, programs[p]->Arguments));
+    }
+}
+
+void Print_Programs(Program* const* programs, std::size_t count, std::uintmax_t outputSize) {
+    std::printf("  %-16s %12s %12s %14s %14s\n", "program", "median ms", "CPU ms", "peak RSS KiB",
+                "output bytes");
+    for (std::size_t i = 0; i < count; ++i) {
+        const Program* p = programs[i];
+        std::printf("  %-16s %12.1f %12.1f %14ld %14ju\n", p->Label, p->Median() * 1e3,
+                    p->Median(&Sample::CpuSeconds) * 1e3, p->Peak(), outputSize);
+    }
 }
 
 const char* Verdict(double value, double limit) {
@@ -147,7 +174,33 @@ struct Outcome {
     bool Met;  // and the targets, where the case has them, were met
 };
 
-Outcome Run_Case(const Case& c, const fs::path& work, const fs::path& templateFile, const fs::path (&exes)[3],
+// posewright-keys on the converter's output `kf`, beside its floor and its printf build. True when
+// the target, where the case has one, was met.
+bool Run_Key_Readback(const Case& c, const fs::path& folder, const fs::path& kf, const fs::path (&exes)[5],
+                      int runs, int warmups) {
+    const std::string kfName = kf.filename().string();
+    Program keys{"posewright-keys", Program_Folder(folder, "keys", kf), {exes[3].string(), kfName}, {}};
+    Program printfKeys{"printf", Program_Folder(folder, "printf", kf), {exes[4].string(), kfName}, {}};
+    Run(keys.Folder, keys.Arguments);
+    const std::uintmax_t textSize = fs::file_size(keys.Folder / (kf.stem().string() + "_keys.txt"));
+    Program floor{
+        "floor", keys.Folder, {exes[2].string(), kfName, "floor.out", std::to_string(textSize)}, {}};
+    Program* programs[] = {&keys, &floor, &printfKeys};
+    Time_Programs(programs, std::size(programs), runs, warmups);
+    std::printf("  posewright-keys on that output, key text %.1f MB\n", static_cast<double>(textSize) / 1e6);
+    Print_Programs(programs, std::size(programs), textSize);
+    const double overPrintf = keys.Median() / printfKeys.Median();
+    const auto cpu = [](const Program& p) { return p.Median(&Sample::CpuSeconds); };
+    std::printf("  keys/floor %.2f   keys/printf %.3f   in CPU time: keys/floor %.2f   keys/printf %.3f\n",
+                keys.Median() / floor.Median(), overPrintf, cpu(keys) / cpu(floor),
+                cpu(keys) / cpu(printfKeys));
+    if (!c.Targets) return true;
+    std::printf("  target: time <= %.2f x printf %s\n", kMaxKeysOverPrintf,
+                Verdict(overPrintf, kMaxKeysOverPrintf));
+    return overPrintf <= kMaxKeysOverPrintf;
+}
+
+Outcome Run_Case(const Case& c, const fs::path& work, const fs::path& templateFile, const fs::path (&exes)[5],
                  int runs, int warmups) {
     const fs::path folder = work / c.Name;
     fs::create_directories(folder);
@@ -157,11 +210,11 @@ Outcome Run_Case(const Case& c, const fs::path& work, const fs::path& templateFi
     const std::string outputName = templateFile.stem().string() + "_new.kf";
 
     Program ours{"posewright",
-                 Converter_Folder(folder, "ours", templateFile),
+                 Program_Folder(folder, "ours", templateFile),
                  {exes[0].string(), templateName, "../keys.txt"},
                  {}};
     Program fscanf{"fscanf",
-                   Converter_Folder(folder, "fscanf", templateFile),
+                   Program_Folder(folder, "fscanf", templateFile),
                    {exes[1].string(), templateName, "../keys.txt"},
                    {}};
     Run(ours.Folder, ours.Arguments);
@@ -177,25 +230,11 @@ Outcome Run_Case(const Case& c, const fs::path& work, const fs::path& templateFi
     floorMemory.Arguments.push_back(std::to_string(extra));
 
     Program* programs[] = {&ours, &floor, &floorMemory, &fscanf};
-    for (int w = 0; w < warmups; ++w) {
-        for (Program* p : programs)
-            Run(p->Folder, p->Arguments);
-    }
-    // Interleaved, so that a slow spell of the machine falls on all alike.
-    for (int r = 0; r < runs; ++r) {
-        for (Program* p : programs)
-            p->Samples.push_back(Run(p->Folder, p->Arguments));
-    }
-
+    Time_Programs(programs, std::size(programs), runs, warmups);
     std::printf("\n%s: %d bones x %d keys, %s format, key file %.1f MB\n", c.Name, c.Shape.Bones,
                 c.Shape.Keys, c.Shape.Format == KeyFormat::Quaternion ? "quaternion" : "Euler",
                 static_cast<double>(fs::file_size(keys)) / 1e6);
-    std::printf("  %-14s %12s %12s %14s %14s\n", "program", "median ms", "CPU ms", "peak RSS KiB",
-                "output bytes");
-    for (const Program* p : programs) {
-        std::printf("  %-14s %12.1f %12.1f %14ld %14ju\n", p->Label, p->Median() * 1e3,
-                    p->Median(&Sample::CpuSeconds) * 1e3, p->Peak(), outputSize);
-    }
+    Print_Programs(programs, std::size(programs), outputSize);
     const double overFloor = ours.Median() / floor.Median();
     const double overFscanf = ours.Median() / fscanf.Median();
     const double memory = static_cast<double>(ours.Peak()) / static_cast<double>(fscanf.Peak());
@@ -212,6 +251,7 @@ Outcome Run_Case(const Case& c, const fs::path& work, const fs::path& templateFi
                     Verdict(overFscanf, kMaxOverFscanf), Verdict(memory, kMaxMemoryOverFscanf));
         met = overFloor <= kMaxOverFloor && overFscanf <= kMaxOverFscanf && memory <= kMaxMemoryOverFscanf;
     }
+    met = Run_Key_Readback(c, folder, ours.Folder / outputName, exes, runs, warmups) && met;
     std::fflush(stdout);
     return {same, met};
 }
@@ -230,16 +270,18 @@ int main(int argc, char** argv) {
         else
             positional.push_back(argv[i]);
     }
-    if (positional.size() != 5) {
+    if (positional.size() != 7) {
         std::fprintf(stderr,
-                     "usage: %s WORK_DIR TEMPLATE POSEWRIGHT FSCANF_BUILD FLOOR [--runs N] [--only CASE]\n",
+                     "usage: %s WORK_DIR TEMPLATE POSEWRIGHT FSCANF_BUILD FLOOR KEYS PRINTF_BUILD [--runs N] "
+                     "[--only CASE]\n",
                      argv[0]);
         return 2;
     }
     const fs::path work = fs::absolute(positional[0]);
     const fs::path templateFile = fs::absolute(positional[1]);
-    const fs::path exes[3] = {fs::absolute(positional[2]), fs::absolute(positional[3]),
-                              fs::absolute(positional[4])};
+    fs::path exes[5];
+    for (std::size_t i = 0; i < 5; ++i)
+        exes[i] = fs::absolute(positional[2 + i]);
     std::printf("%d timed runs a program after 2 warm-up runs; times are the medians of whole processes;\n"
                 "ratios are of the wall-clock medians, and of the CPU-time medians on their own line\n",
                 runs);
