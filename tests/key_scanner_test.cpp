@@ -1,7 +1,6 @@
 // The scanner must read a key file exactly as glibc's fgets/fscanf would: same values to the bit,
 // same bytes consumed, same end-of-file flag, and CR LF read as LF. The differential test replays
-// generated inputs through glibc itself; the table pins what it cannot express and the glibc
-// peculiarities worth seeing written down.
+// generated inputs through glibc itself; the table pins what it cannot express.
 #include "keys/key_scanner.h"
 
 #include <gtest/gtest.h>
@@ -86,26 +85,6 @@ struct Case {
 TEST(KeyScanner, HandCheckedCases) {
     const std::string chunkMinus1(kScannerBufferSize - 1, ' ');
     const std::vector<Case> cases = {
-        // glibc pushes back one byte only: what broke the token stays consumed
-        {"1e", "f", "3f800000", true},
-        {"1e+x", "f", "3f800000", false, "x"},
-        {"-x", "f", "-", false, "x"},
-        {"0xp", "f", "-", false, "p"},
-        {"0x.", "f", "00000000", true},
-        {"inx", "f", "-", false},
-        {"infinitx", "f", "-", false},
-        {"in\n5", "f", "-", false, "5", 2},
-        {"--1", "d", "-", false, "-1"},
-        {"0x10", "d", "0", false, "x10"},
-        // no "(chars)" after nan, and one default NaN of either sign
-        {"nan(123)", "f", "7fc00000", false, "(123)"},
-        {"-NaNq", "f", "ffc00000", false, "q"},
-        {"infinity", "f", "7f800000", false},
-        // halfway between two floats: to even
-        {"16777217 16777219", "ff", "4b800000 4b800002", true},
-        // %d keeps the low 32 bits of strtol's value, which clamps to the 64-bit range
-        {"2147483648 -2147483649 4294967297", "ddd", "-2147483648 2147483647 1", true},
-        {"9223372036854775808 -9223372036854775809", "dd", "-1 0", true},
         // end of file is sticky, even where the C library would read on
         {"1", "fafls", "3f800000 a - Z s", true},
         // Scanner_Open starts afresh at the FILE's position and takes over its end-of-file flag

@@ -75,16 +75,6 @@ bool Write_Key_File(const std::string& name) {
     return true;
 }
 
-// Every controller sequence of the document, in block order.
-std::vector<std::int32_t> Sequence_Blocks() {
-    std::vector<std::int32_t> blocks;
-    for (std::int32_t i = 0; i < static_cast<std::int32_t>(Header_NumBlocks); ++i) {
-        const char* type = Block_Type_Name(i);
-        if (type != nullptr && std::strcmp(type, "NiControllerSequence") == 0) blocks.push_back(i);
-    }
-    return blocks;
-}
-
 // Reads and writes every sequence. The number of key files written, or -1 when one failed.
 std::int32_t Write_All_Key_Files(const std::vector<std::int32_t>& sequences) {
     std::vector<std::string> taken;
@@ -134,13 +124,16 @@ int Posewright_Keys_Main(int argc, const char* const* argv) {
         return Wait_and_Return(kExitFailure);
     }
     const std::int32_t written = Write_All_Key_Files(sequences);
+    if (written < 0) return Wait_and_Return(kExitFailure);
     if (Problem_Lines.empty()) {
         std::printf("\nNo problems found.\n");
     } else {
         std::printf("\nProblems found:\n%s", Problem_Lines.c_str());
     }
-    if (written == 0) std::printf("\nERROR: No sequence of '%s' could be read!\n", InputKfFileName);
-    if (written <= 0) return Wait_and_Return(kExitFailure);
+    if (written == 0) {
+        std::printf("\nERROR: No sequence of '%s' could be read!\n", InputKfFileName);
+        return Wait_and_Return(kExitFailure);
+    }
     std::printf("\n\t[ Reading KF animation to key text is DONE ! ]\n");
     return Wait_and_Return(kExitSuccess);
 }

@@ -241,6 +241,15 @@ void Check_Text_Keys() {
 
 } // namespace
 
+std::vector<std::int32_t> Sequence_Blocks() {
+    std::vector<std::int32_t> blocks;
+    for (std::int32_t i = 0; i < static_cast<std::int32_t>(Header_NumBlocks); ++i) {
+        const char* type = Block_Type_Name(i);
+        if (type != nullptr && std::strcmp(type, "NiControllerSequence") == 0) blocks.push_back(i);
+    }
+    return blocks;
+}
+
 std::int32_t Load_Sequence_Keys(std::int32_t block) {
     NumAnimBones = 0;
     SequenceName.clear();

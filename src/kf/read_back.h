@@ -4,10 +4,14 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // What the reading found wrong, as lines ready to print: "\t- Sequence 'S', bone 2 'B', key 3: ...\n".
 // Of each kind of key problem a bone shows the first three, then how many more.
 extern std::string Problem_Lines;
+
+// Every controller sequence of the document, in block order.
+std::vector<std::int32_t> Sequence_Blocks();
 
 // Reads controller sequence `block` into the bone table: AnimBones and NumAnimBones (one bone per
 // controlled block), AnimDuration (its stop time) and the format flag of its rotations. A bone that

@@ -1,74 +1,45 @@
-// The key-file reader. Whatever the bytes, it returns one of its documented results with every
-// table within its capacity; and a file without CR LF pairs reads the same once its line ends are
-// CR LF, which is how the key files of another platform's scripts arrive.
+// The key-file reader and writer: whatever the bytes, every table within its capacity; the same file
+// with CR LF line ends reads the same; a file that reads is written back to a text that reads to the
+// same bits.
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
-#include "fuzz/fuzz_harness.h"
+#include "fuzz/fuzz.h"
 #include "keys/anim_keys.h"
 
 namespace {
 
-struct KeyTable {
-    std::int32_t Result = 0;
-    bool Quaternion = false, Euler = false;
-    std::uint32_t Duration = 0; // bits, so that NaNs compare
-    std::vector<std::string> Names;
-    std::vector<std::vector<std::uint8_t>> Keys; // the bytes of every key read, so that NaNs compare
-};
-
-KeyTable Load(const std::vector<std::uint8_t>& bytes) {
-    Reset_Every_Table();
-    AnimationKeysFile = Open_Bytes(bytes);
-    KeyTable table;
-    table.Result = Load_from_File___Animation_Keys();
-    Close_Process_Files();
-    NumAnimBones = std::max(table.Result, 0);
-    Check_Table_Counts();
-    Fuzz_Check(table.Result == -1 || table.Result == -3 ||
-                   (table.Result >= 0 && table.Result < static_cast<std::int32_t>(kMaxBoneRecords)),
-               "unexpected reader result " + std::to_string(table.Result));
-    table.Quaternion = IsQuaternionFormat != 0;
-    table.Euler = IsEulerFormat != 0;
-    table.Duration = std::bit_cast<std::uint32_t>(AnimDuration);
-    // The last record read is never converted, but it is read like the others.
-    for (std::int32_t b = 0; table.Result >= 0 && b <= table.Result; ++b) {
-        const AnimBone& bone = AnimBones[b];
-        table.Names.emplace_back(bone.Name);
-        const std::int32_t count = table.Quaternion || table.Euler ? bone.NumKeys : 0;
-        const auto* keys = reinterpret_cast<const std::uint8_t*>(bone.Keys);
-        table.Keys.emplace_back(keys, keys + static_cast<std::size_t>(count) * sizeof(AnimKey));
+// The reader's result and what it read: flags, duration, and every record's name and key bytes.
+std::string Loaded(const std::string& text) {
+    const std::int32_t result = Load_Keys(text);
+    Check_Tables();
+    const bool known = IsQuaternionFormat || IsEulerFormat;
+    std::string table = std::to_string(result) + "/" + std::to_string(IsQuaternionFormat + 2 * IsEulerFormat);
+    table.append(reinterpret_cast<const char*>(&AnimDuration), sizeof AnimDuration);
+    for (std::int32_t b = 0; b < result; ++b) {
+        table += std::string(AnimBones[b].Name) + '\n';
+        const std::size_t keys = known ? static_cast<std::size_t>(AnimBones[b].NumKeys) : 0;
+        table.append(reinterpret_cast<const char*>(AnimBones[b].Keys), keys * sizeof(AnimKey));
     }
     return table;
-}
-
-bool Same(const KeyTable& a, const KeyTable& b) {
-    return a.Result == b.Result && a.Quaternion == b.Quaternion && a.Euler == b.Euler &&
-           a.Duration == b.Duration && a.Names == b.Names && a.Keys == b.Keys;
-}
-
-bool Has_Cr_Lf(const std::vector<std::uint8_t>& bytes) {
-    const std::uint8_t pair[] = {'\r', '\n'};
-    return std::search(bytes.begin(), bytes.end(), std::begin(pair), std::end(pair)) != bytes.end();
-}
-
-std::vector<std::uint8_t> With_Cr_Lf(const std::vector<std::uint8_t>& bytes) {
-    std::vector<std::uint8_t> out;
-    for (std::uint8_t byte : bytes) {
-        if (byte == '\n') out.push_back('\r');
-        out.push_back(byte);
-    }
-    return out;
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::vector<std::uint8_t> input(data, data + size);
-    const KeyTable lf = Load(input);
-    if (!Has_Cr_Lf(input)) {
-        Fuzz_Check(Same(lf, Load(With_Cr_Lf(input))), "CR LF line ends read differently from LF ones");
+    const std::string text(data, data + size);
+    const std::string table = Loaded(text);
+    if (text.find("\r\n") == std::string::npos) {
+        std::string crlf;
+        for (char c : text)
+            crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        Fuzz_Check(Loaded(crlf) == table, "CR LF line ends read differently from LF ones");
+    }
+    // One format word: the writer writes that form (with both, each key was read twice).
+    const std::int32_t bones = Load_Keys(text);
+    if (bones >= 0 && IsQuaternionFormat != IsEulerFormat) {
+        NumAnimBones = bones;
+        Fuzz_Check(Loaded(Save_Keys()) == table, "the written key text reads back differently");
     }
     return 0;
 }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/fuzz_harness.h"
+#include "fuzz/fuzz.h"
 
 namespace fs = std::filesystem;
 
