@@ -3,7 +3,7 @@
 CMAKE_FLAGS ?=
 JOBS ?= 2
 
-.PHONY: all build build-asan demo test clean windows test-windows bench build-fuzz fuzz fuzz-corpus
+.PHONY: all build build-asan demo test clean windows test-windows bench build-fuzz fuzz fuzz-corpus blender-addon dist
 
 all: build
 
@@ -49,7 +49,7 @@ windows:
 # prefix made once (kept in build-windows/) make each case take a fraction of a second, not minutes.
 # wineboot starts Wine's background services first, with their output in a log: started by the first
 # case instead, they would hold its output pipe open and the case would never see the end of it.
-WINDOWS_TESTS ?= Cli.*
+WINDOWS_TESTS ?= Programs.*:Names.*
 # The DLL overrides skip the Mono and Gecko installers and keep Wine from writing menu entries to $HOME.
 WINE_ENV = WINEPREFIX='$(CURDIR)/build-windows/wineprefix' WINEARCH=win64 WINEDEBUG=-all \
     WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
@@ -59,14 +59,15 @@ test-windows: windows build
 	export $(WINE_ENV); \
 	wineserver -p && trap 'wineserver -k' EXIT && \
 	{ wineboot -i </dev/null >build-windows/wineboot.log 2>&1 || { cat build-windows/wineboot.log; exit 1; }; } && \
-	POSEWRIGHT_BINARY='$(CURDIR)/build-windows/Posewright.exe' POSEWRIGHT_RUNNER=wine \
+	POSEWRIGHT_BINARY='$(CURDIR)/build-windows/Posewright.exe' \
+	    POSEWRIGHT_KEYS_BINARY='$(CURDIR)/build-windows/Posewright-Keys.exe' POSEWRIGHT_RUNNER=wine \
 	    build/tests/posewright_tests --gtest_filter='$(WINDOWS_TESTS)'
 
 # libFuzzer targets (clang++) in build-fuzz/, each run FUZZ_SECONDS over the committed corpus, new
 # inputs kept in build-fuzz/corpus/<target>/, failing ones in build-fuzz/findings/<target>/.
 # FUZZ_SECONDS=0 only replays the committed corpus. `make test` replays it in both test builds.
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS = template key_file conversion
+FUZZ_TARGETS = template key_file conversion kf
 FUZZ_RUN = $(if $(filter 0,$(FUZZ_SECONDS)),-runs=0,-max_total_time=$(FUZZ_SECONDS))
 
 build-fuzz:
@@ -94,3 +95,17 @@ fuzz-corpus: build-fuzz
 	    find tests/fuzz/corpus/$$target -type f ! -name 'seed-*' ! -name 'regression-*' -delete && \
 	    cp build-fuzz/merged/$$target/* tests/fuzz/corpus/$$target/ || exit 1; \
 	done
+
+# The Blender add-on: build/posewright_blender.zip holds the folder posewright_blender/ (python3's zipfile).
+blender-addon:
+	rm -rf build/blender-addon build/posewright_blender.zip && mkdir -p build/blender-addon/posewright_blender
+	cp posewright_blender/*.py build/blender-addon/posewright_blender/
+	cd build/blender-addon && python3 -m zipfile -c ../posewright_blender.zip posewright_blender
+
+# The one zip a Windows user downloads: both programs, the add-on's zip and how to use the three.
+dist: windows blender-addon
+	rm -rf build/dist build/Posewright.zip && mkdir -p build/dist/Posewright
+	cp build-windows/Posewright.exe build-windows/Posewright-Keys.exe build/posewright_blender.zip \
+	    dist/Posewright.txt build/dist/Posewright/
+	cd build/dist && python3 -m zipfile -c ../Posewright.zip Posewright
+	tests/dist/check.sh build/Posewright.zip

@@ -1,0 +1,193 @@
+# The add-on installed from its zip into a fresh Blender, run on rigs built here, then the converter's road.
+# Needs POSEWRIGHT_ADDON_ZIP; the road POSEWRIGHT, POSEWRIGHT_TEMPLATE and POSEWRIGHT_KEYS (unset: it fails).
+
+import io
+import math
+import os
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+from contextlib import nullcontext, redirect_stdout
+
+import bpy
+
+H, R = math.sqrt(0.5), math.radians
+CHAIN = [('Child', (0, 2, 0), (0, 3, 0), 'Root'), ('Root', (0, 0, 0), (0, 2, 0), None)]  # parent second
+
+
+# A new scene with this rig, active; bones: (name, head, tail, parent); the first keyed unless told.
+def make_rig(bones=CHAIN, frame_end=3, keyed=True):
+    bpy.ops.wm.read_homefile(use_empty=True)
+    bpy.context.scene.frame_end = frame_end
+    obj = bpy.data.objects.new('Rig', bpy.data.armatures.new('Rig'))
+    bpy.context.collection.objects.link(obj)
+    bpy.context.view_layer.objects.active = obj
+    bpy.ops.object.mode_set(mode='EDIT')
+    for name, head, tail, _ in bones:
+        bone = obj.data.edit_bones.new(name)
+        bone.head, bone.tail = head, tail
+    for name, _, _, parent in bones:
+        obj.data.edit_bones[name].parent = obj.data.edit_bones.get(parent or '')
+    bpy.ops.object.mode_set(mode='OBJECT')
+    if keyed:
+        key(obj, bones[0][0], 1, location=(0, 0, 0))
+    return obj
+
+
+def key(obj, bone, frame, **values):
+    pose = obj.pose.bones[bone]
+    pose.rotation_mode = 'XYZ'
+    for prop, value in values.items():
+        setattr(pose, prop, value)
+        pose.keyframe_insert(prop, frame=frame)
+
+
+# The operator's printed reports; an ERROR report raises RuntimeError.
+def export(path, **options):
+    with redirect_stdout(io.StringIO()) as out:
+        bpy.ops.export_anim.posewright_keys(filepath=path, **options)
+    return out.getvalue()
+
+
+# (format line, duration, {bone: [numbers of each key]}), line by line as the converter reads it.
+def read_keys(path):
+    with open(path, encoding='utf-8', newline='') as stream:
+        lines = stream.read().split('\n')
+    bones, at = {}, 2
+    while lines[at] != 'Bone name: "End of keys";':
+        assert lines[at].startswith('Bone name: "') and lines[at].endswith('";'), lines[at]
+        end = at + 2 + int(lines[at + 1])
+        bones[lines[at][12:-2]] = [[float(v) for v in line.split(' ')] for line in lines[at + 2:end]]
+        at = end
+    assert lines[at + 1:] == ['0', ''], 'the closing record, then LF line ends throughout'
+    return lines[0], float(lines[1]), bones
+
+
+class AddonTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        bpy.ops.preferences.addon_install(filepath=os.environ['POSEWRIGHT_ADDON_ZIP'])
+        bpy.ops.preferences.addon_enable(module='posewright_blender')
+        cls.keys = sys.modules['posewright_blender.keys']
+        assert cls.keys.__file__.startswith(bpy.utils.user_resource('SCRIPTS')), 'installed from the zip'
+
+    def setUp(self):
+        folder = tempfile.TemporaryDirectory()
+        self.addCleanup(folder.cleanup)
+        self.path = os.path.join(folder.name, 'walk.cycle.txt')  # a dot that must not cut the .kf's name
+
+    def assertKeys(self, bone, columns, expected, **options):
+        export(self.path, **options)
+        actual = [v for k in read_keys(self.path)[2][bone] for v in k[columns]]
+        self.assertEqual(len(actual), len(expected))
+        self.assertLess(max(abs(a - e) for a, e in zip(actual, expected)), 1e-5, (actual, expected))
+
+    def test_bone_axes_and_order(self):
+        key(make_rig(frame_end=1), 'Child', 1, rotation_euler=(0, R(30), 0))  # about the child's own Y
+        c, s = math.cos(R(15)), math.sin(R(15))
+        # forward, up: the root's rotation (w x y z), the child's offset (the root is 2 long along Y) and turn
+        for forward, up, root, child in (('Y', 'Z', [H, 0, 0, H], [2, 0, 0, c, s, 0, 0]),
+                                         ('X', 'Z', [1, 0, 0, 0], [0, 2, 0, c, 0, s, 0]),
+                                         ('Z', 'Y', [0.5, -0.5, -0.5, -0.5], [0, 0, 2, c, 0, 0, s])):
+            self.assertKeys('Root', slice(4, 8), root, axis_forward=forward, axis_up=up)
+            self.assertKeys('Child', slice(1, 8), child, axis_forward=forward, axis_up=up)
+            self.assertEqual(list(read_keys(self.path)[2]), ['Root', 'Child'])
+
+    def test_times_follow_frame_rate(self):
+        for fps, base, frames, duration in ((24, 1, 25, 1.0), (30, 1.001, 31, 1.001)):
+            make_rig(frame_end=frames)
+            bpy.context.scene.render.fps, bpy.context.scene.render.fps_base = fps, base
+            self.assertKeys('Root', slice(0, 1), [duration * f / (frames - 1) for f in range(frames)])
+            self.assertEqual(read_keys(self.path)[1], duration)
+
+    def test_constraint_is_baked(self):
+        rig = make_rig(CHAIN[1:], keyed=False)
+        for frame, angle in ((1, 0), (3, 90)):  # 45 degrees at frame 2
+            key(rig, 'Root', frame, rotation_euler=(0, 0, R(angle)))
+        limit = rig.pose.bones['Root'].constraints.new('LIMIT_ROTATION')
+        limit.use_limit_z, limit.max_z = True, R(30)
+        self.assertKeys('Root', slice(4, 8), [1, 0, 0, 0] + [math.cos(R(15)), 0, 0, math.sin(R(15))] * 2,
+                        axis_forward='X')
+
+    def test_rotation_stays_continuous(self):
+        # Raw quaternions flip sign past 180 degrees and angles wrap at +-180: neither may reach the file.
+        angles = [R(a) for a in (0, 170, 190, 350, 370)]
+        rig = make_rig(CHAIN[1:], len(angles))
+        for frame, angle in enumerate(angles, 1):
+            key(rig, 'Root', frame, rotation_euler=(0, 0, angle))
+        quaternions = [v for a in angles for v in (math.cos(a / 2), 0, 0, math.sin(a / 2))]
+        eulers = [v for a in angles for v in (0, 0, a)]
+        for form, word, columns, expected in (('QUATERNION', 'Quaternions', slice(4, 8), quaternions),
+                                              ('EULER', 'Euler', slice(4, 7), eulers)):
+            self.assertKeys('Root', columns, expected, rotation=form, axis_forward='X')
+            self.assertEqual([w for w in ('Quaternions', 'Euler') if w in read_keys(self.path)[0]], [word])
+
+    def test_shortest_float32_text(self):
+        # Answers from C++'s std::to_chars for float; 2**-96 needs a decimal above a power of two.
+        for value, text in ((0.1, '0.1'), (1 / 3, '0.33333334'), (-2.5, '-2.5'), (-0.0, '0'),
+                            (0.001, '0.001'), (0.0005, '5e-04'), (2 ** -10, '0.0009765625'),
+                            (2 ** -96, '1.2621775e-29'), (150000, '150000'), (123456789, '123456792'),
+                            (1e10, '1e+10'), (1e-45, '1e-45'), (3.4028234663852886e38, '3.4028235e+38')):
+            self.assertEqual(self.keys.float32_text(value), text)
+
+    def test_limits(self):
+        many = [('B%d' % i, (0, 0, i), (0, 0, i + 1), None) for i in range(300)]
+        for n, (setup, options, error) in enumerate((
+                (lambda: bpy.ops.wm.read_homefile(use_empty=True), {}, 'No armature'),
+                (lambda: make_rig(keyed=False), {}, 'no animation'),
+                (lambda: make_rig(many[:299]), {}, None), (lambda: make_rig(many), {}, '300 bones.* 299'),
+                (make_rig, {'frame_end': 1536}, None), (make_rig, {'frame_end': 1537}, '1537 keys.* 1536'),
+                (make_rig, {'axis_up': '-Y'}, 'two different axes'))):
+            setup()
+            path = '%s.%d.txt' % (self.path, n)
+            with self.assertRaisesRegex(RuntimeError, 'Error: .*' + error) if error else nullcontext():
+                export(path, **options)
+            self.assertEqual(os.path.exists(path), not error, 'nothing written when refused')
+        self.keys.check_name('\u00e9' * 120)  # 240 bytes; Blender's own names stop at 63 bytes
+        self.assertRaisesRegex(self.keys.ExportError, '242 bytes', self.keys.check_name, '\u00e9' * 121)
+
+    def test_warnings(self):
+        key(make_rig([('Arm.001', (0, 0, 0), (0, 1, 0), None)]), 'Arm.001', 1, scale=(1, 2, 6))
+        printed = export(self.path)
+        self.assertRegex(printed, r'Warning: 1 bone name\(s\) end in a numbered suffix, .* \(Arm\.001\)')
+        self.assertRegex(printed, r'Warning: Scale is not uniform on 1 bone\(s\) \(Arm\.001\)')
+        self.assertEqual(read_keys(self.path)[2]['Arm.001'][0][-1], 3.0)
+
+    def test_speed(self):
+        rig = make_rig([('B%d' % i, (0, i, 0), (0, i + 1, 0), i and 'B%d' % (i - 1)) for i in range(60)], 300)
+        for bone, frame in ((bone.name, frame) for bone in rig.pose.bones for frame in (1, 150, 300)):
+            key(rig, bone, frame, rotation_euler=(math.sin(frame), math.cos(frame), frame / 100))
+        start = time.perf_counter()
+        export(self.path)
+        print('\n60 bones over 300 frames exported in %.3f s' % (time.perf_counter() - start))
+        self.assertLess(time.perf_counter() - start, 1.0)
+
+    def test_road_export_convert_read_back(self):
+        bpy.context.preferences.addons['posewright_blender'].preferences.converter = os.environ['POSEWRIGHT']
+        root, arm, kf = 'NPC Root [Root]', '\u00c9paule', self.path.replace('.txt', '.kf')
+        rig = make_rig([(root, (0, 0, 0), (0, 0, 1), None), (arm, (0, 0, 1), (1, 0, 1), root)], 12)
+        for frame in (1, 6, 12):
+            key(rig, root, frame, location=(0, frame / 7, 0), rotation_euler=(0, 0, frame / 5))
+            key(rig, arm, frame, rotation_euler=(0, math.sin(frame), 0), scale=[1 + frame / 40] * 3)
+        self.assertIn('[ Converting Animation to KF format is DONE ! ] Wrote %s' % kf,
+                      export(self.path, template=os.environ['POSEWRIGHT_TEMPLATE']))
+        subprocess.run([os.environ['POSEWRIGHT_KEYS'], kf], stdin=subprocess.DEVNULL, timeout=60, check=True)
+        self.assertEqual(read_keys(self.path.replace('.txt', '_keys.txt'))[1:], read_keys(self.path)[1:])
+
+    def test_failed_conversion(self):
+        # No preference: the converter is found on PATH. This script as the template makes it fail.
+        bpy.context.preferences.addons['posewright_blender'].preferences.converter = ''
+        self.addCleanup(os.environ.__setitem__, 'PATH', os.environ['PATH'])
+        os.environ['PATH'] = os.path.dirname(os.environ['POSEWRIGHT']) + os.pathsep + os.environ['PATH']
+        make_rig()
+        with self.assertRaisesRegex(RuntimeError, r'Error: Conversion failed \(exit status 1\): .*ERROR.*'
+                                                  r'\(the key file is kept at .*walk\.cycle\.txt\)'):
+            export(self.path, template=os.path.abspath(__file__))
+        self.assertEqual([os.path.exists(self.path), os.path.exists(self.path[:-4] + '.kf')], [True, False])
+
+
+if __name__ == '__main__':
+    result = unittest.TextTestRunner(verbosity=2).run(unittest.TestLoader().loadTestsFromTestCase(AddonTest))
+    sys.exit(0 if result.wasSuccessful() else 1)  # Blender's exit status
