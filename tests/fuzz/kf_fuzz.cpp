@@ -4,9 +4,9 @@
 #include "keys/anim_keys.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const KeyTexts back = Read_Back(ByteString(data, data + size));
+    const std::vector<std::string> back = Read_Back(ByteString(data, data + size));
     Check_Tables();
-    for (const std::string& text : back.Texts) {
+    for (const std::string& text : back) {
         NumAnimBones = Load_Keys(text);
         Fuzz_Check(NumAnimBones >= 0 && Save_Keys() == text, "a written key text does not read back");
     }

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <regex>
 #include <stdexcept>
 #include <sys/wait.h>
 
@@ -68,8 +69,8 @@ TemplateLayout Rich_Template() {
 
 // A track of the keys' slots `first` to `first + width`: count, key type, keys, each with zero
 // tangents when `tangents`.
-static void Put_Track(Bytes& out, const std::vector<Key>& keys, std::size_t first, std::size_t width, int type,
-                      bool tangents) {
+static void Put_Track(Bytes& out, const std::vector<Key>& keys, std::size_t first, std::size_t width,
+                      int type, bool tangents) {
     out.put(keys.size());
     if (!keys.empty()) out.put(type);
     for (const Key& key : keys) {
@@ -134,7 +135,8 @@ TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const
     for (const Bone& bone : bones) {
         const std::int32_t data = append("NiTransformData", Transform_Data_Body(euler, bone.Keys));
         interpolators.push_back(
-            append("NiTransformInterpolator", Bytes().put(0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, data).Data));
+            append("NiTransformInterpolator",
+                   Bytes().put(0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, data).Data));
     }
     const std::int32_t start = Index_Of(layout.Strings, "start"), end = Index_Of(layout.Strings, "end");
     const std::int32_t textKeys = append("NiTextKeyExtraData", Text_Keys_Body(start, duration, end));
@@ -149,7 +151,8 @@ TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const
     }
     const auto root = std::find(layout.Strings.begin(), layout.Strings.end(), "NPC Root [Root]");
     const auto accumRoot = root == layout.Strings.end() ? 0 : root - layout.Strings.begin();
-    append("NiControllerSequence", sequence.put(1.0f, textKeys, 0, 1.0f, 0.0f, duration, -1, accumRoot).u16(0).Data);
+    append("NiControllerSequence",
+           sequence.put(1.0f, textKeys, 0, 1.0f, 0.0f, duration, -1, accumRoot).u16(0).Data);
     for (const std::string& text : layout.Strings)
         layout.MaxStringLength = std::max(layout.MaxStringLength, static_cast<std::int64_t>(text.size()));
     return layout;
@@ -157,22 +160,21 @@ TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const
 
 std::vector<Bone> Generated_Bones(int bones, int keys, bool euler, unsigned seed) {
     std::mt19937 random(seed);
-    const float odd[] = {0.0f, -0.0f, 1.0f, 1e-45f, -1.17549435e-38f, 3.40282347e38f, 0.1f, -123456.7f, 16777217.0f};
-    const auto value = [&] {
-        const std::uint32_t pick = random() % 8;
+    const float odd[] = {0.0f,           -0.0f, 1.0f,       1e-45f,     -1.17549435e-38f,
+                         3.40282347e38f, 0.1f,  -123456.7f, 16777217.0f};
+    const auto value = [&](std::uint32_t pick) {
         if (pick == 0) return odd[random() % std::size(odd)];
-        if (pick == 1) return std::bit_cast<float>(static_cast<std::uint32_t>(random()) & 0xBF7FFFFFu); // finite
+        if (pick == 1)
+            return std::bit_cast<float>(static_cast<std::uint32_t>(random()) & 0xBF7FFFFFu); // finite
         return static_cast<float>(static_cast<int>(random() % 200000) - 100000) / 997.0f;
     };
     std::vector<Bone> result(static_cast<std::size_t>(bones));
     for (std::size_t b = 0; b < result.size(); ++b) {
         result[b].Name = "Bone " + std::to_string(b) + (b % 3 == 0 ? " [x]" : "");
         for (int k = 0; k < keys; ++k) {
-            Key key;
-            for (float& slot : key)
-                slot = value();
-            key[0] = static_cast<float>(k) / 30.0f;
-            key[4] = euler ? 0 : key[4];
+            Key key = {static_cast<float>(k) / 30.0f};
+            for (std::size_t i = 1; i < key.size(); ++i)
+                key[i] = euler && i == 4 ? 0 : value(random() % 8);
             result[b].Keys.push_back(key);
         }
     }
@@ -182,6 +184,7 @@ std::vector<Bone> Generated_Bones(int bones, int keys, bool euler, unsigned seed
 // ---- the tables and the stages in process --------------------------------------------------------
 
 void Reset_All_Tables() {
+    std::snprintf(AnimationKeysFileName, sizeof AnimationKeysFileName, "keys.txt");
     Reset_Nif_Document();
     Reset_Anim_Keys();
     Reset_Transform_Data();
@@ -190,46 +193,23 @@ void Reset_All_Tables() {
 }
 
 std::string Table_Fault() {
-    const struct {
-        const char* Name;
-        std::uint64_t Count, Capacity;
-    } counts[] = {{"Header_NumBlocks", Header_NumBlocks, kMaxBlocks},
-                  {"Header_NumBlockTypes", Header_NumBlockTypes, kMaxBlockTypes},
-                  {"Header_NumStrings", Header_NumStrings, kMaxStrings},
-                  {"NiFooter_NumRoots", NiFooter_NumRoots, kMaxRoots},
-                  {"NumAnimBones", static_cast<std::uint32_t>(std::max(NumAnimBones, 0)), kMaxBoneRecords - 1},
-                  {"NiTransformData_NumRotationKeys", NiTransformData_NumRotationKeys, kMaxKeys},
-                  {"NiTransformData_XYZRotations[0]", NiTransformData_XYZRotations[0].NumKeys, kMaxKeys},
-                  {"NiTransformData_XYZRotations[1]", NiTransformData_XYZRotations[1].NumKeys, kMaxKeys},
-                  {"NiTransformData_XYZRotations[2]", NiTransformData_XYZRotations[2].NumKeys, kMaxKeys},
-                  {"NiTransformData_Translations", NiTransformData_Translations.NumKeys, kMaxKeys},
-                  {"NiTransformData_Scales", NiTransformData_Scales.NumKeys, kMaxKeys},
-                  {"NiTextKeyExtraData_NumTextKeys", NiTextKeyExtraData_NumTextKeys, kMaxKeys},
-                  {"NiControllerSequence_NumControlledBlocks", NiControllerSequence_NumControlledBlocks,
-                   kMaxControlledBlocks}};
-    for (const auto& count : counts) {
-        if (count.Count > count.Capacity) return std::string(count.Name) + "=" + std::to_string(count.Count);
-    }
-    for (std::uint32_t i = 0; i < Header_NumBlocks; ++i) {
-        if (NifBlocks[i].Size > kMaxBlockSize || (NifBlocks[i].Size != 0 && NifBlocks[i].Data == nullptr))
-            return "block " + std::to_string(i) + " of " + std::to_string(NifBlocks[i].Size) + " bytes";
-    }
-    std::vector<std::pair<const char*, std::size_t>> texts = {{Header_String, sizeof Header_String},
-                                                              {Header_Creator, kTextEntrySize},
-                                                              {Header_ExportInfo1, kTextEntrySize},
-                                                              {Header_ExportInfo2, kTextEntrySize}};
-    for (const auto& text : Header_Strings)
-        texts.emplace_back(text, sizeof text);
-    for (const auto& text : Header_BlockTypes)
-        texts.emplace_back(text, sizeof text);
+    const auto within = [](std::uint64_t count, std::uint64_t capacity) { return count <= capacity; };
+    if (!within(Header_NumBlocks, kMaxBlocks) || !within(Header_NumBlockTypes, kMaxBlockTypes) ||
+        !within(Header_NumStrings, kMaxStrings) || !within(NiFooter_NumRoots, kMaxRoots) ||
+        !within(static_cast<std::uint32_t>(std::max(NumAnimBones, 0)), kMaxBoneRecords - 1) ||
+        !within(NiTransformData_NumRotationKeys, kMaxKeys) ||
+        !within(NiTransformData_Translations.NumKeys, kMaxKeys) ||
+        !within(NiTransformData_Scales.NumKeys, kMaxKeys) ||
+        !within(NiTextKeyExtraData_NumTextKeys, kMaxKeys) ||
+        !within(NiControllerSequence_NumControlledBlocks, kMaxControlledBlocks) ||
+        !std::all_of(std::begin(NiTransformData_XYZRotations), std::end(NiTransformData_XYZRotations),
+                     [](const FloatKeyGroup& group) { return group.NumKeys <= kMaxKeys; }))
+        return "a count past its table";
+    // Without a known format the key reader only counts records, and no count is used.
     for (const AnimBone& bone : AnimBones) {
-        texts.emplace_back(bone.Name, sizeof bone.Name);
-        // Without a known format the key reader only counts records, and no count is used.
-        if ((IsQuaternionFormat || IsEulerFormat) && (bone.NumKeys < 0 || bone.NumKeys > std::int32_t{kMaxKeys}))
+        if ((IsQuaternionFormat || IsEulerFormat) &&
+            (bone.NumKeys < 0 || bone.NumKeys > std::int32_t{kMaxKeys}))
             return "a bone of " + std::to_string(bone.NumKeys) + " keys";
-    }
-    for (const auto& [text, size] : texts) {
-        if (std::memchr(text, '\0', size) == nullptr) return "a text without its terminator";
     }
     return "";
 }
@@ -238,7 +218,8 @@ namespace {
 
 // fmemopen refuses an empty buffer on some C libraries; an empty temporary file reads the same.
 std::FILE* Open_Bytes(const ByteString& bytes) {
-    return bytes.empty() ? std::tmpfile() : fmemopen(const_cast<std::uint8_t*>(bytes.data()), bytes.size(), "rb");
+    return bytes.empty() ? std::tmpfile()
+                         : fmemopen(const_cast<std::uint8_t*>(bytes.data()), bytes.size(), "rb");
 }
 
 // A memory stream for an output, and the bytes written to it.
@@ -267,7 +248,6 @@ Stages Convert(const ByteString& templateBytes, const std::string* keys) {
     const ByteString keyBytes = As_Bytes(keys != nullptr ? *keys : "");
     InputKfFile = Open_Bytes(templateBytes);
     AnimationKeysFile = Open_Bytes(keyBytes);
-    std::snprintf(AnimationKeysFileName, sizeof AnimationKeysFileName, "keys.txt");
     Written output;
     OutputKfFile = output.File;
     Stages stages;
@@ -285,7 +265,6 @@ std::int32_t Load_Keys(const std::string& text) {
     Reset_All_Tables();
     const ByteString bytes = As_Bytes(text);
     AnimationKeysFile = Open_Bytes(bytes);
-    std::snprintf(AnimationKeysFileName, sizeof AnimationKeysFileName, "keys.txt");
     const std::int32_t result = Load_from_File___Animation_Keys();
     Close(AnimationKeysFile);
     return result;
@@ -300,14 +279,14 @@ std::string Save_Keys() {
     return {bytes.begin(), bytes.end()};
 }
 
-KeyTexts Read_Back(const ByteString& kf) {
+std::vector<std::string> Read_Back(const ByteString& kf) {
     Reset_All_Tables();
     InputKfFile = Open_Bytes(kf);
-    KeyTexts texts;
-    texts.Result = Load_from_File___All_NIF_Blocks();
+    const bool loaded = Load_from_File___All_NIF_Blocks() == 0;
     Close(InputKfFile);
-    for (std::int32_t block : texts.Result == 0 ? Sequence_Blocks() : std::vector<std::int32_t>()) {
-        if (Load_Sequence_Keys(block) == 0) texts.Texts.push_back(Save_Keys());
+    std::vector<std::string> texts;
+    for (std::int32_t block : loaded ? Sequence_Blocks() : std::vector<std::int32_t>()) {
+        if (Load_Sequence_Keys(block) == 0) texts.push_back(Save_Keys());
     }
     return texts;
 }
@@ -326,31 +305,28 @@ TempDir::~TempDir() {
 }
 
 static std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
+    return "'" + std::regex_replace(text, std::regex("'"), "'\\''") + "'";
 }
 
 RunResult Run_Program(const std::string& program, const std::string& folder,
                       const std::vector<std::string>& arguments, int timeoutSeconds) {
-    const bool keys = program == "posewright-keys";
-    const char* binary = std::getenv(keys ? "POSEWRIGHT_KEYS_BINARY" : "POSEWRIGHT_BINARY");
+    const char* binary =
+        std::getenv(program == "posewright" ? "POSEWRIGHT_BINARY" : "POSEWRIGHT_KEYS_BINARY");
     const char* runner = std::getenv("POSEWRIGHT_RUNNER");
-    std::string command = "cd " + Quote(folder) + " && timeout " + std::to_string(timeoutSeconds) + " ";
-    if (runner != nullptr) command += std::string(runner) + " ";
-    command += Quote(binary != nullptr ? binary : keys ? POSEWRIGHT_KEYS_BINARY : POSEWRIGHT_BINARY);
+    std::string command = "cd " + Quote(folder) + " && timeout " + std::to_string(timeoutSeconds) + " " +
+                          (runner != nullptr ? runner : "") + " " +
+                          Quote(binary != nullptr         ? binary
+                                : program == "posewright" ? POSEWRIGHT_BINARY
+                                                          : POSEWRIGHT_KEYS_BINARY);
     for (const std::string& argument : arguments)
         command += " " + Quote(argument);
-    RunResult result;
-    std::FILE* pipe = popen((command + " </dev/null 2>&1").c_str(), "r");
-    char chunk[4096];
-    for (std::size_t got; pipe != nullptr && (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
-        result.Transcript.append(chunk, got);
-    // A console that ends lines in CR LF shows the same transcript.
-    std::erase(result.Transcript, '\r');
-    const int status = pipe != nullptr ? pclose(pipe) : -1;
-    result.ExitCode = WIFEXITED(status) && WEXITSTATUS(status) != 124 ? WEXITSTATUS(status) : -1;
+    const std::string transcript = folder + "/.transcript";
+    const int status = std::system((command + " </dev/null >" + Quote(transcript) + " 2>&1").c_str());
+    const ByteString bytes = Read_File(transcript);
+    std::filesystem::remove(transcript);
+    RunResult result{{bytes.begin(), bytes.end()},
+                     WIFEXITED(status) && WEXITSTATUS(status) != 124 ? WEXITSTATUS(status) : -1};
+    std::erase(result.Transcript, '\r'); // a console that ends lines in CR LF shows the same transcript
     return result;
 }
 
@@ -360,8 +336,8 @@ ByteString Read_File(const std::string& path) {
 }
 
 void Write_File(const std::string& path, const ByteString& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 ByteString As_Bytes(const std::string& text) {

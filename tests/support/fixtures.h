@@ -22,17 +22,21 @@ struct Bytes {
     // Four bytes each: integers as 32 bits, floats as their single-precision bits.
     template <typename... Values>
     Bytes& put(Values... values) {
-        (u32(std::bit_cast<std::uint32_t>(static_cast<std::conditional_t<std::is_floating_point_v<Values>,
-                                                                          float, std::int32_t>>(values))),
+        (u32(std::bit_cast<std::uint32_t>(
+             static_cast<std::conditional_t<std::is_floating_point_v<Values>, float, std::int32_t>>(values))),
          ...);
         return *this;
     }
-    Bytes& u32(std::uint32_t value) { return u16(value & 0xFFFF).u16(static_cast<std::uint16_t>(value >> 16)); }
+    Bytes& u32(std::uint32_t value) {
+        return u16(value & 0xFFFF).u16(static_cast<std::uint16_t>(value >> 16));
+    }
     Bytes& raw(const std::string& text) { return Data.insert(Data.end(), text.begin(), text.end()), *this; }
     Bytes& raw(const ByteString& bytes) { return Data.insert(Data.end(), bytes.begin(), bytes.end()), *this; }
     Bytes& sized(const std::string& text) { return u32(static_cast<std::uint32_t>(text.size())).raw(text); }
     // A length byte that counts the terminating zero, the text, the zero.
-    Bytes& short_string(const std::string& text) { return u8(static_cast<std::uint8_t>(text.size() + 1)).raw(text).u8(0); }
+    Bytes& short_string(const std::string& text) {
+        return u8(static_cast<std::uint8_t>(text.size() + 1)).raw(text).u8(0);
+    }
 };
 
 struct TemplateLayout {
@@ -50,6 +54,12 @@ struct TemplateLayout {
 };
 
 ByteString Build_Template(const TemplateLayout& layout);
+// `layout` once `change` has changed it.
+template <typename Change>
+TemplateLayout Changed(TemplateLayout layout, Change change) {
+    change(layout);
+    return layout;
+}
 // The bundled example: no blocks, the accumulation-root string, a footer with no roots.
 TemplateLayout Example_Template();
 // Every table of the container in use.
@@ -76,6 +86,7 @@ std::vector<Bone> Generated_Bones(int bones, int keys, bool euler, unsigned seed
 
 // ---- the tables and the stages in process --------------------------------------------------------
 
+// Every table back to its state at program start; the key file is named "keys.txt".
 void Reset_All_Tables();
 // The first count found past its table's capacity or text without its terminator; "" when none.
 std::string Table_Fault();
@@ -93,12 +104,8 @@ std::int32_t Load_Keys(const std::string& text);
 // The bone table as the key-file writer writes it.
 std::string Save_Keys();
 
-struct KeyTexts {
-    std::int32_t Result = 0;        // the loader's result
-    std::vector<std::string> Texts; // one key text per readable sequence
-};
-// posewright-keys' stages on the bytes of a .kf.
-KeyTexts Read_Back(const ByteString& kf);
+// posewright-keys' stages on the bytes of a .kf: one key text per readable sequence.
+std::vector<std::string> Read_Back(const ByteString& kf);
 
 // ---- the built programs --------------------------------------------------------------------------
 
