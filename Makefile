@@ -19,7 +19,8 @@ demo: build
 	rm -rf build/demo && mkdir -p build/demo
 	cp examples/Empty.kf examples/AnimationKeys.txt build/demo/
 	cd build/demo && ../posewright Empty.kf AnimationKeys.txt </dev/null
-	@echo; echo "Output: build/demo/Empty_new.kf ($$(wc -c <build/demo/Empty_new.kf) bytes)"
+	@echo; echo "Output: build/demo/Empty_new.kf ($$(wc -c <build/demo/Empty_new.kf) bytes); read back:"
+	cd build/demo && ../posewright-keys Empty_new.kf </dev/null
 
 test: build build-asan
 	cd build && ctest --output-on-failure -j $(JOBS)
