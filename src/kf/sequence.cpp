@@ -76,15 +76,10 @@ std::int32_t Save_to_Memory___NiTextKeyExtraData() {
 }
 
 std::int32_t Load_from_Memory___NiTextKeyExtraData(ByteReader& in) {
-    NiTextKeyExtraData_NumTextKeys = 0;
     NiTextKeyExtraData_Name = Read_i32(in);
-    const std::uint32_t count = Read_u32(in);
-    if (count > kMaxKeys) {
-        Fail(in, "it holds more than the 1536 text keys read here");
-        return -3;
-    }
-    NiTextKeyExtraData_NumTextKeys = count;
-    for (std::uint32_t k = 0; k < count; ++k) {
+    NiTextKeyExtraData_NumTextKeys =
+        Read_Count(in, kMaxKeys, "it holds more than the 1536 text keys read here");
+    for (std::uint32_t k = 0; k < NiTextKeyExtraData_NumTextKeys; ++k) {
         NiTextKeyExtraData_TextKeys[k].Time = Read_f32(in);
         NiTextKeyExtraData_TextKeys[k].Value = Read_i32(in);
     }
@@ -138,16 +133,11 @@ std::int32_t Save_to_Memory___NiControllerSequence() {
 }
 
 std::int32_t Load_from_Memory___NiControllerSequence(ByteReader& in) {
-    NiControllerSequence_NumControlledBlocks = 0;
     NiControllerSequence_Name = Read_i32(in);
-    const std::uint32_t count = Read_u32(in);
-    if (count > kMaxControlledBlocks) {
-        Fail(in, "it holds more than the 256 controlled blocks read here");
-        return -3;
-    }
-    NiControllerSequence_NumControlledBlocks = count;
+    NiControllerSequence_NumControlledBlocks =
+        Read_Count(in, kMaxControlledBlocks, "it holds more than the 256 controlled blocks read here");
     NiControllerSequence_ArrayGrowBy = Read_u32(in);
-    for (std::uint32_t b = 0; b < count; ++b)
+    for (std::uint32_t b = 0; b < NiControllerSequence_NumControlledBlocks; ++b)
         Read_Controlled_Block(in, NiControllerSequence_ControlledBlocks[b]);
     NiControllerSequence_Weight = Read_f32(in);
     NiControllerSequence_TextKeys = Read_i32(in);

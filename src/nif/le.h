@@ -120,6 +120,14 @@ inline float Read_f32(ByteReader& reader) {
     return Get_f32(Take(reader, 4));
 }
 
+// A count for a table of `capacity` entries; above it the body is marked with `fault`, and 0 returned.
+inline std::uint32_t Read_Count(ByteReader& reader, std::uint32_t capacity, const char* fault) {
+    const std::uint32_t count = Read_u32(reader);
+    if (count <= capacity) return count;
+    Fail(reader, fault);
+    return 0;
+}
+
 // The body holds its layout exactly: every field read, no byte left over.
 inline bool Read_Whole(ByteReader& reader) {
     if (reader.Fault == nullptr && reader.Pos != reader.Size)
