@@ -24,10 +24,6 @@ constexpr std::uint32_t kUntouchedFloat = 0x7fa5a5a5u; // a NaN no conversion pr
 constexpr std::int32_t kUntouchedInt = 777;
 constexpr std::int32_t kLineCapacity = 256;
 
-std::uint32_t Bits(float value) {
-    return std::bit_cast<std::uint32_t>(value);
-}
-
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
@@ -46,8 +42,8 @@ std::string Apply(char op, std::FILE* file, KeyScanner* s) {
     if (op == 'd') ok = s ? Scan_Int(*s, &number) : std::fscanf(file, "%d", &number) == 1;
     if (op == 's') s ? Scan_Skip_Space(*s) : (void)std::fscanf(file, " ");
     char hex[16];
-    std::snprintf(hex, sizeof hex, "%08x", Bits(value));
-    if (op == 'f') return ok ? hex : Bits(value) == kUntouchedFloat ? "-" : "touched";
+    std::snprintf(hex, sizeof hex, "%08x", std::bit_cast<std::uint32_t>(value));
+    if (op == 'f') return ok ? hex : std::bit_cast<std::uint32_t>(value) == kUntouchedFloat ? "-" : "touched";
     if (op == 'd') return ok ? std::to_string(number) : number == kUntouchedInt ? "-" : "touched";
     if (op == 's') return "s";
     std::string line(kLineCapacity, 'Z');

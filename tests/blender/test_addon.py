@@ -153,7 +153,7 @@ class AddonTest(unittest.TestCase):
         self.assertRegex(printed, r'Warning: Scale is not uniform on 1 bone\(s\) \(Arm\.001\)')
         self.assertEqual(read_keys(self.path)[2]['Arm.001'][0][-1], 3.0)
 
-    def test_road_export_convert_read_back(self):
+    def test_road_and_a_failed_conversion(self):
         bpy.context.preferences.addons['posewright_blender'].preferences.converter = os.environ['POSEWRIGHT']
         root, arm, kf = 'NPC Root [Root]', '\u00c9paule', self.path.replace('.txt', '.kf')
         rig = make_rig([(root, (0, 0, 0), (0, 0, 1), None), (arm, (0, 0, 1), (1, 0, 1), root)], 12)
@@ -164,15 +164,13 @@ class AddonTest(unittest.TestCase):
                       export(self.path, template=os.environ['POSEWRIGHT_TEMPLATE']))
         subprocess.run([os.environ['POSEWRIGHT_KEYS'], kf], stdin=subprocess.DEVNULL, timeout=60, check=True)
         self.assertEqual(read_keys(self.path.replace('.txt', '_keys.txt'))[1:], read_keys(self.path)[1:])
-
-    def test_failed_conversion(self):
         # No preference: the converter is found on PATH. This script as the template makes it fail.
         bpy.context.preferences.addons['posewright_blender'].preferences.converter = ''
         self.addCleanup(os.environ.__setitem__, 'PATH', os.environ['PATH'])
         os.environ['PATH'] = os.path.dirname(os.environ['POSEWRIGHT']) + os.pathsep + os.environ['PATH']
-        make_rig()
+        self.path = os.path.join(os.path.dirname(self.path), 'run.cycle.txt')
         with self.assertRaisesRegex(RuntimeError, r'Error: Conversion failed \(exit status 1\): .*ERROR.*'
-                                                  r'\(the key file is kept at .*walk\.cycle\.txt\)'):
+                                                  r'\(the key file is kept at .*run\.cycle\.txt\)'):
             export(self.path, template=os.path.abspath(__file__))
         self.assertEqual([os.path.exists(self.path), os.path.exists(self.path[:-4] + '.kf')], [True, False])
 

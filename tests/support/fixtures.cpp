@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -51,20 +50,16 @@ ByteString Build_Template(const TemplateLayout& layout) {
 }
 
 TemplateLayout Example_Template() {
-    TemplateLayout layout;
-    layout.Strings = {"NPC Root [Root]"};
-    return layout;
+    return {.Strings = {"NPC Root [Root]"}};
 }
 
 TemplateLayout Rich_Template() {
-    TemplateLayout layout;
-    layout.ShortStrings = {"creator", "", "exporter"};
-    layout.BlockTypes = {"NiNode", "NiSequenceStreamHelper"};
-    layout.BlockTypeIndex = {1, 0, 0};
-    layout.Bodies = {{1, 2, 3}, {}, ByteString(300, 0xAB)};
-    layout.Strings = {"Bip01", "NPC Root [Root]", "with\nline feed"};
-    layout.Roots = {0, 2};
-    return layout;
+    return {.ShortStrings = {"creator", "", "exporter"},
+            .BlockTypes = {"NiNode", "NiSequenceStreamHelper"},
+            .BlockTypeIndex = {1, 0, 0},
+            .Bodies = {{1, 2, 3}, {}, ByteString(300, 0xAB)},
+            .Strings = {"Bip01", "NPC Root [Root]", "with\nline feed"},
+            .Roots = {0, 2}};
 }
 
 // A track of the keys' slots `first` to `first + width`: count, key type, keys, each with zero
@@ -243,22 +238,20 @@ void Close(std::FILE*& file) {
 
 } // namespace
 
-Stages Convert(const ByteString& templateBytes, const std::string* keys) {
+ByteString Convert(const ByteString& templateBytes, const std::string* keys) {
     Reset_All_Tables();
     const ByteString keyBytes = As_Bytes(keys != nullptr ? *keys : "");
     InputKfFile = Open_Bytes(templateBytes);
     AnimationKeysFile = Open_Bytes(keyBytes);
     Written output;
     OutputKfFile = output.File;
-    Stages stages;
-    stages.Result = keys != nullptr ? Run_Conversion_Stages() : Load_from_File___All_NIF_Blocks();
-    if (keys == nullptr && stages.Result == 0) stages.Result = Write_All_NIF_Block_to_File();
+    std::int32_t result = keys != nullptr ? Run_Conversion_Stages() : Load_from_File___All_NIF_Blocks();
+    if (keys == nullptr && result == 0) result = Write_All_NIF_Block_to_File();
     Close(InputKfFile);
     Close(AnimationKeysFile);
     OutputKfFile = nullptr;
     const ByteString bytes = output.Close();
-    if (stages.Result == 0) stages.Output = bytes;
-    return stages;
+    return result == 0 ? bytes : ByteString();
 }
 
 std::int32_t Load_Keys(const std::string& text) {

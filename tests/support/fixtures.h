@@ -43,14 +43,14 @@ struct TemplateLayout {
     std::string HeaderLine = "NIF File Format, Version 20.2.0.7\n";
     std::array<std::uint8_t, 4> Version = {7, 0, 2, 20};
     std::array<std::string, 3> ShortStrings = {"", "", ""};
-    std::vector<std::string> BlockTypes;
-    std::vector<std::uint16_t> BlockTypeIndex; // one per body
-    std::vector<ByteString> Bodies;
-    std::vector<std::string> Strings;
+    std::vector<std::string> BlockTypes{};
+    std::vector<std::uint16_t> BlockTypeIndex{}; // one per body
+    std::vector<ByteString> Bodies{};
+    std::vector<std::string> Strings{};
     std::int64_t MaxStringLength = -1; // -1: the longest string's length
     bool HasFooter = true;
-    std::vector<std::int32_t> Roots;
-    ByteString Trailing; // bytes after the footer
+    std::vector<std::int32_t> Roots{};
+    ByteString Trailing{}; // bytes after the footer
 };
 
 ByteString Build_Template(const TemplateLayout& layout);
@@ -88,16 +88,12 @@ std::vector<Bone> Generated_Bones(int bones, int keys, bool euler, unsigned seed
 
 // Every table back to its state at program start; the key file is named "keys.txt".
 void Reset_All_Tables();
-// The first count found past its table's capacity or text without its terminator; "" when none.
+// What is found past its table's capacity (a count); "" when every table holds its count.
 std::string Table_Fault();
 
-struct Stages {
-    std::int32_t Result = 0; // the stages' result: 0, -1 or -3
-    ByteString Output;       // empty unless the result is 0
-};
-// The converter's stages on a template and a key text named "keys.txt"; without a key text, the
-// template is loaded and written alone.
-Stages Convert(const ByteString& templateBytes, const std::string* keys);
+// What the converter's stages write from a template and a key text named "keys.txt" (without a key
+// text, the template is loaded and written alone); nothing when they fail.
+ByteString Convert(const ByteString& templateBytes, const std::string* keys);
 
 // The key reader on `text`, named "keys.txt", after a reset; its result.
 std::int32_t Load_Keys(const std::string& text);

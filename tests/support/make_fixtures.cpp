@@ -15,10 +15,6 @@ static void Write_Seeds(const std::filesystem::path& root) {
     stale.MaxStringLength = 4;
     two = Animated(Animated(two, false, 1, Generated_Bones(2, 3, false, 3)), false, 2,
                    Generated_Bones(1, 2, false, 4));
-    TemplateLayout odd = Animated(Example_Template(), true, 1, Generated_Bones(3, 2, true, 5));
-    odd.Bodies[0].pop_back(); // damaged transform data, then a compressed interpolator
-    odd.BlockTypes.push_back("NiBSplineCompTransformInterpolator");
-    odd.BlockTypeIndex[3] = static_cast<std::uint16_t>(odd.BlockTypes.size() - 1);
     const std::pair<const char*, ByteString> seeds[] = {
         {"template/seed-example", Build_Template(Example_Template())},
         {"template/seed-rich", Build_Template(Rich_Template())},
@@ -34,7 +30,6 @@ static void Write_Seeds(const std::filesystem::path& root) {
         {"conversion/seed-rich-euler",
          As_Bytes(std::string(valid.begin(), valid.end()) + "\n#==KEYS==#\n" + euler)},
         {"kf/seed-two-sequences", Build_Template(two)},
-        {"kf/seed-damaged-and-compressed", Build_Template(odd)},
     };
     for (const auto& [name, bytes] : seeds) {
         std::filesystem::create_directories((root / name).parent_path());
