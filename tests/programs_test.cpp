@@ -219,9 +219,11 @@ TEST_F(Programs, ReadBackReportsEachKindOfProblem) {
         {Keys(false, {{"A", {}}, {"A", {}}, {"", {}}}), "3 bones, 0 keys",
          "\t- Sequence 'SpecialIdle', bone 2 'A': the node is named by bone 1 too\n\t- Sequence "
          "'SpecialIdle', bone 3 '': its node name is empty\n"},
-        {Changed(Keys(false, still), [](TemplateLayout& l) { l.Bodies[2] = Text_Keys_Body(1, 5, 2); }),
-         "1 bones, 1 keys",
-         "\t- Sequence 'SpecialIdle': its \"end\" text key is at 5 s, the sequence's end at 1 s\n"},
+        {Changed(Animated({}, false, 1, still),
+                 [](TemplateLayout& l) { l.Bodies[2] = Bytes().put(-1, 2, 0.5f, 0, 5.0f, 1).Data; }),
+         "1 bones, 1 keys", // "start" is the first string
+         "\t- Sequence 'SpecialIdle': its \"start\" text key is at 0.5 s, the sequence's start at 0 s\n\t- "
+         "Sequence 'SpecialIdle': its \"end\" text key is at 5 s, the sequence's end at 1 s\n"},
         {Changed(
              Keys(false, still),
              [](TemplateLayout& l) { l.Bodies[0] = Bytes().put(0, 0, 1, 2, 0.0f, 1.0f, 0.5f, 0.0f).Data; }),

@@ -86,10 +86,6 @@ ByteString Transform_Data_Body(bool euler, const std::vector<Key>& keys) {
     return out.Data;
 }
 
-ByteString Text_Keys_Body(std::int32_t start, float duration, std::int32_t end) {
-    return Bytes().put(-1, 2, 0.0f, start, duration, end).Data;
-}
-
 std::string Name_Line(const std::string& name) {
     return "Bone name: \"" + name + "\";\n";
 }
@@ -134,7 +130,8 @@ TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const
                    Bytes().put(0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, data).Data));
     }
     const std::int32_t start = Index_Of(layout.Strings, "start"), end = Index_Of(layout.Strings, "end");
-    const std::int32_t textKeys = append("NiTextKeyExtraData", Text_Keys_Body(start, duration, end));
+    const std::int32_t textKeys =
+        append("NiTextKeyExtraData", Bytes().put(-1, 2, 0.0f, start, duration, end).Data);
     std::vector<std::int32_t> names;
     for (const Bone& bone : bones)
         names.push_back(Index_Of(layout.Strings, bone.Name, true));

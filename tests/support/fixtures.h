@@ -74,7 +74,6 @@ struct Bone {
 
 // A transform-data body as the converter writes one, field by field.
 ByteString Transform_Data_Body(bool euler, const std::vector<Key>& keys);
-ByteString Text_Keys_Body(std::int32_t start, float duration, std::int32_t end);
 // `layout` with the blocks, types and strings a conversion of `bones` appends.
 TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const std::vector<Bone>& bones);
 
