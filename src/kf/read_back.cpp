@@ -138,8 +138,8 @@ void Load_Bone_Name(std::int32_t b, std::int32_t index) {
         Note(b, "its node name is longer than the " + std::to_string(kMaxBoneNameLength) +
                     " bytes a name line holds: written cut");
     }
-    for (char* feed = bone.Name; (feed = std::strchr(feed, '\n')) != nullptr;) {
-        *feed = ' ';
+    if (std::strchr(bone.Name, '\n') != nullptr) {
+        std::replace(bone.Name, bone.Name + std::strlen(bone.Name), '\n', ' ');
         Note(b, "its node name holds a line feed: written as a space");
     }
 }
