@@ -10,7 +10,7 @@ python3 -m zipfile -e "$zip" .
 for exe in Posewright.exe Posewright-Keys.exe; do
     [ "$(head -c 2 "Posewright/$exe")" = MZ ] || { echo "dist: $exe is not a Windows executable"; exit 1; }
 done
-python3 -m zipfile -l Posewright/posewright_blender.zip | grep -q 'posewright_blender/__init__.py' ||
+python3 -m zipfile -l Posewright/posewright_blender.zip | grep 'posewright_blender/__init__.py' >/dev/null ||
     { echo "dist: the add-on's zip holds no posewright_blender/__init__.py"; exit 1; }
 grep -q 'Posewright-Keys.exe Walk.kf' Posewright/Posewright.txt || { echo "dist: no text on using the three"; exit 1; }
 [ "$(ls Posewright | wc -l)" -eq 4 ] || { echo "dist: unexpected files:"; ls Posewright; exit 1; }
