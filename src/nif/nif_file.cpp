@@ -50,6 +50,14 @@ static void Read_u32(std::uint32_t& value, const std::string& field) {
     value = Get_u32(bytes);
 }
 
+// Whether the file goes on: the one look at it that reads nothing (the footer is optional).
+static bool Template_Goes_On() {
+    const int next = std::fgetc(InputKfFile);
+    if (next == EOF) return false;
+    std::ungetc(next, InputKfFile);
+    return true;
+}
+
 // Prints where the file ended, once, for the operation that found it. -3.
 static std::int32_t Refuse_Cut_File(const char* operation) {
     std::printf("\n[%s] ERROR: The file ends inside '%s' (%d of its %d bytes are there)!\n", operation,
@@ -337,14 +345,6 @@ static std::int32_t Load_Block_Bodies() {
 static void Write_Block_Bodies() {
     for (std::uint32_t i = 0; i < Header_NumBlocks; ++i)
         Emit_Bytes(NifBlocks[i].Data.get(), NifBlocks[i].Size);
-}
-
-// The footer is there when the file goes on after the last body.
-static bool Template_Goes_On() {
-    const int next = std::fgetc(InputKfFile);
-    if (next == EOF) return false;
-    std::ungetc(next, InputKfFile);
-    return true;
 }
 
 std::int32_t Load_from_File___All_NIF_Blocks() {
