@@ -1,5 +1,6 @@
-// The key-file reader. It reads as the C library's fgets and fscanf would, so files written for the
-// tool's earlier builds keep their meaning, malformed numbers included.
+// The key-file reader, and its mirror the writer. The reader reads as the C library's fgets and fscanf
+// would, so files written for the tool's earlier builds keep their meaning, malformed numbers
+// included; the writer writes what it reads back to the same bits.
 #include "keys/anim_keys.h"
 
 #include <cstring>

@@ -1,5 +1,5 @@
 // The bone table: every bone record of the animation key file, with the format flags and the
-// duration, read in one pass before anything is built.
+// duration, read in one pass before anything is built (or filled from a .kf, and written as key text).
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,6 @@
 // Appends the new blocks in their fixed order and serialises the interpolator, text-key and
-// controller-sequence records. Every failure has printed its message when a negative result comes back.
+// controller-sequence records, each serialiser beside its reader. Every failure of the assembly has
+// printed its message when a negative result comes back.
 #include "kf/sequence.h"
 
 #include <algorithm>

@@ -1,5 +1,6 @@
-// Conversion of one bone into a transform-data body. Tangents and TBC fields are never set by the
-// conversion, so they are written as zeros where their key type asks for them.
+// One bone and a transform-data body, both ways: the fill from the bone table and the serialiser,
+// and beside them their mirrors, the reader of a body and the fill of a bone from it. Tangents and TBC
+// fields are never set by the conversion, so they are written as zeros where their key type asks.
 #include "kf/transform_data.h"
 
 #include <algorithm>
