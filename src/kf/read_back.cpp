@@ -252,7 +252,6 @@ std::vector<std::int32_t> Sequence_Blocks() {
 
 std::int32_t Load_Sequence_Keys(std::int32_t block) {
     NumAnimBones = 0;
-    SequenceName.clear();
     SequenceLabel = "Sequence in " + Block_Label(block);
     ByteReader in = Open_Block_Reader(block);
     if (Load_from_Memory___NiControllerSequence(in) < 0) {

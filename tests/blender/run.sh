@@ -11,7 +11,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 scratch=$(mktemp -d) || exit 1
 trap 'rm -rf "$scratch"' EXIT
 # Blender's own variables as well as HOME, so that nothing reaches the real user's configuration.
-export HOME="$scratch" BLENDER_USER_CONFIG="$scratch/config" BLENDER_USER_SCRIPTS="$scratch/scripts"
+export HOME="$scratch" BLENDER_USER_CONFIG="$scratch/config" BLENDER_USER_SCRIPTS="$scratch/scripts" TMPDIR="$scratch"
 if [ -z "$POSEWRIGHT_ADDON_ZIP" ]; then
     export POSEWRIGHT_ADDON_ZIP="$scratch/posewright_blender.zip"
     addon="${POSEWRIGHT_ADDON_DIR:-$here/../..}/posewright_blender"

@@ -72,10 +72,8 @@ class AddonTest(unittest.TestCase):
         cls.keys = sys.modules['posewright_blender.keys']
         assert cls.keys.__file__.startswith(bpy.utils.user_resource('SCRIPTS')), 'installed from the zip'
 
-    def setUp(self):
-        folder = tempfile.TemporaryDirectory()
-        self.addCleanup(folder.cleanup)
-        self.path = os.path.join(folder.name, 'walk.cycle.txt')  # a dot that must not cut the .kf's name
+    def setUp(self):  # a folder a test (in run.sh's scratch folder), and a dot that must not cut the .kf's name
+        self.path = os.path.join(tempfile.mkdtemp(), 'walk.cycle.txt')
 
     def assertKeys(self, bone, columns, expected, **options):
         export(self.path, **options)
@@ -144,8 +142,6 @@ class AddonTest(unittest.TestCase):
             with self.assertRaisesRegex(RuntimeError, 'Error: .*' + error) if error else nullcontext():
                 export(path, **options)
             self.assertEqual(os.path.exists(path), not error, 'nothing written when refused')
-        self.keys.check_name('\u00e9' * 120)  # 240 bytes; Blender's own names stop at 63 bytes
-        self.assertRaisesRegex(self.keys.ExportError, '242 bytes', self.keys.check_name, '\u00e9' * 121)
         # Warnings, and the export goes on: a numbered name, and the mean of uneven scales written.
         key(make_rig([('Arm.001', (0, 0, 0), (0, 1, 0), None)]), 'Arm.001', 1, scale=(1, 2, 6))
         printed = export(self.path)

@@ -220,9 +220,9 @@ struct Written {
     std::size_t Size = 0;
     std::FILE* File = open_memstream(&Buffer, &Size);
 
-    ByteString Close() {
+    std::string Close() {
         std::fclose(File);
-        ByteString bytes(Buffer, Buffer + Size);
+        std::string bytes(Buffer, Size);
         std::free(Buffer);
         return bytes;
     }
@@ -247,8 +247,8 @@ ByteString Convert(const ByteString& templateBytes, const std::string* keys) {
     Close(InputKfFile);
     Close(AnimationKeysFile);
     OutputKfFile = nullptr;
-    const ByteString bytes = output.Close();
-    return result == 0 ? bytes : ByteString();
+    const std::string bytes = output.Close();
+    return result == 0 ? As_Bytes(bytes) : ByteString();
 }
 
 std::int32_t Load_Keys(const std::string& text) {
@@ -265,8 +265,7 @@ std::string Save_Keys() {
     OutputKeysFile = text.File;
     Save_to_File___Animation_Keys();
     OutputKeysFile = nullptr;
-    const ByteString bytes = text.Close();
-    return {bytes.begin(), bytes.end()};
+    return text.Close();
 }
 
 std::vector<std::string> Read_Back(const ByteString& kf) {
