@@ -147,6 +147,8 @@ std::vector<Row> Rows() {
                  Example({"npc root [root]", "NPC Root [Root] ", "NPC Root [Root]", "NPC Root [Root]"}),
                  false, 2, {One_Key("A")}),
         Converts("a stale maximum string length", stale, false, 2, {One_Key("A")}),
+        Converts("the controller type is the first string", Example({"NiTransformController"}), false, 2,
+                 {One_Key("A")}),
         Converts("1536 keys", example, false, 2, {{"A", keys}}),
         // How the key reader takes a text.
         Converts("both words: nine numbers, then eight over all but w", example, false, 2,

@@ -14,9 +14,10 @@
 #include <memory>
 #include <random>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "support/fixtures.h"
 
 namespace {
 
@@ -64,18 +65,10 @@ struct Random {
     }
 };
 
-std::vector<std::string> Split(const std::string& text) {
-    std::istringstream in(text);
-    std::vector<std::string> words;
-    for (std::string word; in >> word;)
-        words.push_back(word);
-    return words;
-}
-
 // Words, partial tokens and numbers at the edges of the conversions: the fast path's 19 digits and
 // 2^53, the exact powers of ten up to 10^22, denormals, the overflow threshold, %d overflow.
 const std::vector<std::string> kForms =
-    Split("inf INF Infinity -INFINITY infinit infx in i nan NaN nan(123) nan( -nan +inf na nax n - + . +. -. "
+    Words("inf INF Infinity -INFINITY infinit infx in i nan NaN nan(123) nan( -nan +inf na nax n - + . +. -. "
           "1e 1e+ 1E- 1e-x 0x 0xp -0xp 0x. 0X1P 0x1p- 00x1 --1 +-2 2147483647 2147483648 -2147483649 "
           "4294967297 9223372036854775807 9223372036854775808 -9223372036854775809 -9223372036854775808 "
           "9007199254740993 9007199254740993e-22 9007199254740992e22 1e22 1e23 1e-22 1e-23 4.7e-22 "

@@ -5,10 +5,8 @@
 
 #include <filesystem>
 #include <future>
-#include <iterator>
 #include <limits>
 #include <map>
-#include <sstream>
 
 #include "driver/driver.h"
 #include "driver/keys_driver.h"
@@ -91,11 +89,6 @@ TEST_F(Programs, RoundTripsAtCapacityInBothForms) {
         Run("posewright", {"Empty.kf", "Empty_new_keys.txt"}, 0);
         EXPECT_TRUE(Get("Empty_new.kf") == first) << (euler ? "Euler angles" : "quaternions");
     }
-}
-
-std::vector<std::string> Words(const std::string& text) {
-    std::istringstream in(text);
-    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
 }
 
 // Every way out but success ends with status 1, leaves an empty .kf or none and replaces no key file.
@@ -221,13 +214,14 @@ TEST_F(Programs, ReadBackReportsEachKindOfProblem) {
         {Keys(false, {{"A", {at(0), at(1, -1)}}}), "1 bones, 2 keys",
          a + ", key 2: its rotation is in the other hemisphere from the key before's: the engine turns the "
              "long way round\n"},
-        {Changed(Keys(true, {{"A", {at(0, 0, 90)}}, {"B", {}}}),
+        {Changed(Keys(true, {{"A", {at(0, 0, 90), at(0.5f, 0, 4)}}, {"B", {}}}),
                  [](TemplateLayout& l) {
                      l.Bodies[2] = Bytes().put(1, 4, 0, 0, 0, 1, 1, 0.0f, 1.0f, 2.0f, 3.0f, 0).Data;
                  }),
-         "2 bones, 2 keys, 1 s, Euler angles",
+         "2 bones, 3 keys, 1 s, Euler angles",
          a + ", key 1: an angle of 90 is above 2 pi: radians are read, this looks like degrees\n",
-         "\n1\n" + Name_Line("A") + "1\n0 0 0 0 90 0 0 1\n" + Name_Line("B") + "1\n0 1 2 3 0 0 0 1\n"},
+         "\n1\n" + Name_Line("A") + "2\n0 0 0 0 90 0 0 1\n0.5 0 0 0 4 0 0 1\n" + Name_Line("B") +
+             "1\n0 1 2 3 0 0 0 1\n"},
         {Keys(false, {{"A", {{0, std::numeric_limits<float>::infinity(), 0, 0, 1, 0, 0, 0, 1}}}}),
          "1 bones, 1 keys", a + ", key 1: a value is not finite (inf)\n"},
         {Keys(false, {{std::string(241, 'n'), {}}, {"A", {}}, {"A", {}}, {"", {}}}), "4 bones, 0 keys",
@@ -236,9 +230,14 @@ TEST_F(Programs, ReadBackReportsEachKindOfProblem) {
              "'SpecialIdle', bone 3 'A': the node is named by bone 2 too\n\t- Sequence 'SpecialIdle', bone 4 "
              "'': its node name is empty\n"},
         {Changed(Animated({}, false, 1, still),
-                 [](TemplateLayout& l) { l.Bodies[2] = Bytes().put(-1, 2, 0.5f, 0, 5.0f, 1).Data; }),
+                 [](TemplateLayout& l) {
+                     l.Bodies[2] = Bytes().put(-1, 2, 0.5f, 0, 5.0f, 1).Data;
+                     const ByteString start = Bytes().put(0.25f).Data; // the sequence's start time
+                     std::copy(start.begin(), start.end(), l.Bodies[3].end() - 18);
+                 }),
          "1 bones, 1 keys", // "start" is the first string
-         "\t- Sequence 'SpecialIdle': its \"start\" text key is at 0.5 s, the sequence's start at 0 s\n\t- "
+         "\t- Sequence 'SpecialIdle': it starts at 0.25 s: the key text starts at 0\n\t- Sequence "
+         "'SpecialIdle': its \"start\" text key is at 0.5 s, the sequence's start at 0.25 s\n\t- "
          "Sequence 'SpecialIdle': its \"end\" text key is at 5 s, the sequence's end at 1 s\n"},
         {Changed(
              Keys(false, still),

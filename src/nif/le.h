@@ -16,9 +16,6 @@ inline void Put_u32(std::uint8_t* at, std::uint32_t value) {
     }
 }
 
-inline void Put_i32(std::uint8_t* at, std::int32_t value) {
-    Put_u32(at, static_cast<std::uint32_t>(value));
-}
 inline void Put_f32(std::uint8_t* at, float value) {
     Put_u32(at, std::bit_cast<std::uint32_t>(value));
 }

@@ -127,3 +127,5 @@ RunResult Run_Program(const std::string& program, const std::string& folder,
 ByteString Read_File(const std::string& path);
 void Write_File(const std::string& path, const ByteString& bytes);
 ByteString As_Bytes(const std::string& text);
+// The words of `text`, split at white space.
+std::vector<std::string> Words(const std::string& text);
