@@ -127,9 +127,6 @@ std::vector<Row> Rows() {
                                     "(support version '20.2.0.7' only)!\n";
     TemplateLayout crowded = example, full = Full_Template(), stale = rich; // crowded: room for "start" alone
     crowded.Strings.resize(255, "s");
-    std::vector<Key> keys(kMaxKeys, {0, 0, 0, 0, 1, 0, 0, 0, 1});
-    for (std::size_t k = 0; k < keys.size(); ++k)
-        keys[k][0] = static_cast<float>(k);
     stale.MaxStringLength = 3;
     return {
         // Conversions, their blocks, types and strings byte for byte.
@@ -149,7 +146,7 @@ std::vector<Row> Rows() {
         Converts("a stale maximum string length", stale, false, 2, {One_Key("A")}),
         Converts("the controller type is the first string", Example({"NiTransformController"}), false, 2,
                  {One_Key("A")}),
-        Converts("1536 keys", example, false, 2, {{"A", keys}}),
+        Converts("1536 keys", example, false, 2, Generated_Bones(1, kMaxKeys, false, 3)),
         // How the key reader takes a text.
         Converts("both words: nine numbers, then eight over all but w", example, false, 2,
                  {{"B", {{11, 12, 13, 14, 5, 16, 17, 18, 19}}}},

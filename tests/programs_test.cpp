@@ -60,10 +60,9 @@ class Programs : public testing::Test {
 };
 
 TEST_F(Programs, BundledExampleConvertsAndReadsBack) {
-    const std::string examples = POSEWRIGHT_EXAMPLES;
-    EXPECT_EQ(Read_File(examples + "/Empty.kf"), Build_Template(Example_Template()));
-    Put("Empty.kf", Read_File(examples + "/Empty.kf"));
-    Put("keys.txt", Read_File(examples + "/AnimationKeys.txt"));
+    EXPECT_EQ(Read_File(POSEWRIGHT_EXAMPLES "/Empty.kf"), Build_Template(Example_Template()));
+    Put("Empty.kf", Read_File(POSEWRIGHT_EXAMPLES "/Empty.kf"));
+    Put("keys.txt", Read_File(POSEWRIGHT_EXAMPLES "/AnimationKeys.txt"));
     EXPECT_EQ(Run("posewright", {"Empty.kf", "keys.txt"}, 0).Transcript, kOpened + kConverted);
     EXPECT_EQ(Get("Empty_new.kf"), Build_Template(Animated(Example_Template(), false, 1, kExampleBones)));
     EXPECT_EQ(Run("posewright-keys", {"Empty_new.kf"}, 0).Transcript,
@@ -245,21 +244,26 @@ TEST_F(Programs, ReadBackReportsEachKindOfProblem) {
          "1 bones, 1 keys",
          a + ": tangents or tension, bias and continuity that are not zero were dropped: the key text has no "
              "place for them\n"},
-        // A: rotations at 0 and 1, the position at 0.5 alone, no scale: the pose's. B: a position alone, and
-        // a pose without a rotation (the largest float).
+        // A: rotations at 0 and 1 in opposite hemispheres, positions at 0.5 and 1, scales at 0 and 1. B: a
+        // position alone, and a pose without a rotation (the largest float).
         {Changed(Keys(false, {still[0], {"B", {}}}),
                  [](TemplateLayout& l) {
                      l.Bodies[0] = Bytes()
-                                       .put(2, 1, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 0.0f,
-                                            1, 1, 0.5f, 4.0f, 0.0f, 0.0f, 0)
+                                       .put(2, 1, 0.0f, 0.5f, 0.5f, 0.5f, 0.5f, 1.0f, 0.5f, -0.5f, -0.5f,
+                                            -0.5f, 2, 1, 0.5f, 4.0f, 0.0f, 0.0f, 1.0f, 6.0f, 0.0f, 0.0f, 2, 1,
+                                            0.0f, 1.0f, 1.0f, 3.0f)
                                        .Data;
                      l.Bodies[2] = Bytes().put(0, 1, 1, 0.0f, 1.0f, 2.0f, 3.0f, 0).Data;
                      l.Bodies[3] =
                          Bytes().put(0.0f, 0.0f, 0.0f, 3.4028235e38f, 0.0f, 0.0f, 0.0f, 1.0f, 2).Data;
                  }),
-         "2 bones, 4 keys", a + ": its tracks have different key times: resampled at every one of them\n",
+         "2 bones, 4 keys",
+         a + ": its tracks have different key times: resampled at every one of them\n" + a +
+             ", key 3: its rotation is in the other hemisphere from the key before's: the engine turns the "
+             "long way round\n",
          "\n1\n" + Name_Line("A") +
-             "3\n0 4 0 0 1 0 0 0 1\n0.5 4 0 0 0.70710677 0.70710677 0 0 1\n1 4 0 0 0 1 0 0 1\n" +
+             "3\n0 4 0 0 0.5 0.5 0.5 0.5 1\n0.5 4 0 0 0 0.57735026 0.57735026 0.57735026 2\n1 6 0 0 0.5 -0.5 "
+             "-0.5 -0.5 3\n" +
              Name_Line("B") + "1\n0 1 2 3 1 0 0 0 1\n"},
         {Changed(Keys(false, still),
                  [](TemplateLayout& l) {

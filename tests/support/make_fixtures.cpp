@@ -11,12 +11,11 @@ static void Write_Seeds(const std::filesystem::path& root) {
     const std::string quaternions = Key_Text(false, 1, Generated_Bones(2, 3, false, 1));
     const std::string euler = Key_Text(true, 2.5f, Generated_Bones(2, 2, true, 2));
     const ByteString valid = Build_Template(Rich_Template());
-    TemplateLayout stale = Rich_Template();
-    stale.MaxStringLength = 4;
     const std::pair<const char*, ByteString> seeds[] = {
         {"template/seed-example", Build_Template(Example_Template())},
-        {"template/seed-rich", Build_Template(Rich_Template())},
-        {"template/seed-stale-max-string-length", Build_Template(stale)},
+        {"template/seed-rich", valid},
+        {"template/seed-stale-max-string-length",
+         Build_Template(Changed(Rich_Template(), [](TemplateLayout& l) { l.MaxStringLength = 4; }))},
         {"key_file/seed-quaternion", As_Bytes(quaternions)},
         {"key_file/seed-euler", As_Bytes(euler)},
         {"conversion/seed-rich-euler",
