@@ -200,7 +200,10 @@ TEST_F(Programs, ReadBackReportsEachKindOfProblem) {
     const auto Keys = [](bool euler, std::vector<Bone> bones) { return Animated({}, euler, 1, bones); };
     const std::vector<Bone> still = {{"A", {at(0)}}};
     const std::string a = "\t- Sequence 'SpecialIdle', bone 1 'A'",
-                      length = ": its rotation's length is 2, not 1\n";
+                      length = ": its rotation's length is 2, not 1\n",
+                      tangents =
+                          ": tangents or tension, bias and continuity that are not zero were dropped: the "
+                          "key text has no place for them\n";
     const std::vector<Problem> rows = {
         {Keys(false, {{"A", {at(0), at(0.5f), at(0.5f)}}}), "1 bones, 3 keys",
          a + ", key 3: its time 0.5 s comes no later than the key before's\n"},
@@ -238,32 +241,28 @@ TEST_F(Programs, ReadBackReportsEachKindOfProblem) {
          "\t- Sequence 'SpecialIdle': it starts at 0.25 s: the key text starts at 0\n\t- Sequence "
          "'SpecialIdle': its \"start\" text key is at 0.5 s, the sequence's start at 0.25 s\n\t- "
          "Sequence 'SpecialIdle': its \"end\" text key is at 5 s, the sequence's end at 1 s\n"},
+        // A: rotations at 0 and 1 in opposite hemispheres, positions at 0.5 and 1, scales at 0 and 0.75 with
+        // a tangent. B: a position alone with a tangent, and a pose without a rotation (the largest float).
         {Changed(
-             Keys(false, still),
-             [](TemplateLayout& l) { l.Bodies[0] = Bytes().put(0, 0, 1, 2, 0.0f, 1.0f, 0.5f, 0.0f).Data; }),
-         "1 bones, 1 keys",
-         a + ": tangents or tension, bias and continuity that are not zero were dropped: the key text has no "
-             "place for them\n"},
-        // A: rotations at 0 and 1 in opposite hemispheres, positions at 0.5 and 1, scales at 0 and 1. B: a
-        // position alone, and a pose without a rotation (the largest float).
-        {Changed(Keys(false, {still[0], {"B", {}}}),
-                 [](TemplateLayout& l) {
-                     l.Bodies[0] = Bytes()
-                                       .put(2, 1, 0.0f, 0.5f, 0.5f, 0.5f, 0.5f, 1.0f, 0.5f, -0.5f, -0.5f,
-                                            -0.5f, 2, 1, 0.5f, 4.0f, 0.0f, 0.0f, 1.0f, 6.0f, 0.0f, 0.0f, 2, 1,
-                                            0.0f, 1.0f, 1.0f, 3.0f)
-                                       .Data;
-                     l.Bodies[2] = Bytes().put(0, 1, 1, 0.0f, 1.0f, 2.0f, 3.0f, 0).Data;
-                     l.Bodies[3] =
-                         Bytes().put(0.0f, 0.0f, 0.0f, 3.4028235e38f, 0.0f, 0.0f, 0.0f, 1.0f, 2).Data;
-                 }),
-         "2 bones, 4 keys",
-         a + ": its tracks have different key times: resampled at every one of them\n" + a +
-             ", key 3: its rotation is in the other hemisphere from the key before's: the engine turns the "
+             Keys(false, {still[0], {"B", {}}}),
+             [](TemplateLayout& l) {
+                 l.Bodies[0] = Bytes()
+                                   .put(2, 1, 0.0f, 0.5f, 0.5f, 0.5f, 0.5f, 1.0f, 0.5f, -0.5f, -0.5f, -0.5f,
+                                        2, 1, 0.5f, 4.0f, 1.0f, 2.0f, 1.0f, 6.0f, 3.0f, 5.0f, 2, 2, 0.0f,
+                                        1.0f, 0.5f, 0.0f, 0.75f, 2.5f, 0.0f, 0.0f)
+                                   .Data;
+                 l.Bodies[2] =
+                     Bytes().put(0, 1, 2, 0.0f, 1.0f, 2.0f, 3.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.5f, 0).Data;
+                 l.Bodies[3] = Bytes().put(0.0f, 0.0f, 0.0f, 3.4028235e38f, 0.0f, 0.0f, 0.0f, 1.0f, 2).Data;
+             }),
+         "2 bones, 5 keys",
+         a + ": its tracks have different key times: resampled at every one of them\n" + a + tangents +
+             "\t- Sequence 'SpecialIdle', bone 2 'B'" + tangents + a +
+             ", key 4: its rotation is in the other hemisphere from the key before's: the engine turns the "
              "long way round\n",
          "\n1\n" + Name_Line("A") +
-             "3\n0 4 0 0 0.5 0.5 0.5 0.5 1\n0.5 4 0 0 0 0.57735026 0.57735026 0.57735026 2\n1 6 0 0 0.5 -0.5 "
-             "-0.5 -0.5 3\n" +
+             "4\n0 4 1 2 0.5 0.5 0.5 0.5 1\n0.5 4 1 2 0 0.57735026 0.57735026 0.57735026 2\n0.75 5 2 3.5 "
+             "-0.2773501 0.5547002 0.5547002 0.5547002 2.5\n1 6 3 5 0.5 -0.5 -0.5 -0.5 2.5\n" +
              Name_Line("B") + "1\n0 1 2 3 1 0 0 0 1\n"},
         {Changed(Keys(false, still),
                  [](TemplateLayout& l) {
