@@ -200,6 +200,8 @@ TEST_F(Programs, ReadBackReportsEachKindOfProblem) {
     const auto Keys = [](bool euler, std::vector<Bone> bones) { return Animated({}, euler, 1, bones); };
     const std::vector<Bone> still = {{"A", {at(0)}}};
     const std::string a = "\t- Sequence 'SpecialIdle', bone 1 'A'",
+                      b = "\t- Sequence 'SpecialIdle', bone 2 'B'",
+                      resampled = ": its tracks have different key times: resampled at every one of them\n",
                       length = ": its rotation's length is 2, not 1\n",
                       tangents =
                           ": tangents or tension, bias and continuity that are not zero were dropped: the "
@@ -216,14 +218,17 @@ TEST_F(Programs, ReadBackReportsEachKindOfProblem) {
         {Keys(false, {{"A", {at(0), at(1, -1)}}}), "1 bones, 2 keys",
          a + ", key 2: its rotation is in the other hemisphere from the key before's: the engine turns the "
              "long way round\n"},
+        // B: an X angle at 0.5 alone beside a position at 0, so resampled; its Y and Z tracks are empty.
         {Changed(Keys(true, {{"A", {at(0, 0, 90), at(0.5f, 0, 4)}}, {"B", {}}}),
                  [](TemplateLayout& l) {
-                     l.Bodies[2] = Bytes().put(1, 4, 0, 0, 0, 1, 1, 0.0f, 1.0f, 2.0f, 3.0f, 0).Data;
+                     l.Bodies[2] =
+                         Bytes().put(1, 4, 1, 1, 0.5f, 0.25f, 0, 0, 1, 1, 0.0f, 1.0f, 2.0f, 3.0f, 0).Data;
                  }),
-         "2 bones, 3 keys, 1 s, Euler angles",
-         a + ", key 1: an angle of 90 is above 2 pi: radians are read, this looks like degrees\n",
+         "2 bones, 4 keys, 1 s, Euler angles",
+         b + resampled + a +
+             ", key 1: an angle of 90 is above 2 pi: radians are read, this looks like degrees\n",
          "\n1\n" + Name_Line("A") + "2\n0 0 0 0 90 0 0 1\n0.5 0 0 0 4 0 0 1\n" + Name_Line("B") +
-             "1\n0 1 2 3 0 0 0 1\n"},
+             "2\n0 1 2 3 0.25 0 0 1\n0.5 1 2 3 0.25 0 0 1\n"},
         {Keys(false, {{"A", {{0, std::numeric_limits<float>::infinity(), 0, 0, 1, 0, 0, 0, 1}}}}),
          "1 bones, 1 keys", a + ", key 1: a value is not finite (inf)\n"},
         {Keys(false, {{std::string(241, 'n'), {}}, {"A", {}}, {"A", {}}, {"", {}}}), "4 bones, 0 keys",
@@ -241,28 +246,29 @@ TEST_F(Programs, ReadBackReportsEachKindOfProblem) {
          "\t- Sequence 'SpecialIdle': it starts at 0.25 s: the key text starts at 0\n\t- Sequence "
          "'SpecialIdle': its \"start\" text key is at 0.5 s, the sequence's start at 0.25 s\n\t- "
          "Sequence 'SpecialIdle': its \"end\" text key is at 5 s, the sequence's end at 1 s\n"},
-        // A: rotations at 0 and 1 in opposite hemispheres, positions at 0.5 and 1, scales at 0 and 0.75 with
-        // a tangent. B: a position alone with a tangent, and a pose without a rotation (the largest float).
+        // A: rotations at 0 and 1 in opposite hemispheres, positions at 0.5 and 1, scales at 0.25 and 0.75
+        // with a tangent. B: a position alone with a tangent, and a pose without a rotation (the largest
+        // float).
         {Changed(
              Keys(false, {still[0], {"B", {}}}),
              [](TemplateLayout& l) {
                  l.Bodies[0] = Bytes()
                                    .put(2, 1, 0.0f, 0.5f, 0.5f, 0.5f, 0.5f, 1.0f, 0.5f, -0.5f, -0.5f, -0.5f,
-                                        2, 1, 0.5f, 4.0f, 1.0f, 2.0f, 1.0f, 6.0f, 3.0f, 5.0f, 2, 2, 0.0f,
+                                        2, 1, 0.5f, 4.0f, 1.0f, 2.0f, 1.0f, 6.0f, 3.0f, 5.0f, 2, 2, 0.25f,
                                         1.0f, 0.5f, 0.0f, 0.75f, 2.5f, 0.0f, 0.0f)
                                    .Data;
                  l.Bodies[2] =
                      Bytes().put(0, 1, 2, 0.0f, 1.0f, 2.0f, 3.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.5f, 0).Data;
                  l.Bodies[3] = Bytes().put(0.0f, 0.0f, 0.0f, 3.4028235e38f, 0.0f, 0.0f, 0.0f, 1.0f, 2).Data;
              }),
-         "2 bones, 5 keys",
-         a + ": its tracks have different key times: resampled at every one of them\n" + a + tangents +
-             "\t- Sequence 'SpecialIdle', bone 2 'B'" + tangents + a +
-             ", key 4: its rotation is in the other hemisphere from the key before's: the engine turns the "
+         "2 bones, 6 keys",
+         a + resampled + a + tangents + b + tangents + a +
+             ", key 5: its rotation is in the other hemisphere from the key before's: the engine turns the "
              "long way round\n",
          "\n1\n" + Name_Line("A") +
-             "4\n0 4 1 2 0.5 0.5 0.5 0.5 1\n0.5 4 1 2 0 0.57735026 0.57735026 0.57735026 2\n0.75 5 2 3.5 "
-             "-0.2773501 0.5547002 0.5547002 0.5547002 2.5\n1 6 3 5 0.5 -0.5 -0.5 -0.5 2.5\n" +
+             "5\n0 4 1 2 0.5 0.5 0.5 0.5 1\n0.25 4 1 2 0.2773501 0.5547002 0.5547002 0.5547002 1\n"
+             "0.5 4 1 2 0 0.57735026 0.57735026 0.57735026 1.75\n0.75 5 2 3.5 -0.2773501 0.5547002 0.5547002 "
+             "0.5547002 2.5\n1 6 3 5 0.5 -0.5 -0.5 -0.5 2.5\n" +
              Name_Line("B") + "1\n0 1 2 3 1 0 0 0 1\n"},
         {Changed(Keys(false, still),
                  [](TemplateLayout& l) {
@@ -278,9 +284,7 @@ TEST_F(Programs, ReadBackReportsEachKindOfProblem) {
         {Changed(
              Keys(false, {still[0], {"B", {at(0)}}}),
              [&](TemplateLayout& l) { l.Bodies[2] = Transform_Data_Body(true, std::vector<Key>{at(0)}); }),
-         "2 bones, 1 keys",
-         "\t- Sequence 'SpecialIdle', bone 2 'B': its rotations are angles, the sequence's are not: written "
-         "with 0 keys\n"},
+         "2 bones, 1 keys", b + ": its rotations are angles, the sequence's are not: written with 0 keys\n"},
     };
     for (const auto& [file, counts, lines, keys] : rows) {
         Put("x.kf", Build_Template(file));
