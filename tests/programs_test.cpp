@@ -218,14 +218,17 @@ TEST_F(Programs, ReadBackReportsEachKindOfProblem) {
         {Keys(false, {{"A", {at(0), at(1, -1)}}}), "1 bones, 2 keys",
          a + ", key 2: its rotation is in the other hemisphere from the key before's: the engine turns the "
              "long way round\n"},
-        // B: an X angle at 0.5 alone beside a position at 0, so resampled; its Y and Z tracks are empty.
+        // B: an X angle at 0.5 alone beside a position at 0, so resampled, with a tension; its Y and Z tracks
+        // are empty.
         {Changed(Keys(true, {{"A", {at(0, 0, 90), at(0.5f, 0, 4)}}, {"B", {}}}),
                  [](TemplateLayout& l) {
                      l.Bodies[2] =
-                         Bytes().put(1, 4, 1, 1, 0.5f, 0.25f, 0, 0, 1, 1, 0.0f, 1.0f, 2.0f, 3.0f, 0).Data;
+                         Bytes()
+                             .put(1, 4, 1, 3, 0.5f, 0.25f, 0.5f, 0, 0, 0, 0, 1, 1, 0, 1.0f, 2.0f, 3.0f, 0)
+                             .Data;
                  }),
          "2 bones, 4 keys, 1 s, Euler angles",
-         b + resampled + a +
+         b + resampled + b + tangents + a +
              ", key 1: an angle of 90 is above 2 pi: radians are read, this looks like degrees\n",
          "\n1\n" + Name_Line("A") + "2\n0 0 0 0 90 0 0 1\n0.5 0 0 0 4 0 0 1\n" + Name_Line("B") +
              "2\n0 1 2 3 0.25 0 0 1\n0.5 1 2 3 0.25 0 0 1\n"},
@@ -249,18 +252,16 @@ TEST_F(Programs, ReadBackReportsEachKindOfProblem) {
         // A: rotations at 0 and 1 in opposite hemispheres, positions at 0.5 and 1, scales at 0.25 and 0.75
         // with a tangent. B: a position alone with a tangent, and a pose without a rotation (the largest
         // float).
-        {Changed(
-             Keys(false, {still[0], {"B", {}}}),
-             [](TemplateLayout& l) {
-                 l.Bodies[0] = Bytes()
-                                   .put(2, 1, 0.0f, 0.5f, 0.5f, 0.5f, 0.5f, 1.0f, 0.5f, -0.5f, -0.5f, -0.5f,
-                                        2, 1, 0.5f, 4.0f, 1.0f, 2.0f, 1.0f, 6.0f, 3.0f, 5.0f, 2, 2, 0.25f,
-                                        1.0f, 0.5f, 0.0f, 0.75f, 2.5f, 0.0f, 0.0f)
-                                   .Data;
-                 l.Bodies[2] =
-                     Bytes().put(0, 1, 2, 0.0f, 1.0f, 2.0f, 3.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.5f, 0).Data;
-                 l.Bodies[3] = Bytes().put(0.0f, 0.0f, 0.0f, 3.4028235e38f, 0.0f, 0.0f, 0.0f, 1.0f, 2).Data;
-             }),
+        {Changed(Keys(false, {still[0], {"B", {}}}),
+                 [](TemplateLayout& l) {
+                     l.Bodies[0] = Bytes()
+                                       .put(2, 1, 0, 0.5f, 0.5f, 0.5f, 0.5f, 1.0f, 0.5f, -0.5f, -0.5f, -0.5f,
+                                            2, 1, 0.5f, 4.0f, 1.0f, 2.0f, 1.0f, 6.0f, 3.0f, 5.0f, 2, 2, 0.25f,
+                                            1.0f, 0.5f, 0, 0.75f, 2.5f, 0, 0)
+                                       .Data;
+                     l.Bodies[2] = Bytes().put(0, 1, 2, 0, 1.0f, 2.0f, 3.0f, 0, 0, 0, 0, 0, 0.5f, 0).Data;
+                     l.Bodies[3] = Bytes().put(0, 0, 0, 3.4028235e38f, 0, 0, 0, 1.0f, 2).Data;
+                 }),
          "2 bones, 6 keys",
          a + resampled + a + tangents + b + tangents + a +
              ", key 5: its rotation is in the other hemisphere from the key before's: the engine turns the "
