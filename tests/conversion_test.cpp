@@ -98,10 +98,20 @@ std::string Ends_Inside(const char* operation, const std::string& field, int got
     return "\n[" + std::string(operation) + "] ERROR: The file ends inside '" + field + "' (" +
            std::to_string(got) + " of its " + std::to_string(needed) + " bytes are there)!\n";
 }
-std::string Keys_Refused(int line, int record, const std::string& what) {
-    return kKeys + "\n[Load_from_File___Animation_Keys] ERROR: Line " + std::to_string(line) +
-           ", bone record " + std::to_string(record) + ": " + what +
+std::string Keys_Refused(int line, const std::string& what) {
+    return kKeys + "\n[Load_from_File___Animation_Keys] ERROR: Line " + std::to_string(line) + ", " + what +
            "\n\nERROR: Cannot load Animation keys without errors!\n";
+}
+std::string Keys_Refused(int line, int record, const std::string& what) {
+    return Keys_Refused(line, "bone record " + std::to_string(record) + ": " + what);
+}
+std::string Not_A_Number(int line, const std::string& where) {
+    return Keys_Refused(line, where + " is not a number!");
+}
+std::string Warning(int line, int record, const std::string& name, const std::string& end) {
+    return "WARNING: Line " + std::to_string(line) + ", bone record " + std::to_string(record) +
+           ": the node name " + name + ": its name line has a character too many or too few at its " + end +
+           "\n";
 }
 
 // Every table of the container at its capacity, and the largest texts.
@@ -120,7 +130,7 @@ TemplateLayout Full_Template() {
 
 std::vector<Row> Rows() {
     const std::string oneKey = Key_Text(false, 2, {One_Key("A")}), zero(1, '\0'),
-                      end = Name_Line("End") + "0\n";
+                      end = Name_Line("End") + "0\n", still = "0 0 0 0 1 0 0 0 1\n";
     const TemplateLayout example = Example_Template(), empty, rich = Rich_Template();
     const ByteString valid = Build_Template(rich), noStrings = Bytes().put(0, 0, 0).Data;
     const std::string unsupported = "\n[Load_from_File___All_NIF_Blocks] ERROR: Unsupported NIF file "
@@ -152,10 +162,21 @@ std::vector<Row> Rows() {
                  {{"B", {{11, 12, 13, 14, 5, 16, 17, 18, 19}}}},
                  "Quaternions and Euler\n2\n" + Name_Line("B") +
                      "1\n1 2 3 4 5 6 7 8 9\n11 12 13 14 16 17 18 19\n" + end),
-        Converts("number forms, and a malformed one that stops its bone", example, false, 10,
-                 {{"B", {{-150, 3, 0.5f, 5, -0.0f, 0.01f, 20, -0.25f, 7}, {1, 2, 0, 0, 0, 0, 0, 0, 0}}}},
+        Converts("number forms", example, false, 10,
+                 {{"B", {{-150, 3, 0.5f, 5, -0.0f, 0.01f, 20, -0.25f, 7}, {1, 2, 3, 4, 5, 6, 7, 8, 9}}}},
                  "Quaternions\n1e1\n\n  \t" + Name_Line("B") +
-                     "2\n-1.5e2 +3 .5 5. -0 1E-2 2e+1 -.25 7\n1 2 x3 4 5 6 7 8 9 and more\n0\n"),
+                     "2\n-1.5e2 +3 .5 5. -0 1E-2 2e+1 -.25 7\n1 2 3 4 5 6 7 8 9\n" + end),
+        // The last record is never converted: what it lacks at the file's end changes nothing.
+        Converts("a closing record without its count", example, false, 2, {One_Key("A")},
+                 Key_Text(false, 2, {One_Key("A")}).substr(0, oneKey.size() - 2)),
+        {"a closing record with keys, cut short, and names with a quote too many", Build_Template(example),
+         "Euler\n2\n" + std::string("Bone name:  \"A\"; \n0\n") + Name_Line("End") + "1\n1 2",
+         kKeys + "<done>\n" + Warning(3, 1, "'\"A\"' begins with a double quote", "start") +
+             Warning(3, 1, "'\"A\"' ends with a double quote", "end") +
+             "WARNING: Line 5, bone record 2 'End' holds 1 keys but is not converted: a key file ends with "
+             "one "
+             "record more than its bones, such as 'End of keys' with 0 keys\n\n",
+         Build_Template(Animated(example, true, 2, {{"\"A\"", {}}}))},
         // The template alone: copied, or refused with the message that says where.
         Copies("every table at its capacity", full, full),
         Copies("a stale maximum string length is raised", stale, rich),
@@ -234,6 +255,21 @@ std::vector<Row> Rows() {
                 Keys_Refused(6, 2, "Variable 'NumKeys=-2' is out of limits (0 to 1536)!")),
         Refuses("a short name line", valid, "Quaternions\n2\nshort name\n0\n",
                 Keys_Refused(3, 1, "the name line holds 11 characters, fewer than the 15 it needs!")),
+        // Numbers it cannot read in the duration or a converted record: their zeros would collapse the bone.
+        Refuses("a decimal comma", valid,
+                "Quaternions\n2\n" + Name_Line("NPC Spine") + "2\n" + still + "0,5 0 0 0 1 0 0 0 1\n" + end,
+                Not_A_Number(6, "bone record 1 'NPC Spine', key 2: '0,5'")),
+        Refuses("a letter O for a zero", valid,
+                "Euler\n2\n" + Name_Line("A") + "1\n1O.0 0 0 0 0 0 0 1\n" + end,
+                Not_A_Number(5, "bone record 1 'A', key 1: '1O.0'")),
+        Refuses("more keys counted than follow", valid,
+                "Quaternions\n2\n" + Name_Line("A") + "2\n" + still + Name_Line("B") + "0\n" + end,
+                Not_A_Number(6, "bone record 1 'A', key 2: 'Bone'")),
+        Refuses("a key count that is not a number", valid,
+                "Quaternions\n2\n" + Name_Line("A") + "two\n" + end,
+                Not_A_Number(4, "bone record 1 'A', key count: 'two'")),
+        Refuses("a duration that is not a number", valid, "Quaternions\nabc\n" + Name_Line("A") + "0\n" + end,
+                Not_A_Number(2, "duration: 'abc'")),
         // Tables that the new blocks, types and strings overfill.
         Refuses("299 bones: no room for their names", Build_Template(example),
                 Key_Text(false, 1, Generated_Bones(299, 0, false, 0)),

@@ -4,6 +4,7 @@
 #include "keys/anim_keys.h"
 
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "keys/key_scanner.h"
@@ -19,38 +20,7 @@ std::int32_t NumAnimBones;
 
 static KeyScanner Scanner;
 static char LineBuffer[kKeyLineSize];
-
-// Reads numbers as one fscanf pattern "%f %f ... %f\n": the first that fails ends the pattern, and
-// only a complete pattern skips the white space after it.
-static bool Scan_Floats(float* const* slots, int count) {
-    for (int i = 0; i < count; ++i) {
-        if (!Scan_Float(Scanner, slots[i])) return false;
-    }
-    Scan_Skip_Space(Scanner);
-    return true;
-}
-
-static bool Scan_Quaternion_Key(AnimKey& key) {
-    float* const slots[] = {&key.Time, &key.PosX, &key.PosY, &key.PosZ, &key.RotW,
-                            &key.RotX, &key.RotY, &key.RotZ, &key.Scale};
-    return Scan_Floats(slots, 9);
-}
-
-static bool Scan_Euler_Key(AnimKey& key) {
-    float* const slots[] = {&key.Time, &key.PosX, &key.PosY, &key.PosZ,
-                            &key.RotX, &key.RotY, &key.RotZ, &key.Scale};
-    return Scan_Floats(slots, 8);
-}
-
-// Records are counted from 1 in messages, as lines are.
-// `what` is a printf format for the two numbers that say what is wrong.
-static std::int32_t Refuse_Record(std::int32_t line, std::int32_t record, const char* what, std::int32_t a,
-                                  std::int32_t b = 0) {
-    std::printf("\n[Load_from_File___Animation_Keys] ERROR: Line %d, bone record %d: ", line, record + 1);
-    std::printf(what, a, b);
-    std::printf("\n");
-    return -3;
-}
+static std::int32_t NameLines[kMaxBoneRecords]; // the line of each record's name, for warnings
 
 // Without a known format no key is read and the driver stops before building, so records are only
 // counted: refusing one of them would hide the clearer message about the format.
@@ -58,10 +28,59 @@ static bool Format_Is_Known() {
     return IsQuaternionFormat || IsEulerFormat;
 }
 
+// The first number that could not be read. Its zeros would reach the output as a collapsed bone, so it
+// is refused once the file shows that it fell on the duration or on a converted record; the last record
+// is never converted, and a short read there changes nothing.
+static struct {
+    bool Happened;
+    std::int32_t Line, Record, Key; // Record -1: the duration; Key -1: the key count
+    std::string Word;
+} ShortRead;
+
+static void Note_Short_Read(std::int32_t record, std::int32_t key) {
+    if (!ShortRead.Happened && Format_Is_Known())
+        ShortRead = {true, Scanner.TokenLine, record, key, Scan_Token_Word(Scanner)};
+}
+
+// Reads numbers as one fscanf pattern "%f %f ... %f\n": the first that fails ends the pattern, and
+// only a complete pattern skips the white space after it.
+template <typename Slots>
+static bool Scan_Key(AnimKey& key, const Slots& slots) {
+    for (float AnimKey::*slot : slots) {
+        if (!Scan_Float(Scanner, &(key.*slot))) return false;
+    }
+    Scan_Skip_Space(Scanner);
+    return true;
+}
+
+// Lines and records are counted from 1 in messages.
+static std::int32_t Refuse(std::int32_t line, const std::string& what) {
+    std::printf("\n[Load_from_File___Animation_Keys] ERROR: Line %d, %s\n", line, what.c_str());
+    return -3;
+}
+
+static std::int32_t Refuse_Short_Read() {
+    const std::string found = ShortRead.Word.empty() ? "the end of the file" : "'" + ShortRead.Word + "'";
+    std::string where = "duration";
+    if (ShortRead.Record >= 0) {
+        where = "bone record " + std::to_string(ShortRead.Record + 1) + " '" +
+                AnimBones[ShortRead.Record].Name +
+                (ShortRead.Key < 0 ? "', key count" : "', key " + std::to_string(ShortRead.Key + 1));
+    }
+    return Refuse(ShortRead.Line, where + ": " + found + " is not a number!");
+}
+
+// A number that could not be read earlier is the cause of whatever goes wrong after it, so it is the
+// one reported.
+static std::int32_t Refuse_Record(std::int32_t line, std::int32_t record, const std::string& what) {
+    if (ShortRead.Happened) return Refuse_Short_Read();
+    return Refuse(line, "bone record " + std::to_string(record + 1) + ": " + what);
+}
+
 // Name line, key count and keys of record r.
 static std::int32_t Load_Bone_Record(std::int32_t r) {
     AnimBone& bone = AnimBones[r];
-    const std::int32_t nameLine = Scanner.Line;
+    NameLines[r] = Scanner.Line;
     LineBuffer[0] = '\0';
     Scan_Line(Scanner, LineBuffer, kKeyLineSize);
     const std::size_t length = std::strlen(LineBuffer);
@@ -70,37 +89,74 @@ static std::int32_t Load_Bone_Record(std::int32_t r) {
         std::memcpy(bone.Name, LineBuffer + kNamePrefix, nameLength);
         bone.Name[nameLength] = '\0';
     } else if (Format_Is_Known()) {
-        return Refuse_Record(nameLine, r, "the name line holds %d characters, fewer than the %d it needs!",
-                             static_cast<std::int32_t>(length),
-                             static_cast<std::int32_t>(kNamePrefix + kNameSuffix));
+        return Refuse_Record(NameLines[r], r,
+                             "the name line holds " + std::to_string(length) +
+                                 " characters, fewer than the " + std::to_string(kNamePrefix + kNameSuffix) +
+                                 " it needs!");
     }
 
     const std::int32_t countLine = Scanner.Line;
-    if (Scan_Int(Scanner, &bone.NumKeys)) Scan_Skip_Space(Scanner);
+    if (Scan_Int(Scanner, &bone.NumKeys)) {
+        Scan_Skip_Space(Scanner);
+    } else {
+        Note_Short_Read(r, -1);
+    }
     if (Format_Is_Known() && (bone.NumKeys < 0 || static_cast<std::uint32_t>(bone.NumKeys) > kMaxKeys)) {
         const std::int32_t refused = bone.NumKeys;
         // A refused count must not stay in the table, where any later reader would index past its keys.
         bone.NumKeys = 0;
-        return Refuse_Record(countLine, r, "Variable 'NumKeys=%d' is out of limits (0 to %d)!", refused,
-                             static_cast<std::int32_t>(kMaxKeys));
+        return Refuse_Record(countLine, r,
+                             "Variable 'NumKeys=" + std::to_string(refused) + "' is out of limits (0 to " +
+                                 std::to_string(kMaxKeys) + ")!");
     }
     const std::int32_t keys = Format_Is_Known() ? bone.NumKeys : 0;
     for (std::int32_t k = 0; k < keys; ++k) {
         // A failed number stops on its character, so every later read of this bone stops there too.
-        if (IsQuaternionFormat) Scan_Quaternion_Key(bone.Keys[k]);
-        if (IsEulerFormat) Scan_Euler_Key(bone.Keys[k]);
+        if (IsQuaternionFormat && !Scan_Key(bone.Keys[k], kQuaternionKeySlots)) Note_Short_Read(r, k);
+        if (IsEulerFormat && !Scan_Key(bone.Keys[k], kEulerKeySlots)) Note_Short_Read(r, k);
     }
     return 0;
+}
+
+// A name that begins or ends with a double quote or white space has a name line with a character too
+// many or too few at that end.
+static void Warn_About_Name_End(std::int32_t record, char c, const char* verb, const char* end) {
+    const bool space = c == ' ' || (c >= '\t' && c <= '\r');
+    if (c != '"' && !space) return;
+    std::printf("WARNING: Line %d, bone record %d: the node name '%s' %s with %s: its name line has a "
+                "character too many or too few at its %s\n",
+                NameLines[record], record + 1, AnimBones[record].Name, verb,
+                space ? "white space" : "a double quote", end);
+}
+
+static void Warn_About_Mistypes(std::int32_t records) {
+    for (std::int32_t r = 0; r + 1 < records; ++r) {
+        const char* name = AnimBones[r].Name;
+        if (name[0] == '\0') continue;
+        Warn_About_Name_End(r, name[0], "begins", "start");
+        Warn_About_Name_End(r, name[std::strlen(name) - 1], "ends", "end");
+    }
+    const AnimBone& last = AnimBones[records - 1];
+    if (last.NumKeys > 0)
+        std::printf(
+            "WARNING: Line %d, bone record %d '%s' holds %d keys but is not converted: a key file ends "
+            "with one record more than its bones, such as 'End of keys' with 0 keys\n",
+            NameLines[records - 1], records, last.Name, last.NumKeys);
 }
 
 std::int32_t Load_from_File___Animation_Keys() {
     std::printf("Loading ANIMATION KEYS from '%s' to Memory: ", AnimationKeysFileName);
     Scanner_Open(Scanner, AnimationKeysFile);
+    ShortRead = {};
     std::memset(LineBuffer, 0, sizeof LineBuffer);
     Scan_Line(Scanner, LineBuffer, kKeyLineSize);
     IsQuaternionFormat = std::strstr(LineBuffer, "Quaternions") != nullptr;
     IsEulerFormat = std::strstr(LineBuffer, "Euler") != nullptr;
-    if (Scan_Float(Scanner, &AnimDuration)) Scan_Skip_Space(Scanner);
+    if (Scan_Float(Scanner, &AnimDuration)) {
+        Scan_Skip_Space(Scanner);
+    } else {
+        Note_Short_Read(-1, -1);
+    }
     if (Scan_At_Eof(Scanner)) {
         std::printf("<done>\n");
         return -1;
@@ -109,13 +165,17 @@ std::int32_t Load_from_File___Animation_Keys() {
     while (!Scan_At_Eof(Scanner)) {
         if (records == static_cast<std::int32_t>(kMaxBoneRecords)) {
             if (!Format_Is_Known()) break;
-            return Refuse_Record(Scanner.Line, records, "the file holds more than the %d records that fit!",
-                                 static_cast<std::int32_t>(kMaxBoneRecords));
+            return Refuse_Record(Scanner.Line, records,
+                                 "the file holds more than the " + std::to_string(kMaxBoneRecords) +
+                                     " records that fit!");
         }
         if (Load_Bone_Record(records) < 0) return -3;
         ++records;
     }
+    // At least one record was read, so a short read in the duration (record -1) falls here too.
+    if (ShortRead.Happened && ShortRead.Record < records - 1) return Refuse_Short_Read();
     std::printf("<done>\n");
+    if (Format_Is_Known()) Warn_About_Mistypes(records);
     return records - 1;
 }
 
@@ -180,19 +240,24 @@ static void Put_Name_Line(const char* name) {
     Put_Text("\";\n");
 }
 
+// A key line: the key's numbers in the reader's slot order.
+template <typename Slots>
+static void Put_Key(const AnimKey& key, const Slots& slots) {
+    float values[std::size(kQuaternionKeySlots)];
+    int count = 0;
+    for (float AnimKey::*slot : slots)
+        values[count++] = key.*slot;
+    Put_Numbers(values, count);
+}
+
 static void Put_Bone_Record(const AnimBone& bone) {
     Put_Name_Line(bone.Name);
     Put_Count(bone.NumKeys);
     for (std::int32_t k = 0; k < bone.NumKeys; ++k) {
-        const AnimKey& key = bone.Keys[k];
         if (IsQuaternionFormat) {
-            const float values[] = {key.Time, key.PosX, key.PosY, key.PosZ, key.RotW,
-                                    key.RotX, key.RotY, key.RotZ, key.Scale};
-            Put_Numbers(values, 9);
+            Put_Key(bone.Keys[k], kQuaternionKeySlots);
         } else {
-            const float values[] = {key.Time, key.PosX, key.PosY, key.PosZ,
-                                    key.RotX, key.RotY, key.RotZ, key.Scale};
-            Put_Numbers(values, 8);
+            Put_Key(bone.Keys[k], kEulerKeySlots);
         }
     }
 }

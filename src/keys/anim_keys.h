@@ -2,6 +2,8 @@
 // duration, read in one pass before anything is built (or filled from a .kf, and written as key text).
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -15,6 +17,20 @@ extern char AnimationKeysFileName[kFileNameSize];
 struct AnimKey {
     float Time, PosX, PosY, PosZ, RotW, RotX, RotY, RotZ, Scale;
 };
+
+// The numbers of a key line in their order: all nine in the quaternion format; the Euler format leaves
+// out RotW.
+inline constexpr float AnimKey::*kQuaternionKeySlots[] = {&AnimKey::Time, &AnimKey::PosX, &AnimKey::PosY,
+                                                          &AnimKey::PosZ, &AnimKey::RotW, &AnimKey::RotX,
+                                                          &AnimKey::RotY, &AnimKey::RotZ, &AnimKey::Scale};
+inline constexpr std::array<float AnimKey::*, 8> kEulerKeySlots = [] {
+    std::array<float AnimKey::*, 8> slots{};
+    std::size_t n = 0;
+    for (float AnimKey::*slot : kQuaternionKeySlots) {
+        if (slot != &AnimKey::RotW) slots[n++] = slot;
+    }
+    return slots;
+}();
 
 struct AnimBone {
     char Name[kKeyLineSize];        // node name, trimmed from its name line
@@ -31,8 +47,10 @@ extern AnimBone AnimBones[kMaxBoneRecords];
 extern std::int32_t NumAnimBones; // set by the driver from the loader's result
 
 // Reads AnimationKeysFile to its end. The number of bones to convert (records read minus one, since
-// the last record is never converted), -1 when the file holds no record, -3 for a record that does
-// not fit the table (its message printed).
+// the last record is never converted), -1 when the file holds no record, -3 (its message printed) for a
+// record that does not fit the table or a number that cannot be read in the duration or in a converted
+// record. Prints a warning line for what looks mistyped: a converted bone's name that begins or ends with
+// a double quote or white space, a last record that holds keys.
 std::int32_t Load_from_File___Animation_Keys();
 
 // The 12 characters before a bone name in its name line and the 3 after it, the line feed being the

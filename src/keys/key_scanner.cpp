@@ -40,6 +40,9 @@ std::size_t Fold_Crlf(unsigned char* data, std::size_t size) {
 // Loads the next chunk. A CR ending a chunk is held back until the next byte tells whether it
 // starts a CR LF pair. Returns false, and sets the sticky end-of-file flag, when nothing is left.
 bool Refill(KeyScanner& s) {
+    s.TailSize = std::min(s.Size, kScannerTailSize);
+    std::memcpy(s.Tail, s.Buffer + s.Size - s.TailSize, s.TailSize);
+    s.Before += s.Size;
     s.Pos = s.Size = 0;
     while (s.Size == 0) {
         if (s.AtEof) return false;
@@ -240,11 +243,25 @@ bool Scan_Float_Slow(KeyScanner& s, float* out) {
     return Finish(token.data(), token.size(), shape, out);
 }
 
+// Where the number about to be read begins, for Scan_Token_Word.
+void Mark_Token(KeyScanner& s) {
+    s.TokenStart = s.Before + s.Pos;
+    s.TokenLine = s.Line;
+}
+
+// Byte `at` (counted as TokenStart is) when the scanner still holds it, else -1.
+int Held_Byte(const KeyScanner& s, std::uint64_t at) {
+    if (at >= s.Before) return at - s.Before < s.Size ? s.Buffer[at - s.Before] : -1;
+    return s.Before - at <= s.TailSize ? s.Tail[s.TailSize - (s.Before - at)] : -1;
+}
+
 } // namespace
 
 void Scanner_Open(KeyScanner& scanner, std::FILE* file) {
     scanner.File = file;
-    scanner.Size = scanner.Pos = 0;
+    scanner.Size = scanner.Pos = scanner.TailSize = 0;
+    scanner.Before = scanner.TokenStart = 0;
+    scanner.TokenLine = 1;
     scanner.AtEof = std::feof(file) != 0;
     scanner.PendingCr = false;
     scanner.Line = 1;
@@ -275,6 +292,7 @@ std::int32_t Scan_Line(KeyScanner& s, char* out, std::int32_t capacity) {
 
 bool Scan_Float(KeyScanner& s, float* out) {
     Scan_Skip_Space(s);
+    Mark_Token(s);
     if (Scan_Plain_Decimal(s, out)) return true;
     if (Peek(s) < 0) return false;
     // A token that ends inside the buffer is read and converted where it lies.
@@ -291,6 +309,7 @@ bool Scan_Float(KeyScanner& s, float* out) {
 
 bool Scan_Int(KeyScanner& s, std::int32_t* out) {
     Scan_Skip_Space(s);
+    Mark_Token(s);
     int c = Peek(s);
     const bool negative = c == '-';
     if (c == '+' || c == '-') {
@@ -329,4 +348,23 @@ void Scan_Skip_Space(KeyScanner& s) {
 
 bool Scan_At_Eof(const KeyScanner& scanner) {
     return scanner.AtEof;
+}
+
+std::string Scan_Token_Word(const KeyScanner& s) {
+    const auto word_byte = [&](std::uint64_t at) {
+        const int c = Held_Byte(s, at);
+        return c >= 0 && !Is_Space(c);
+    };
+    std::uint64_t first = s.TokenStart, end = s.TokenStart;
+    while (first > 0 && word_byte(first - 1))
+        --first;
+    while (word_byte(end))
+        ++end;
+    std::string word;
+    if (first > 0 && Held_Byte(s, first - 1) < 0) word = "...";
+    for (std::uint64_t at = first; at < end; ++at)
+        word += static_cast<char>(Held_Byte(s, at));
+    // The word may go on in the chunk not read yet.
+    if (end == s.Before + s.Size && !s.AtEof && end != first) word += "...";
+    return word;
 }
