@@ -1,5 +1,10 @@
-// The key-file reader and writer: whatever the bytes, every table within its capacity, and a file of
-// one format that reads is written back to a text that reads to the same bits.
+// The key-file reader and writer: whatever the bytes, every table within its capacity; a file is
+// converted only when the C library's own fscanf, run over it in the reader's order, reads every number
+// of the duration and of every converted record in full; and a file of one format that reads is written
+// back to a text that reads to the same bits.
+#include <cstdio>
+#include <regex>
+
 #include "fuzz/fuzz.h"
 #include "keys/anim_keys.h"
 
@@ -19,10 +24,52 @@ static std::string Loaded(const std::string& text) {
     return table;
 }
 
+// fscanf's count for `pattern` is `wanted`; only a complete pattern skips the white space after it.
+static bool Scanned(std::FILE* file, int got, int wanted) {
+    if (got == wanted) std::fscanf(file, " ");
+    return got == wanted;
+}
+
+// Whether glibc reads the duration and the first `bones` records of `text` in full, line and number by
+// line and number as the key reader does (CR LF read as LF, as the reader reads it).
+static bool Read_In_Full(std::string text, std::int32_t bones, bool quaternions, bool euler) {
+    text = std::regex_replace(text, std::regex("\r\n"), "\n");
+    std::FILE* file = fmemopen(text.data(), text.size(), "r");
+    char line[kKeyLineSize];
+    float v[9];
+    std::fgets(line, sizeof line, file);
+    bool full = Scanned(file, std::fscanf(file, "%f", v), 1);
+    for (std::int32_t r = 0; !std::feof(file); ++r) {
+        std::fgets(line, sizeof line, file);
+        int keys = 0;
+        if (!Scanned(file, std::fscanf(file, "%d", &keys), 1)) keys = 0;
+        bool record = keys >= 0;
+        for (int k = 0; k < keys; ++k) {
+            if (quaternions)
+                record &= Scanned(file,
+                                  std::fscanf(file, "%f %f %f %f %f %f %f %f %f", v, v + 1, v + 2, v + 3,
+                                              v + 4, v + 5, v + 6, v + 7, v + 8),
+                                  9);
+            if (euler)
+                record &= Scanned(file,
+                                  std::fscanf(file, "%f %f %f %f %f %f %f %f", v, v + 1, v + 2, v + 3, v + 5,
+                                              v + 6, v + 7, v + 8),
+                                  8);
+        }
+        full &= r >= bones || record;
+    }
+    std::fclose(file);
+    return full;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(data, data + size), table = Loaded(text);
+    const bool quaternions = IsQuaternionFormat != 0, euler = IsEulerFormat != 0;
+    if (NumAnimBones >= 0 && (quaternions || euler))
+        Fuzz_Check(Read_In_Full(text, NumAnimBones, quaternions, euler),
+                   "a key file with a number that cannot be read was converted");
     // With both format words each key was read twice; the writer writes one form.
-    if (NumAnimBones >= 0 && IsQuaternionFormat != IsEulerFormat)
+    if (NumAnimBones >= 0 && quaternions != euler)
         Fuzz_Check(Loaded(Save_Keys()) == table, "the written key text reads back differently");
     return 0;
 }
