@@ -22,6 +22,8 @@ struct Row {
 const std::string kLoading = "\n[Load_from_File___All_NIF_Blocks] Loading NIF header: ";
 const std::string kKeys = kLoading + "<done>\nLoading ANIMATION KEYS from 'keys.txt' to Memory: ";
 const std::string kConverted = kKeys + "<done>\n\n";
+const std::string kSwapped =
+    "\nERROR: The two files look swapped: give the template .kf first and the key file second!\n";
 
 Bone One_Key(const std::string& name, Key key = {0.5f, 1, 2, 3, 1, 0, 0, 0, 1}) {
     return {name, {key}};
@@ -196,6 +198,16 @@ std::vector<Row> Rows() {
          kLoading + "<done>\n" + Limit("Write_All_NIF_Block_to_File", "NifBlocks[0].Size=5242880"),
          {}},
         Refused("an empty file", {}, unsupported),
+        {"the files swapped",
+         As_Bytes(oneKey),
+         std::string(valid.begin(), valid.end()),
+         kLoading + Header_Limit("Header_NumBlocks=540697965") + kSwapped,
+         {}},
+        {"a .kf given as the key file",
+         Cut(valid, 13),
+         std::string(valid.begin(), valid.end()),
+         kLoading + Ends_Inside("Load_from_File___All_NIF_Blocks", "NifBlocks[2]", 299, 300) + kSwapped,
+         {}},
         Refused("another version", With(example, [](TemplateLayout& l) { l.Version[0] = 4; }), unsupported),
         Refused("1025 blocks", Header(1025, "", 0, {}), Header_Limit("Header_NumBlocks=1025")),
         Refused("257 block types", Header(0, "", 257, {}), Header_Limit("Header_NumBlockTypes=257")),

@@ -90,7 +90,8 @@ TEST_F(Programs, RoundTripsAtCapacityInBothForms) {
     }
 }
 
-// Every way out but success ends with status 1, leaves an empty .kf or none and replaces no key file.
+// Every way out but success ends with status 1 and leaves the outputs as it found them: an existing .kf
+// and key file keep their bytes, and no partial file remains.
 // A row: its files as name=content, the command, the transcript.
 TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
     TemplateLayout damaged = Animated(Example_Template(), false, 2, {}), crowded = Example_Template();
@@ -118,6 +119,8 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
     const std::string rows[][3] = {
         {"", "posewright", usage},
         {"", "posewright Empty.kf keys.txt", Opening({"Empty.kf!"})},
+        {"", "posewright Empty.kf keys.txt --output", Opening({"Empty.kf!"})},
+        {"", "posewright --output", "\nERROR: Option '--output' needs a file name after it!\n"},
         {"Empty.kf=example", "posewright Empty.kf keys.txt", Opening({"Empty.kf", "keys.txt!"})},
         {files + " Empty_new.kf=folder", "posewright Empty.kf keys.txt",
          Opening({"Empty.kf", "keys.txt", "Empty_new.kf!"})},
@@ -138,7 +141,7 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
          kOpened +
              "\n\n[Append_String_to_Header] ERROR: Variable 'Header_NumStrings=256' is out of limits!\n" +
              kTerminated},
-        {files + " Empty_new.kf=full", "posewright Empty.kf keys.txt",
+        {files + " Empty_new.kf.part=full", "posewright Empty.kf keys.txt",
          kOpened +
              "\n\n[Write_All_NIF_Block_to_File] ERROR: Cannot write 'Empty_new.kf' (disk full or no "
              "access)!\n" +
@@ -156,9 +159,11 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
              "'NiControllerSequence' does not hold the layout read here (bytes are left after its last "
              "field): skipped\n\nERROR: No sequence of 'Empty.kf' could be read!\n"},
         {"Empty.kf=bone Empty_keys.txt.part=folder", "posewright-keys Empty.kf",
-         kBone + "\t- 'Empty_keys.txt' was NOT created\n"},
+         kBone +
+             "\t- 'Empty_keys.txt' was NOT created\n\nERROR: Cannot create the key file 'Empty_keys.txt'!\n"},
         {"run.kf=bone run_keys.txt=folder", "posewright-keys run.kf",
-         Opening({"run.kf"}) + kLoaded + kSequence + "\t- 'run_keys.txt' was NOT written\n"},
+         Opening({"run.kf"}) + kLoaded + kSequence +
+             "\t- 'run_keys.txt' was NOT written\n\nERROR: Cannot write the key file 'run_keys.txt'!\n"},
         {longKf + "=bone", "posewright-keys " + longKf,
          Opening({longKf}) + kLoaded + kSequence + "\nERROR: Output file name for '" + longKf +
              "' is too long (at most 255 characters)!\n"},
@@ -170,6 +175,8 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
         TempDir fresh;
         std::swap(Dir.Path, fresh.Path);
         Write_File(Dir / "Empty_keys.txt", As_Bytes("kept\n"));
+        const bool outputKept = inputs.find("Empty_new.kf=") == std::string::npos;
+        if (outputKept) Write_File(Dir / "Empty_new.kf", As_Bytes("kept\n"));
         for (const std::string& input : Words(inputs)) {
             const std::string name = input.substr(0, input.find('=')),
                               content = input.substr(input.find('=') + 1);
@@ -179,12 +186,71 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
         }
         const std::vector<std::string> words = Words(command);
         EXPECT_EQ(Run(words[0], {words.begin() + 1, words.end()}, 1).Transcript, transcript);
-        const fs::path output = Dir / "Empty_new.kf";
-        EXPECT_TRUE(!fs::is_regular_file(output) || fs::is_symlink(output) || fs::file_size(output) == 0);
+        EXPECT_TRUE(!outputKept || Get("Empty_new.kf") == As_Bytes("kept\n")) << command;
+        EXPECT_FALSE(fs::exists(Dir / "Empty_new.kf.part") || fs::is_symlink(Dir / "Empty_new.kf.part"));
         EXPECT_EQ(Get("Empty_keys.txt"), As_Bytes("kept\n"));
         EXPECT_TRUE(!fs::exists(Dir / "x_new.kf") || Get("x_new.kf") == contents.at("key"));
         EXPECT_FALSE(fs::is_regular_file(Dir / "Empty_keys.txt.part"));
         std::swap(Dir.Path, fresh.Path);
+    }
+}
+
+// --help (-h, /?) and --version, as the only argument, answer with status 0.
+TEST_F(Programs, AnswerHelpAndVersion) {
+    for (const auto& [program, name] :
+         {std::pair{"posewright", "Posewright"}, {"posewright-keys", "Posewright-Keys"}}) {
+        for (const char* help : {"--help", "-h", "/?"})
+            EXPECT_TRUE(Run(program, {help}, 0).Transcript.starts_with("\n" + std::string(name) + ": "))
+                << help;
+        EXPECT_EQ(Run(program, {"--version"}, 0).Transcript, std::string(name) + " " POSEWRIGHT_VERSION "\n");
+    }
+}
+
+// Outputs land where they are asked for, whatever the names: beside the template when a folder holds a
+// '.', up a folder, at -o or --output; names beyond Latin-1 (in folders with spaces) through both
+// programs. On Windows '\\' ends a folder name too.
+TEST_F(Programs, OutputsGoWhereAskedWithAnyName) {
+    struct Run {
+        std::string Folder; // where it runs, under the test's folder
+        std::vector<std::string> Arguments;
+        std::string Output,
+            Keys = ""; // the .kf written, as printed; the key file posewright-keys writes of it
+    };
+    std::vector<Run> rows = {
+        {"", {"sub.dir/Empty.kf", "sub.dir/keys.txt"}, "sub.dir/Empty_new.kf"},
+        {"run", {"../walk.kf", "../keys.txt"}, "../walk_new.kf"},
+        {"", {"-o", "out.kf", "Empty.kf", "keys.txt"}, "out.kf"},
+        {"", {"--output", "sub.dir/y.kf", "Empty.kf", "keys.txt"}, "sub.dir/y.kf"},
+        {"",
+         {"w\u00e4lk \u043a\u043b\u044e\u0447\u0438/z\u0142oty \u9375.kf",
+          "w\u00e4lk \u043a\u043b\u044e\u0447\u0438/\u043a\u043b\u044e\u0447\u0438.txt"},
+         "w\u00e4lk \u043a\u043b\u044e\u0447\u0438/z\u0142oty \u9375_new.kf",
+         "w\u00e4lk \u043a\u043b\u044e\u0447\u0438/z\u0142oty \u9375_new_keys.txt"},
+    };
+    if (std::getenv("POSEWRIGHT_RUNNER") != nullptr)
+        rows.push_back({"", {"sub.dir\\Empty.kf", "sub.dir\\keys.txt"}, "sub.dir\\Empty_new.kf"});
+    const std::vector<Bone> bones = {{"A", {At(0, 0)}}};
+    const auto path = [](std::string name) {
+        return std::replace(name.begin(), name.end(), '\\', '/'), name;
+    };
+    for (const Run& row : rows) {
+        TempDir fresh;
+        const std::string folder = fresh / row.Folder, templateName = row.Arguments.end()[-2],
+                          keysName = row.Arguments.back();
+        for (const std::string& file : {templateName, keysName, row.Output})
+            fs::create_directories(fs::path(folder + "/" + path(file)).parent_path());
+        Write_File(folder + "/" + path(templateName), Build_Template(Example_Template()));
+        Write_File(folder + "/" + path(keysName), As_Bytes(Key_Text(false, 2, bones)));
+        const RunResult run = Run_Program("posewright", folder, row.Arguments);
+        EXPECT_EQ(run.ExitCode, 0);
+        EXPECT_EQ(run.Transcript, Opening({templateName, keysName}, row.Output) + kLoaded +
+                                      "Loading ANIMATION KEYS from '" + keysName + "' to Memory: <done>\n" +
+                                      kConverted);
+        EXPECT_EQ(Read_File(folder + "/" + path(row.Output)),
+                  Build_Template(Animated(Example_Template(), false, 2, bones)));
+        if (row.Keys.empty()) continue;
+        EXPECT_EQ(Run_Program("posewright-keys", folder, {row.Output}).ExitCode, 0);
+        EXPECT_TRUE(fs::is_regular_file(folder + "/" + row.Keys)) << row.Keys;
     }
 }
 
@@ -334,7 +400,9 @@ TEST_F(Programs, DamagedInputsEndInAMessageOrAValidFile) {
                 << "case " << i << "\n"
                 << run.Transcript;
             EXPECT_TRUE(read ? back.ExitCode == 0 && (converted || i >= conversions)
-                             : back.ExitCode == 1 && back.Transcript.find("ERROR") != std::string::npos &&
+                             : back.ExitCode == 1 &&
+                                   (back.Transcript.find("ERROR") != std::string::npos ||
+                                    !fs::exists(dir / "Empty_new.kf")) &&
                                    !converted)
                 << "case " << i << "\n"
                 << back.Transcript;
@@ -360,24 +428,23 @@ TEST(Terminal, WaitsForOneKeyWithoutEcho) {
     EXPECT_EQ(std::system(command) >> 8, 124);
     std::snprintf(command, sizeof command, run.c_str(), "(sleep 0.3; printf x)", 5);
     EXPECT_EQ(std::system(command) >> 8, 1);
-    const ByteString out = Read_File(dir / "out"); // the usage, and no 'x' echoed after it
-    EXPECT_EQ(std::string(out.end() - 4, out.end()), "')\r\n");
+    const ByteString out = Read_File(dir / "out"); // the usage, the key wait's line, and no 'x' echoed
+    EXPECT_TRUE(
+        std::string(out.begin(), out.end()).ends_with("')\r\nPress any key to close this window.\r\n"));
 }
 
-TEST(Names, OfTheOutputsAndOfWideArguments) {
+TEST(Names, OfTheOutputs) {
     const std::string longest(248, 'a');
-    for (const auto& [input, output] :
-         {std::pair<std::string, std::string>{".\\anim.old.kf", ".\\anim_new.kf"},
-          {"anims.old/walk.kf", "anims_new.kf"},
-          {"", "_new.kf"},
-          {longest, longest + "_new.kf"},
-          {longest + "a", ""}}) {
+    for (const auto& [input, output] : {std::pair<std::string, std::string>{".anim.old.kf", ".anim_new.kf"},
+                                        {"anims.old/walk.kf", "anims.old/walk_new.kf"},
+                                        {"../walk.kf", "../walk_new.kf"},
+                                        {"", "_new.kf"},
+                                        {longest, longest + "_new.kf"},
+                                        {longest + "a", ""}}) {
         char name[256] = {};
         EXPECT_EQ(Derive_Output_File_Name(input.c_str(), name, sizeof name), !output.empty());
         EXPECT_EQ(name, output);
     }
-    EXPECT_EQ(Narrow_Argument(L"\u00e9t\u0141.kf"), "\xe9t\x41.kf"); // U+0141 keeps 0x41
-    EXPECT_EQ(Narrow_Argument(L"ab\u0100cd"), "ab");                 // a low byte of 0 ends the name
     EXPECT_EQ(Key_File_Name("anims.old/walk.kf", "SpecialIdle", false), "anims.old/walk_keys.txt");
     EXPECT_EQ(Key_File_Name("a.b.kf", "x:y/z*\t", true), "a.b_x_y_z___keys.txt");
 }

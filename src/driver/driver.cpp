@@ -2,26 +2,75 @@
 // Every way out waits for one key press; only the success line comes with status 0.
 #include "driver/driver.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <exception>
-#include <filesystem>
 #include <string>
-#include <system_error>
-#include <vector>
 
 #include "capacities.h"
-#include "driver/console.h"
+#include "driver/platform.h"
 #include "keys/anim_keys.h"
 #include "kf/sequence.h"
+#include "nif/nif_document.h"
 #include "nif/nif_file.h"
 
 inline constexpr const char* kOutputSuffix = "_new.kf";
+// The output is written under its name plus this, beside it, and takes its place once complete.
+inline constexpr const char* kPartialSuffix = ".part";
+
+static const char* const kHelp =
+    "\nPosewright: keyframed bone animation in a key file to a .kf animation file (NIF 20.2.0.7).\n"
+    "\n"
+    "Usage:\tPosewright.exe [-o OUTPUT.kf] TEMPLATE.kf KEYS.txt\n"
+    "\tPosewright.exe --help | --version\n"
+    "\n"
+    "TEMPLATE.kf\tthe empty .kf of your engine's tools: its header, blocks and footer are kept\n"
+    "KEYS.txt\tthe key file:\n"
+    "\t\tline 1: Quaternions (a key: time, position x y z, rotation w x y z, scale)\n"
+    "\t\t        or Euler (a key: time, position x y z, angles about x y z in radians, scale)\n"
+    "\t\tline 2: the duration in seconds\n"
+    "\t\tthen each bone: Bone name: \"NODE\";  its key count, and one key a line\n"
+    "\t\tlast, never converted: Bone name: \"End of keys\";  and 0\n"
+    "-o, --output\tthe output; by default the template's name in the template's folder, up to its\n"
+    "\t\tfirst '.', and _new.kf (Empty.kf gives Empty_new.kf)\n"
+    "\n"
+    "Exit status 0 after the DONE line, 1 after an ERROR.\n";
+
+static std::string PartialOutputName; // set once the partial output exists
+
+int Wait_and_Return(int status) {
+    Wait_for_Key_Press();
+    return status;
+}
+
+bool Answer_Help_or_Version(int argc, const char* const* argv, const char* program, const char* help) {
+    if (argc != 2) return false;
+    const std::string argument = argv[1];
+    if (argument == "--help" || argument == "-h" || argument == "/?") {
+        std::printf("%s", help);
+        return true;
+    }
+    if (argument == "--version") {
+        std::printf("%s %s\n", program, POSEWRIGHT_VERSION);
+        return true;
+    }
+    return false;
+}
+
+std::size_t File_Name_Start(const std::string& name) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (Is_Folder_Separator(name[i])) start = i + 1;
+    }
+    return start;
+}
 
 bool Derive_Output_File_Name(const char* input, char* output, std::size_t capacity) {
-    // The first character is never tested, so ".\anim.kf" keeps its leading dot.
-    std::size_t stem = input[0] == '\0' ? 0 : 1;
+    // The stem is cut from the file-name part, so a '.' in a folder name never ends it. That part's first
+    // character is never tested, so ".anim.kf" keeps its leading dot.
+    const std::size_t start = File_Name_Start(input);
+    std::size_t stem = input[start] == '\0' ? start : start + 1;
     while (input[stem] != '\0' && input[stem] != '.')
         ++stem;
     const std::size_t suffix = std::strlen(kOutputSuffix);
@@ -31,22 +80,11 @@ bool Derive_Output_File_Name(const char* input, char* output, std::size_t capaci
     return true;
 }
 
-static int Wait_and_Return(int status) {
-    Wait_for_Key_Press();
-    return status;
-}
-
-// A file cut short would load in an engine and play wrong; an empty one cannot be mistaken.
-static void Empty_Output_File() {
-    std::FILE* file = std::fopen(OutputKfFileName, "wb");
-    if (file != nullptr) std::fclose(file);
-}
-
+// Leaves the output as the run found it: the partial file goes, a file of the output's name stays.
 static void Discard_Output() {
-    if (OutputKfFile == nullptr) return;
-    std::fclose(OutputKfFile);
+    if (OutputKfFile != nullptr) std::fclose(OutputKfFile);
     OutputKfFile = nullptr;
-    Empty_Output_File();
+    if (!PartialOutputName.empty()) Remove_File(PartialOutputName.c_str());
 }
 
 void Terminate_Because_Of_Errors() {
@@ -66,10 +104,25 @@ bool Copy_File_Name(const char* argument, char* name) {
     return true;
 }
 
-static bool Take_File_Names(const char* templateName, const char* keysName) {
+// "-o FILE" and "--output FILE" before the two files. The index of the first file, or -1 after a message.
+static int Take_Options(int argc, const char* const* argv, const char*& output) {
+    int i = 1;
+    while (i < argc && (std::strcmp(argv[i], "-o") == 0 || std::strcmp(argv[i], "--output") == 0)) {
+        if (i + 1 == argc) {
+            std::printf("\nERROR: Option '%s' needs a file name after it!\n", argv[i]);
+            return -1;
+        }
+        output = argv[i + 1];
+        i += 2;
+    }
+    return i;
+}
+
+static bool Take_File_Names(const char* templateName, const char* keysName, const char* output) {
     if (!Copy_File_Name(templateName, InputKfFileName) || !Copy_File_Name(keysName, AnimationKeysFileName)) {
         return false;
     }
+    if (output != nullptr) return Copy_File_Name(output, OutputKfFileName);
     if (!Derive_Output_File_Name(InputKfFileName, OutputKfFileName, kFileNameSize)) {
         std::printf("\nERROR: Output file name for '%s' is too long (at most %d characters)!\n",
                     InputKfFileName, static_cast<int>(kFileNameSize - 1));
@@ -79,24 +132,13 @@ static bool Take_File_Names(const char* templateName, const char* keysName) {
 }
 
 static std::FILE* Open_Input(const char* name, const char* mode) {
-    std::FILE* file = std::fopen(name, mode);
+    std::FILE* file = Open_File(name, mode);
     if (file == nullptr) {
         std::printf("\t- '%s' was NOT found\n", name);
     } else {
         std::printf("\t- '%s' <ok>\n", name);
     }
     return file;
-}
-
-// True when creating the output would truncate one of the inputs (same path, or a link to it).
-// A name the platform cannot convert to a path is compared as text.
-static bool Same_File(const char* a, const char* b) {
-    try {
-        std::error_code error;
-        return std::filesystem::equivalent(a, b, error);
-    } catch (const std::exception&) {
-        return std::strcmp(a, b) == 0;
-    }
 }
 
 static bool Output_Is_An_Input() {
@@ -110,6 +152,21 @@ static bool Output_Is_An_Input() {
     return false;
 }
 
+// Opens the partial output beside the output. An output that could not be replaced (a folder, a
+// read-only file, one another program holds) is found now, before any work, and the partial is not made.
+static bool Open_Output() {
+    errno = 0;
+    if (std::FILE* existing = Open_File(OutputKfFileName, "r+b")) {
+        std::fclose(existing);
+    } else if (errno != ENOENT) {
+        return false;
+    }
+    const std::string partial = std::string(OutputKfFileName) + kPartialSuffix;
+    OutputKfFile = Open_File(partial.c_str(), "wb");
+    if (OutputKfFile != nullptr) PartialOutputName = partial;
+    return OutputKfFile != nullptr;
+}
+
 static bool Open_Files() {
     std::printf("\nTry to open files:\n");
     InputKfFile = Open_Input(InputKfFileName, "rb");
@@ -117,8 +174,7 @@ static bool Open_Files() {
     // Text mode: the C library of some platforms turns CR LF into LF here, the scanner does elsewhere.
     AnimationKeysFile = Open_Input(AnimationKeysFileName, "r");
     if (AnimationKeysFile == nullptr || Output_Is_An_Input()) return false;
-    OutputKfFile = std::fopen(OutputKfFileName, "wb");
-    if (OutputKfFile == nullptr) {
+    if (!Open_Output()) {
         std::printf("\t- '%s' was NOT found\n", OutputKfFileName);
         return false;
     }
@@ -130,28 +186,41 @@ static bool Open_Files() {
     return true;
 }
 
-// Closes output, template and keys in this order; the first failure ends the closing.
+// Closes output, template and keys in this order; the first failure ends the closing and discards the
+// output. Then the complete output takes its name.
 static bool Close_Files() {
-    const bool outputClosed = std::fclose(OutputKfFile) == 0;
+    const char* failed = std::fclose(OutputKfFile) != 0 ? OutputKfFileName : nullptr;
     OutputKfFile = nullptr;
-    if (!outputClosed) {
-        std::printf("\t- '%s' was NOT closed\n", OutputKfFileName);
-        Empty_Output_File();
-        return false;
+    if (failed == nullptr && std::fclose(InputKfFile) != 0) failed = InputKfFileName;
+    if (failed == nullptr && std::fclose(AnimationKeysFile) != 0) failed = AnimationKeysFileName;
+    if (failed != nullptr) {
+        std::printf("\t- '%s' was NOT closed\n", failed);
+    } else if (!Replace_File(PartialOutputName.c_str(), OutputKfFileName)) {
+        std::printf("\nERROR: Cannot write '%s' (it may be open in another program)!\n", OutputKfFileName);
+    } else {
+        return true;
     }
-    if (std::fclose(InputKfFile) != 0) {
-        std::printf("\t- '%s' was NOT closed\n", InputKfFileName);
-        return false;
-    }
-    if (std::fclose(AnimationKeysFile) != 0) {
-        std::printf("\t- '%s' was NOT closed\n", AnimationKeysFileName);
-        return false;
-    }
-    return true;
+    Discard_Output();
+    return false;
+}
+
+// A template refused while the two files look swapped (its first line names a rotation format, or the
+// key file begins as a .kf does): one more line says which comes first.
+static void Explain_Swapped_Files() {
+    char keysLine[kHeaderLineSize] = {};
+    const bool keysLookLikeKf = AnimationKeysFile != nullptr &&
+                                std::fgets(keysLine, sizeof keysLine, AnimationKeysFile) != nullptr &&
+                                std::strstr(keysLine, "File Format, Version") != nullptr;
+    if (keysLookLikeKf || std::strstr(Header_String, "Quaternions") || std::strstr(Header_String, "Euler"))
+        std::printf("\nERROR: The two files look swapped: give the template .kf first and the key file "
+                    "second!\n");
 }
 
 std::int32_t Run_Conversion_Stages() {
-    if (Load_from_File___All_NIF_Blocks() < 0) return -3;
+    if (Load_from_File___All_NIF_Blocks() < 0) {
+        Explain_Swapped_Files();
+        return -3;
+    }
     NumAnimBones = Load_from_File___Animation_Keys();
     if (NumAnimBones < 0) {
         std::printf("\nERROR: Cannot load Animation keys without errors!\n");
@@ -167,22 +236,24 @@ std::int32_t Run_Conversion_Stages() {
 }
 
 int Posewright_Main(int argc, const char* const* argv) {
-    if (argc < 3) {
+    if (Answer_Help_or_Version(argc, argv, "Posewright", kHelp)) return Wait_and_Return(kExitSuccess);
+    const char* output = nullptr;
+    const int first = Take_Options(argc, argv, output);
+    if (first < 0) return Wait_and_Return(kExitFailure);
+    if (argc - first < 2) {
         std::printf("\nERROR: not enough arguments.\n\n\t(Example of use: 'Posewright.exe Empty.kf "
                     "AnimationKeys.txt')\n");
         return Wait_and_Return(kExitFailure);
     }
-    if (!Take_File_Names(argv[1], argv[2]) || !Open_Files()) return Wait_and_Return(kExitFailure);
+    if (!Take_File_Names(argv[first], argv[first + 1], output) || !Open_Files())
+        return Wait_and_Return(kExitFailure);
     const std::int32_t stages = Run_Conversion_Stages();
     if (stages == -3) Terminate_Because_Of_Errors();
-    if (stages < 0 || !Close_Files()) return Wait_and_Return(kExitFailure);
+    if (stages < 0) {
+        Discard_Output();
+        return Wait_and_Return(kExitFailure);
+    }
+    if (!Close_Files()) return Wait_and_Return(kExitFailure);
     std::printf("\n\t[ Converting Animation to KF format is DONE ! ]\n");
     return Wait_and_Return(kExitSuccess);
-}
-
-std::string Narrow_Argument(const wchar_t* wide) {
-    std::string narrowed;
-    for (const wchar_t* c = wide; (*c & 0xFF) != 0; ++c)
-        narrowed.push_back(static_cast<char>(*c & 0xFF));
-    return narrowed;
 }

@@ -10,11 +10,11 @@
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;
 
-// The program's run on byte-string arguments (argument 0 the program name), called by the platform
-// layer's entry; each program defines it once.
+// The program's run on UTF-8 arguments (argument 0 the program name), called by the platform layer's
+// entry; each program defines it once.
 int Program_Main(int argc, const char* const* argv);
 
-// The converter on byte-string arguments. kExitSuccess after the success line, else kExitFailure.
+// The converter on UTF-8 arguments. kExitSuccess after the success line, else kExitFailure.
 int Posewright_Main(int argc, const char* const* argv);
 
 // The stages between opening and closing the files, in their fixed order: template, keys, format check,
@@ -22,16 +22,24 @@ int Posewright_Main(int argc, const char* const* argv);
 // stage's message (the run ends through Terminate_Because_Of_Errors).
 std::int32_t Run_Conversion_Stages();
 
-// One wide argument as bytes: each character gives its low byte, and one whose low byte is 0 ends it.
-std::string Narrow_Argument(const wchar_t* wide);
+// Every way out of both programs: one key press, then `status`.
+int Wait_and_Return(int status);
+
+// "--help" ("-h", "/?") or "--version" as the only argument: prints `help`, or `program` and the
+// version, and says true.
+bool Answer_Help_or_Version(int argc, const char* const* argv, const char* program, const char* help);
+
+// Where the file-name part of `name` begins: after its last folder separator.
+std::size_t File_Name_Start(const std::string& name);
 
 // Copies `argument` into a file-name buffer of kFileNameSize bytes, or prints why it is too long.
 bool Copy_File_Name(const char* argument, char* name);
 
-// Writes the output name for `input` into `output` (capacity bytes): the name up to the first '.'
-// after its first character, or the whole name without one, then "_new.kf". False when it does not fit.
+// Writes the output name for `input` into `output` (capacity bytes): its folder, then its file-name part
+// up to the first '.' after that part's first character (the whole part without one), then "_new.kf".
+// False when it does not fit.
 bool Derive_Output_File_Name(const char* input, char* output, std::size_t capacity);
 
-// Prints the termination message, empties the output so that no partial file is left, waits for a
-// key and ends the process with kExitFailure.
+// Prints the termination message, discards the output so that no partial file is left and an existing
+// one keeps its bytes, waits for a key and ends the process with kExitFailure.
 [[noreturn]] void Terminate_Because_Of_Errors();

@@ -6,22 +6,35 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 #include <vector>
 
 #include "capacities.h"
-#include "driver/console.h"
 #include "driver/driver.h"
+#include "driver/platform.h"
 #include "keys/anim_keys.h"
 #include "keys/number_text.h"
 #include "kf/read_back.h"
 #include "nif/nif_document.h"
 #include "nif/nif_file.h"
 
+static const char* const kHelp =
+    "\nPosewright-Keys: a .kf animation back to key files, with the problems found in it.\n"
+    "\n"
+    "Usage:\tPosewright-Keys.exe FILE.kf\n"
+    "\tPosewright-Keys.exe --help | --version\n"
+    "\n"
+    "Writes FILE_keys.txt beside FILE.kf (FILE_<sequence>_keys.txt for each sequence when it holds\n"
+    "several), in the key-file format Posewright.exe reads, and lists what it finds wrong: rotations\n"
+    "that turn the long way round, keys after the end, angles that look like degrees, names repeated.\n"
+    "\n"
+    "Exit status 0 after the DONE line, 1 after an ERROR.\n";
+
 std::string Key_File_Name(const std::string& input, const std::string& sequence, bool severalSequences) {
-    const std::filesystem::path file = std::filesystem::path(input).filename();
-    std::string name = file.stem().string();
+    const std::size_t start = File_Name_Start(input);
+    std::string name = input.substr(start);
+    // Its last extension goes; a leading dot is no extension.
+    const std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot != 0) name.resize(dot);
     if (severalSequences) {
         name += "_";
         for (char c : sequence) {
@@ -30,15 +43,10 @@ std::string Key_File_Name(const std::string& input, const std::string& sequence,
             name += unfit ? '_' : c;
         }
     }
-    return input.substr(0, input.size() - file.string().size()) + name + "_keys.txt";
+    return input.substr(0, start) + name + "_keys.txt";
 }
 
 namespace {
-
-int Wait_and_Return(int status) {
-    Wait_for_Key_Press();
-    return status;
-}
 
 std::int32_t Total_Keys() {
     std::int32_t keys = 0;
@@ -47,7 +55,8 @@ std::int32_t Total_Keys() {
     return keys;
 }
 
-// The bone table as the key file `name`. True when it stands complete.
+// The bone table as the key file `name`, written under a temporary name and renamed once complete.
+// True when it stands complete; false after an ERROR line.
 bool Write_Key_File(const std::string& name) {
     if (name.size() >= kFileNameSize) {
         std::printf("\nERROR: Output file name for '%s' is too long (at most %d characters)!\n",
@@ -56,23 +65,24 @@ bool Write_Key_File(const std::string& name) {
     }
     std::snprintf(OutputKeysFileName, sizeof OutputKeysFileName, "%s", name.c_str());
     const std::string partial = name + ".part";
-    OutputKeysFile = std::fopen(partial.c_str(), "wb");
+    OutputKeysFile = Open_File(partial.c_str(), "wb");
     if (OutputKeysFile == nullptr) {
-        std::printf("\t- '%s' was NOT created\n", name.c_str());
+        std::printf("\t- '%s' was NOT created\n\nERROR: Cannot create the key file '%s'!\n", name.c_str(),
+                    name.c_str());
         return false;
     }
     const bool written = Save_to_File___Animation_Keys() == 0;
     const bool closed = std::fclose(OutputKeysFile) == 0;
     OutputKeysFile = nullptr;
-    std::error_code error;
-    if (written && closed) std::filesystem::rename(partial, name, error);
-    if (!written || !closed || error) {
-        std::filesystem::remove(partial, error);
-        if (written) std::printf("\t- '%s' was NOT written\n", name.c_str());
-        return false;
+    if (written && closed && Replace_File(partial.c_str(), name.c_str())) {
+        std::printf("\t- '%s' <written>\n", name.c_str());
+        return true;
     }
-    std::printf("\t- '%s' <written>\n", name.c_str());
-    return true;
+    Remove_File(partial.c_str());
+    if (written)
+        std::printf("\t- '%s' was NOT written\n\nERROR: Cannot write the key file '%s'!\n", name.c_str(),
+                    name.c_str());
+    return false;
 }
 
 // Reads and writes every sequence. The number of key files written, or -1 when one failed.
@@ -99,19 +109,23 @@ std::int32_t Write_All_Key_Files(const std::vector<std::int32_t>& sequences) {
 } // namespace
 
 int Posewright_Keys_Main(int argc, const char* const* argv) {
+    if (Answer_Help_or_Version(argc, argv, "Posewright-Keys", kHelp)) return Wait_and_Return(kExitSuccess);
     if (argc < 2) {
         std::printf("\nERROR: not enough arguments.\n\n\t(Example of use: 'Posewright-Keys.exe Walk.kf')\n");
         return Wait_and_Return(kExitFailure);
     }
     if (!Copy_File_Name(argv[1], InputKfFileName)) return Wait_and_Return(kExitFailure);
     std::printf("\nTry to open files:\n");
-    InputKfFile = std::fopen(InputKfFileName, "rb");
+    InputKfFile = Open_File(InputKfFileName, "rb");
     if (InputKfFile == nullptr) {
         std::printf("\t- '%s' was NOT found\n", InputKfFileName);
         return Wait_and_Return(kExitFailure);
     }
     std::printf("\t- '%s' <ok>\n", InputKfFileName);
-    if (Load_from_File___All_NIF_Blocks() < 0) Terminate_Because_Of_Errors();
+    if (Load_from_File___All_NIF_Blocks() < 0) {
+        std::printf("\nProgram terminated because of Errors !\n");
+        return Wait_and_Return(kExitFailure);
+    }
     const bool closed = std::fclose(InputKfFile) == 0;
     InputKfFile = nullptr;
     if (!closed) {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-// posewright-keys on byte-string arguments. kExitSuccess when it wrote every key file it could read a
+// posewright-keys on UTF-8 arguments. kExitSuccess when it wrote every key file it could read a
 // sequence for, else kExitFailure.
 int Posewright_Keys_Main(int argc, const char* const* argv);
 
