@@ -15,7 +15,9 @@ build-asan:
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DPOSEWRIGHT_SANITIZE=ON $(CMAKE_FLAGS)
 	cmake --build build-asan -j $(JOBS)
 
-demo: build
+demo:
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ $(CMAKE_FLAGS)
+	cmake --build build -j $(JOBS) --target posewright posewright-keys
 	rm -rf build/demo && mkdir -p build/demo
 	cp examples/Empty.kf examples/AnimationKeys.txt build/demo/
 	cd build/demo && ../posewright Empty.kf AnimationKeys.txt </dev/null
@@ -48,11 +50,12 @@ windows:
 
 # The native end-to-end tests run against Posewright.exe under Wine. One persistent wineserver and a
 # prefix made once (kept in build-windows/) make each case take a fraction of a second, not minutes.
+# LC_ALL=C.UTF-8: Wine maps file names and arguments between UTF-8 and UTF-16 by the locale.
 # wineboot starts Wine's background services first, with their output in a log: started by the first
 # case instead, they would hold its output pipe open and the case would never see the end of it.
 WINDOWS_TESTS ?= Programs.*:Names.*
 # The DLL overrides skip the Mono and Gecko installers and keep Wine from writing menu entries to $HOME.
-WINE_ENV = WINEPREFIX='$(CURDIR)/build-windows/wineprefix' WINEARCH=win64 WINEDEBUG=-all \
+WINE_ENV = WINEPREFIX='$(CURDIR)/build-windows/wineprefix' WINEARCH=win64 WINEDEBUG=-all LC_ALL=C.UTF-8 \
     WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
 
 test-windows: windows build
@@ -103,10 +106,11 @@ blender-addon:
 	cp posewright_blender/*.py build/blender-addon/posewright_blender/
 	cd build/blender-addon && python3 -m zipfile -c ../posewright_blender.zip posewright_blender
 
-# The one zip a Windows user downloads: both programs, the add-on's zip and how to use the three.
+# The one zip a Windows user downloads: both programs, the add-on's zip, the example key file and how to
+# use them.
 dist: windows blender-addon
 	rm -rf build/dist build/Posewright.zip && mkdir -p build/dist/Posewright
 	cp build-windows/Posewright.exe build-windows/Posewright-Keys.exe build/posewright_blender.zip \
-	    dist/Posewright.txt build/dist/Posewright/
+	    dist/Posewright.txt examples/AnimationKeys.txt build/dist/Posewright/
 	cd build/dist && python3 -m zipfile -c ../Posewright.zip Posewright
 	tests/dist/check.sh build/Posewright.zip
