@@ -7,6 +7,7 @@
 #include <future>
 #include <limits>
 #include <map>
+#include <tuple>
 
 #include "driver/driver.h"
 #include "driver/keys_driver.h"
@@ -210,47 +211,36 @@ TEST_F(Programs, AnswerHelpAndVersion) {
 // '.', up a folder, at -o or --output; names beyond Latin-1 (in folders with spaces) through both
 // programs. On Windows '\\' ends a folder name too.
 TEST_F(Programs, OutputsGoWhereAskedWithAnyName) {
-    struct Run {
-        std::string Folder; // where it runs, under the test's folder
-        std::vector<std::string> Arguments;
-        std::string Output,
-            Keys = ""; // the .kf written, as printed; the key file posewright-keys writes of it
-    };
+    // Its arguments, run in a folder "run"; the .kf written, as printed; the key file read back of it.
+    using Run = std::tuple<std::vector<std::string>, std::string, std::string>;
+    const std::string u = "w\u00e4lk \u043a\u043b\u044e\u0447\u0438/z\u0142oty \u9375";
     std::vector<Run> rows = {
-        {"", {"sub.dir/Empty.kf", "sub.dir/keys.txt"}, "sub.dir/Empty_new.kf"},
-        {"run", {"../walk.kf", "../keys.txt"}, "../walk_new.kf"},
-        {"", {"-o", "out.kf", "Empty.kf", "keys.txt"}, "out.kf"},
-        {"", {"--output", "sub.dir/y.kf", "Empty.kf", "keys.txt"}, "sub.dir/y.kf"},
-        {"",
-         {"w\u00e4lk \u043a\u043b\u044e\u0447\u0438/z\u0142oty \u9375.kf",
-          "w\u00e4lk \u043a\u043b\u044e\u0447\u0438/\u043a\u043b\u044e\u0447\u0438.txt"},
-         "w\u00e4lk \u043a\u043b\u044e\u0447\u0438/z\u0142oty \u9375_new.kf",
-         "w\u00e4lk \u043a\u043b\u044e\u0447\u0438/z\u0142oty \u9375_new_keys.txt"},
-    };
+        {{"sub.dir/Empty.kf", "sub.dir/keys.txt"}, "sub.dir/Empty_new.kf", ""},
+        {{"../walk.kf", "../keys.txt"}, "../walk_new.kf", ""},
+        {{"-o", "out.kf", "Empty.kf", "keys.txt"}, "out.kf", ""},
+        {{"--output", "sub.dir/y.kf", "Empty.kf", "keys.txt"}, "sub.dir/y.kf", ""},
+        {{u + ".kf", u + " \u043a\u043b\u044e\u0447\u0438.txt"}, u + "_new.kf", u + "_new_keys.txt"}};
     if (std::getenv("POSEWRIGHT_RUNNER") != nullptr)
-        rows.push_back({"", {"sub.dir\\Empty.kf", "sub.dir\\keys.txt"}, "sub.dir\\Empty_new.kf"});
+        rows.push_back({{"sub.dir\\Empty.kf", "sub.dir\\keys.txt"}, "sub.dir\\Empty_new.kf", ""});
     const std::vector<Bone> bones = {{"A", {At(0, 0)}}};
-    const auto path = [](std::string name) {
-        return std::replace(name.begin(), name.end(), '\\', '/'), name;
-    };
-    for (const Run& row : rows) {
+    for (const auto& [arguments, output, keys] : rows) {
         TempDir fresh;
-        const std::string folder = fresh / row.Folder, templateName = row.Arguments.end()[-2],
-                          keysName = row.Arguments.back();
-        for (const std::string& file : {templateName, keysName, row.Output})
-            fs::create_directories(fs::path(folder + "/" + path(file)).parent_path());
-        Write_File(folder + "/" + path(templateName), Build_Template(Example_Template()));
-        Write_File(folder + "/" + path(keysName), As_Bytes(Key_Text(false, 2, bones)));
-        const RunResult run = Run_Program("posewright", folder, row.Arguments);
+        const auto at = [&](std::string name) {
+            return std::replace(name.begin(), name.end(), '\\', '/'), fresh / "run/" + name;
+        };
+        const std::string templateName = arguments.end()[-2], keysName = arguments.back();
+        for (const std::string& file : {templateName, keysName, output})
+            fs::create_directories(fs::path(at(file)).parent_path());
+        Write_File(at(templateName), Build_Template(Example_Template()));
+        Write_File(at(keysName), As_Bytes(Key_Text(false, 2, bones)));
+        const RunResult run = Run_Program("posewright", fresh / "run", arguments);
         EXPECT_EQ(run.ExitCode, 0);
-        EXPECT_EQ(run.Transcript, Opening({templateName, keysName}, row.Output) + kLoaded +
+        EXPECT_EQ(run.Transcript, Opening({templateName, keysName}, output) + kLoaded +
                                       "Loading ANIMATION KEYS from '" + keysName + "' to Memory: <done>\n" +
                                       kConverted);
-        EXPECT_EQ(Read_File(folder + "/" + path(row.Output)),
-                  Build_Template(Animated(Example_Template(), false, 2, bones)));
-        if (row.Keys.empty()) continue;
-        EXPECT_EQ(Run_Program("posewright-keys", folder, {row.Output}).ExitCode, 0);
-        EXPECT_TRUE(fs::is_regular_file(folder + "/" + row.Keys)) << row.Keys;
+        EXPECT_EQ(Read_File(at(output)), Build_Template(Animated(Example_Template(), false, 2, bones)));
+        EXPECT_TRUE(keys.empty() || (Run_Program("posewright-keys", fresh / "run", {output}).ExitCode == 0 &&
+                                     fs::is_regular_file(at(keys))));
     }
 }
 

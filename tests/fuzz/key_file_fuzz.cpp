@@ -24,42 +24,33 @@ static std::string Loaded(const std::string& text) {
     return table;
 }
 
-// fscanf's count for `pattern` is `wanted`; only a complete pattern skips the white space after it.
-static bool Scanned(std::FILE* file, int got, int wanted) {
-    if (got == wanted) std::fscanf(file, " ");
-    return got == wanted;
-}
-
 // Whether glibc reads the duration and the first `bones` records of `text` in full, line and number by
-// line and number as the key reader does (CR LF read as LF, as the reader reads it).
+// line and number as the key reader does (CR LF read as LF, as the reader reads it). `numbers` floats
+// read one by one are one fscanf pattern of as many, whose trailing white space only a full read skips.
 static bool Read_In_Full(std::string text, std::int32_t bones, bool quaternions, bool euler) {
     text = std::regex_replace(text, std::regex("\r\n"), "\n");
     std::FILE* file = fmemopen(text.data(), text.size(), "r");
     char line[kKeyLineSize];
-    float v[9];
+    const auto full = [file](int numbers, const char* format, void* value) {
+        int got = 0;
+        while (got < numbers && std::fscanf(file, format, value) == 1)
+            ++got;
+        if (got == numbers) std::fscanf(file, " ");
+        return got == numbers;
+    };
+    float value = 0;
     std::fgets(line, sizeof line, file);
-    bool full = Scanned(file, std::fscanf(file, "%f", v), 1);
+    bool whole = full(1, "%f", &value);
     for (std::int32_t r = 0; !std::feof(file); ++r) {
         std::fgets(line, sizeof line, file);
         int keys = 0;
-        if (!Scanned(file, std::fscanf(file, "%d", &keys), 1)) keys = 0;
-        bool record = keys >= 0;
-        for (int k = 0; k < keys; ++k) {
-            if (quaternions)
-                record &= Scanned(file,
-                                  std::fscanf(file, "%f %f %f %f %f %f %f %f %f", v, v + 1, v + 2, v + 3,
-                                              v + 4, v + 5, v + 6, v + 7, v + 8),
-                                  9);
-            if (euler)
-                record &= Scanned(file,
-                                  std::fscanf(file, "%f %f %f %f %f %f %f %f", v, v + 1, v + 2, v + 3, v + 5,
-                                              v + 6, v + 7, v + 8),
-                                  8);
-        }
-        full &= r >= bones || record;
+        bool record = full(1, "%d", &keys);
+        for (int k = 0; record && k < keys; ++k)
+            record = (!quaternions || full(9, "%f", &value)) && (!euler || full(8, "%f", &value));
+        whole &= r >= bones || record;
     }
     std::fclose(file);
-    return full;
+    return whole;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
