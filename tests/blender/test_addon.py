@@ -69,7 +69,7 @@ class AddonTest(unittest.TestCase):
     def setUpClass(cls):
         bpy.ops.preferences.addon_install(filepath=os.environ['POSEWRIGHT_ADDON_ZIP'])
         bpy.ops.preferences.addon_enable(module='posewright_blender')
-        cls.keys = sys.modules['posewright_blender.keys']
+        cls.keys = sys.modules['posewright_blender.keytext']
         assert cls.keys.__file__.startswith(bpy.utils.user_resource('SCRIPTS')), 'installed from the zip'
 
     def setUp(self):  # a folder a test (in run.sh's scratch folder), and a dot that must not cut the .kf's name
