@@ -4,6 +4,7 @@
 import io
 import math
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -11,8 +12,10 @@ import unittest
 from contextlib import nullcontext, redirect_stdout
 
 import bpy
+from mathutils import Quaternion, Vector
 
 H, R = math.sqrt(0.5), math.radians
+QUATERNIONS = 'Rotations as Quaternions: time, position x y z, rotation w x y z, scale\n'
 CHAIN = [('Child', (0, 2, 0), (0, 3, 0), 'Root'), ('Root', (0, 0, 0), (0, 2, 0), None)]  # parent second
 
 
@@ -43,11 +46,44 @@ def key(obj, bone, frame, **values):
         pose.keyframe_insert(prop, frame=frame)
 
 
-# The operator's printed reports; an ERROR report raises RuntimeError.
-def export(path, **options):
+# The operator's printed reports (and the programs' transcripts); an ERROR report raises RuntimeError.
+def run(operator, path, **options):
     with redirect_stdout(io.StringIO()) as out:
-        bpy.ops.export_anim.posewright_keys(filepath=path, **options)
+        operator(filepath=path, **options)
     return out.getvalue()
+
+
+def export(path, **options):
+    return run(bpy.ops.export_anim.posewright_keys, path, **options)
+
+
+def load(path, **options):
+    return run(bpy.ops.import_anim.posewright_keys, path, **options)
+
+
+def write(path, text):
+    with open(path, 'w', encoding='utf-8', newline='') as stream:
+        stream.write(text)
+    return path
+
+
+def record(name, *keys):
+    return 'Bone name: "%s";\n%d\n' % (name, len(keys)) + ''.join(k + '\n' for k in keys)
+
+
+# The first ERROR line of the converter on this key file, or None.
+def converter_error(path):
+    run = subprocess.run([os.environ['POSEWRIGHT'], os.environ['POSEWRIGHT_TEMPLATE'], path], cwd=os.path.dirname(path),
+                         stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, timeout=60)
+    return next((line for line in run.stdout.decode().splitlines() if 'ERROR' in line), None)
+
+
+# The key text converted, then read back by posewright-keys.
+def programs_road(text):
+    kf = sys.modules['posewright_blender.convert'].convert(
+        os.environ['POSEWRIGHT'], os.environ['POSEWRIGHT_TEMPLATE'], write(tempfile.mkdtemp() + '/road.txt', text))[1]
+    subprocess.run([os.environ['POSEWRIGHT_KEYS'], kf], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, check=True)
+    return open(kf[:-3] + '_keys.txt', encoding='utf-8', newline='').read()
 
 
 # (format line, duration, {bone: [numbers of each key]}), line by line as the converter reads it.
@@ -73,6 +109,8 @@ class AddonTest(unittest.TestCase):
         assert cls.keys.__file__.startswith(bpy.utils.user_resource('SCRIPTS')), 'installed from the zip'
 
     def setUp(self):  # a folder a test (in run.sh's scratch folder), and a dot that must not cut the .kf's name
+        preferences = bpy.context.preferences.addons['posewright_blender'].preferences
+        preferences.converter, preferences.reader = os.environ['POSEWRIGHT'], os.environ['POSEWRIGHT_KEYS']
         self.path = os.path.join(tempfile.mkdtemp(), 'walk.cycle.txt')
 
     def assertKeys(self, bone, columns, expected, **options):
@@ -121,13 +159,21 @@ class AddonTest(unittest.TestCase):
             self.assertKeys('Root', columns, expected, rotation=form, axis_forward='X')
             self.assertEqual([w for w in ('Quaternions', 'Euler') if w in read_keys(self.path)[0]], [word])
 
-    def test_shortest_float32_text(self):
-        # Answers from C++'s std::to_chars for float; 2**-96 needs a decimal above a power of two.
-        for value, text in ((0.1, '0.1'), (1 / 3, '0.33333334'), (-2.5, '-2.5'), (-0.0, '0'),
-                            (0.001, '0.001'), (0.0005, '5e-04'), (2 ** -10, '0.0009765625'),
-                            (2 ** -96, '1.2621775e-29'), (150000, '150000'), (123456789, '123456792'),
-                            (1e10, '1e+10'), (1e-45, '1e-45'), (3.4028234663852886e38, '3.4028235e+38')):
-            self.assertEqual(self.keys.float32_text(value), text)
+    def test_numbers_and_limits_are_the_programs(self):
+        # Key text of values that exercise the shortest form comes back from the .kf byte for byte.
+        odd = (0.1, 1 / 3, -2.5, -0.0, 0.001, 0.0005, 2 ** -10, 2 ** -96, 150000, 123456789, 1e10, 1e-45,
+               3.4028234663852886e38, -2 ** -125, 65504, 9.999999e-5)
+        keys = [(Vector(odd[i:i + 3]), Quaternion((abs(odd[i + 3]), *odd[i + 4:i + 7])), [odd[i + 7]] * 3)
+                for i in range(0, 16, 8)]
+        text = self.keys.key_text(['B'], [keys], [0, 2 ** -96], 1 / 3)[0]
+        self.assertEqual(programs_road(text).split('\n', 1)[1], text.split('\n', 1)[1])
+        source = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'src')
+        cpp = dict(re.findall(r'(k\w+) = (\d+);', ''.join(open(os.path.join(source, name)).read()
+                                                            for name in ('capacities.h', 'keys/anim_keys.h'))))
+        self.assertEqual([self.keys.MAX_RECORDS, self.keys.MAX_KEYS, self.keys.NAME_PREFIX, self.keys.NAME_SUFFIX,
+                          self.keys.MAX_NAME_BYTES],
+                         [int(cpp[k]) for k in ('kMaxBoneRecords', 'kMaxKeys', 'kNamePrefix', 'kNameSuffix')] +
+                         [int(cpp['kKeyLineSize']) - 1 - int(cpp['kNamePrefix']) - int(cpp['kNameSuffix'])])
 
     def test_limits_and_warnings(self):
         many = [('B%d' % i, (0, 0, i), (0, 0, i + 1), None) for i in range(300)]
@@ -150,7 +196,6 @@ class AddonTest(unittest.TestCase):
         self.assertEqual(read_keys(self.path)[2]['Arm.001'][0][-1], 3.0)
 
     def test_road_and_a_failed_conversion(self):
-        bpy.context.preferences.addons['posewright_blender'].preferences.converter = os.environ['POSEWRIGHT']
         root, arm, kf = 'NPC Root [Root]', '\u00c9paule', self.path.replace('.txt', '.kf')
         rig = make_rig([(root, (0, 0, 0), (0, 0, 1), None), (arm, (0, 0, 1), (1, 0, 1), root)], 12)
         for frame in (1, 6, 12):
@@ -169,6 +214,72 @@ class AddonTest(unittest.TestCase):
                                                   r'\(the key file is kept at .*run\.cycle\.txt\)'):
             export(self.path, template=os.path.abspath(__file__))
         self.assertEqual([os.path.exists(self.path), os.path.exists(self.path[:-4] + '.kf')], [True, False])
+
+
+    def test_round_trip(self):
+        # Export with markers, convert, import the .kf, export again: the same key text and sequence file.
+        rig = make_rig(CHAIN + [('Arm', (0, 2, 0), (1, 2, 1), 'Root')], frame_end=6)
+        for frame in (1, 6):
+            key(rig, 'Root', frame, location=(0, frame / 7, 0), rotation_euler=(frame / 5, 0, 0))
+            key(rig, 'Arm', frame, rotation_euler=(0, math.sin(frame), 0), scale=[1 + frame / 40] * 3)
+        rig.keyframe_insert('location', frame=3)
+        for frame, name in ((2, 'hit'), (5, 'Sound: "swing"'), (9, 'late')):
+            rig.animation_data.action.pose_markers.new(name).frame = frame
+        axes, again = dict(axis_forward='Z', axis_up='-X'), os.path.join(tempfile.mkdtemp(), 'walk.cycle.txt')
+        printed = export(self.path, template=os.environ['POSEWRIGHT_TEMPLATE'], sequence_name='Walk', **axes)
+        self.assertRegex(printed, r'Warning: "Rig" itself moves .* not exported')
+        self.assertRegex(printed, r'Warning: 1 pose marker\(s\) outside frames 1-6 are not exported: late')
+        bpy.context.scene.frame_set(2, subframe=0.25)
+        printed = load(self.path[:-4] + '.kf', **axes) + export(again, **axes)
+        self.assertEqual((bpy.context.scene.frame_current, bpy.context.scene.frame_subframe), (2, 0.25))
+        first, second = read_keys(self.path), read_keys(again)
+        self.assertEqual(first[:2], second[:2])
+        for bone, keys in first[2].items():
+            self.assertEqual([k[0] for k in keys], [k[0] for k in second[2][bone]])
+            for a, b in zip(sum(keys, []), sum(second[2][bone], [])):
+                self.assertLessEqual(abs(a - b), 1e-6 * max(1, abs(a)), bone)
+        self.assertEqual(*(open(path[:-4] + '.sequence.txt').read() for path in (self.path, again)))
+        self.assertIn("Sequence 'Walk'", printed)
+
+    def test_key_text_between_frames(self):
+        rig, scene = make_rig(keyed=False), bpy.context.scene
+        keys = ('%g 0 %d 0 1 0 0 0 1' % (t / 20, t) for t in range(3))  # frames 1, 2.2 and 3.4 at 24 per s
+        write(self.path[:-4] + '.sequence.txt', 'Name "Run"\nText key 0.05 "step"\n')
+        printed = load(write(self.path, QUATERNIONS + '0.1\n' + record('Root', *keys) + record('Ghost', '0 0 0 0 1 0 0 0 1') +
+                             record('End of keys')))
+        self.assertRegex(printed, r'Warning: 1 node\(s\) in the file are not bones of "Rig" and were left out: Ghost')
+        action = rig.animation_data.action
+        points = [p for curve in action.fcurves for p in curve.keyframe_points]
+        self.assertEqual([round(p.co[0], 5) for p in points[:3]], [1, 2.2, 3.4])
+        self.assertEqual({p.interpolation for p in points}, {'LINEAR'})
+        self.assertEqual([action.name, [(m.name, m.frame) for m in action.pose_markers], scene.frame_end],
+                         ['Run', [('step', 2)], 4])
+
+    def test_two_sequences_two_actions(self):
+        make_rig()
+        export(self.path, template=os.environ['POSEWRIGHT_TEMPLATE'], sequence_name='One')
+        both = os.path.join(os.path.dirname(self.path), 'both.txt')
+        export(both, template=self.path[:-4] + '.kf', sequence_name='Two')
+        before = set(bpy.data.actions)
+        load(both[:-4] + '.kf')
+        self.assertEqual(sorted(a.name for a in bpy.data.actions if a not in before), ['One', 'Two'])
+
+    def test_refused_with_the_scene_unchanged(self):
+        head, bones = QUATERNIONS + '1\n', ''.join(record('B%d' % i) for i in range(300))
+        for setup, text, error in (
+                (lambda: bpy.ops.wm.read_homefile(use_empty=True), head + record('Root'), 'No armature to import onto'),
+                (make_rig, head + record('Ghost', '0 0 0 0 1 0 0 0 1') + record('x'), r'None of the 1 node\(s\) in the file'),
+                (make_rig, None, r'Reading walk.cycle.kf failed \(exit status 1\): .*ERROR'),
+                # The converter's own refusal line, to the character.
+                (make_rig, head + record('Root', '0 0 0 0 1 0 0 0 1') + 'Bone "x";\n0\n', None), (make_rig, head, None),
+                (make_rig, head + record('Root') + 'Bone name: "Arm";\n1537\n', None), (make_rig, 'Nothing\n1\n' + record('x'), None),
+                (make_rig, head + bones + record('x'), None), (make_rig, head + record('Root', '0 0 0 0 1 5,0 0 0 1') + record('x'), None)):
+            setup()
+            scene, path = bpy.context.scene, write(self.path, text) if text else write(self.path[:-4] + '.kf', 'not a .kf')
+            state = (len(bpy.data.actions), scene.frame_start, scene.frame_end, scene.frame_current)
+            with self.assertRaisesRegex(RuntimeError, 'Error: ' + (error or re.escape(converter_error(path)))):
+                load(path)
+            self.assertEqual(state, (len(bpy.data.actions), scene.frame_start, scene.frame_end, scene.frame_current))
 
 
 if __name__ == '__main__':
