@@ -46,7 +46,8 @@ class PosewrightPreferences(bpy.types.AddonPreferences):
 
 def _preference(context, name):
     addon = context.preferences.addons.get(__name__)
-    return bpy.path.abspath(getattr(addon.preferences, name)) if addon and getattr(addon.preferences, name) else ''
+    path = getattr(addon.preferences, name) if addon else ''
+    return bpy.path.abspath(path) if path else ''
 
 
 def find_converter(context):
@@ -54,7 +55,8 @@ def find_converter(context):
 
 
 def find_reader(context):
-    return convert.find_program(convert.READER, _preference(context, 'reader'), _preference(context, 'converter'))
+    return convert.find_program(convert.READER, _preference(context, 'reader'),
+                                _preference(context, 'converter'))
 
 
 class _Axes:
@@ -137,14 +139,16 @@ class ExportPosewrightKeys(_Axes, bpy.types.Operator, ExportHelper):
         obj, scene = exporting.armature(context), context.scene
         first, last = self.frames(scene)
         conversion = self.converter(context)
-        text, names, warnings = exporting.keys_text(scene, obj, first, last, correction, self.rotation == 'EULER')
+        text, names, warnings = exporting.keys_text(scene, obj, first, last, correction,
+                                                    self.rotation == 'EULER')
         found, more = exporting.settings(obj, self.sequence_name, first, last,
                                          scene.render.fps / scene.render.fps_base, names)
         path = bpy.path.ensure_ext(bpy.path.abspath(self.filepath), '.txt')
         exporting.write_pair(path, text, found)
         self.warn(warnings + more)
         if not conversion:
-            self.report({'INFO'}, 'Wrote %d bones, %d keys each, to %s' % (len(names), last - first + 1, path))
+            self.report({'INFO'}, 'Wrote %d bones, %d keys each, to %s'
+                        % (len(names), last - first + 1, path))
             return {'FINISHED'}
         try:
             outcome, kf = convert.convert(*conversion, path)
@@ -200,7 +204,8 @@ class PosewrightSequencePanel(bpy.types.Panel):
                 for node, priority in action[name].items():
                     layout.label(text='Priority of %s: %d' % (node, priority))
             else:
-                layout.prop(action, '["%s"]' % name, text=name[len(sequence.PROPERTY):].replace('_', ' ').title())
+                label = name[len(sequence.PROPERTY):].replace('_', ' ').capitalize()
+                layout.prop(action, '["%s"]' % name, text=label)
 
 
 def menu_export(self, context):

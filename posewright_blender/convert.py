@@ -42,8 +42,8 @@ def _run(program, arguments, work, what):
     """The program's transcript, run in `work`; refuses when it fails."""
     try:
         # It waits for a key press before exiting: an empty standard input lets it go at once.
-        run = subprocess.run([program, *arguments], cwd=work, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                             stderr=subprocess.STDOUT, timeout=TIMEOUT,
+        run = subprocess.run([program, *arguments], cwd=work, stdin=subprocess.DEVNULL,
+                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=TIMEOUT,
                              creationflags=getattr(subprocess, 'CREATE_NO_WINDOW', 0))
     except subprocess.TimeoutExpired:
         raise Refusal('%s did not finish within %d s' % (program, TIMEOUT)) from None

@@ -44,7 +44,8 @@ def settings(obj, name, first, last, fps, names):
     kept = sequence.kept(action)
     if kept:
         order = {node: i for i, node in enumerate(names)}  # priorities of bones not exported are dropped
-        kept['priorities'] = sorted((p for p in kept['priorities'] if p[0] in order), key=lambda p: order[p[0]])
+        kept['priorities'] = sorted((p for p in kept['priorities'] if p[0] in order),
+                                    key=lambda p: order[p[0]])
         found.update(kept)
     found['name'] = name or (kept['name'] if kept else action.name)
     markers = sorted(action.pose_markers, key=lambda marker: marker.frame)

@@ -121,6 +121,7 @@ def object_motion(obj):
 # ---- the import: sample()'s inverse ---------------------------------------------------------------
 
 LINEAR = 1  # the keyframe interpolation enum's value, set in bulk
+_ROTATION_PATHS = {'QUATERNION': 'rotation_quaternion', 'AXIS_ANGLE': 'rotation_axis_angle'}  # else Euler
 
 
 def _unsampling(bone, correction, inverse):
@@ -150,8 +151,8 @@ def _channels(pose, bases):
         locations.append(location)
         rotations.append(rotation)
         scales.append(scale)
-    path = {'QUATERNION': 'rotation_quaternion', 'AXIS_ANGLE': 'rotation_axis_angle'}.get(mode, 'rotation_euler')
-    return (('location', locations), (path, rotations), ('scale', scales))
+    rotation_path = _ROTATION_PATHS.get(mode, 'rotation_euler')
+    return (('location', locations), (rotation_path, rotations), ('scale', scales))
 
 
 def put_keys(action, obj, name, keys, euler, frames, correction):
@@ -168,6 +169,6 @@ def put_keys(action, obj, name, keys, euler, frames, correction):
             curve = action.fcurves.new(quoted + prop, index=index, action_group=name)
             points = curve.keyframe_points
             points.add(len(frames))
-            points.foreach_set('co', [c for frame, value in zip(frames, values) for c in (frame, value[index])])
+            points.foreach_set('co', [c for at, value in zip(frames, values) for c in (at, value[index])])
             points.foreach_set('interpolation', [LINEAR] * len(frames))
             curve.update()

@@ -75,12 +75,8 @@ def _cycle(text):
     return value
 
 
-def _word(word, value):
-    def read(line, at):
-        if line[at:at + len(word)] != word or line[at + len(word):at + len(word) + 1] not in (b'', b' ', b'\t'):
-            raise ValueError('%s is needed' % word.decode())
-        return value, at + len(word)
-    return read
+def _cycle_text(value):
+    return CYCLES[value] if value < len(CYCLES) else str(value)
 
 
 def _either(first, second):
@@ -94,13 +90,13 @@ def _either(first, second):
 
 _read_number = _matcher(_NUMBER, _finite, 'a number')
 _read_integer = _matcher(_INTEGER, int, 'an integer')
-_read_cycle = _matcher(re.compile(rb'loop|reverse|clamp|\d+'), _cycle, 'loop, reverse, clamp or an integer')
-_NONE = _word(b'none', None)
+_read_cycle = _matcher(re.compile(rb'loop|reverse|clamp|\d+'), _cycle, 'loop, reverse, clamp or a number')
+_NONE = _matcher(re.compile(rb'none'), lambda _: None, 'none')
 
 # keyword, its values' readers, the key it sets, whether it may repeat, and the writer of its values.
 SETTINGS = (
     ('Name', (_read_text,), 'name', False, lambda v: [_write_text(v)]),
-    ('Cycle', (_read_cycle,), 'cycle', False, lambda v: [CYCLES[v] if v < len(CYCLES) else str(v)]),
+    ('Cycle', (_read_cycle,), 'cycle', False, lambda v: [_cycle_text(v)]),
     ('Frequency', (_read_number,), 'frequency', False, lambda v: [float32_text(v)]),
     ('Weight', (_read_number,), 'weight', False, lambda v: [float32_text(v)]),
     ('Start', (_read_number,), 'start', False, lambda v: [float32_text(v)]),
@@ -108,8 +104,10 @@ SETTINGS = (
     ('Accumulation root', (_either(_NONE, _read_text),), 'root', False,
      lambda v: ['none' if v is None else _write_text(v)]),
     ('Text keys', (_NONE,), 'text_keys', False, None),
-    ('Text key', (_read_number, _read_text), 'text_keys', True, lambda v: [float32_text(v[0]), _write_text(v[1])]),
-    ('Priority', (_read_text, _read_integer), 'priorities', True, lambda v: [_write_text(v[0]), str(v[1])]),
+    ('Text key', (_read_number, _read_text), 'text_keys', True,
+     lambda v: [float32_text(v[0]), _write_text(v[1])]),
+    ('Priority', (_read_text, _read_integer), 'priorities', True,
+     lambda v: [_write_text(v[0]), str(v[1])]),
 )
 _BY_LENGTH = sorted(SETTINGS, key=lambda s: -len(s[0]))
 
@@ -122,10 +120,11 @@ def defaults(duration):
 
 def _setting(line):
     """The setting and its values, or ValueError."""
-    at = _SPACE.match(line).end() if _SPACE.match(line) else 0
+    at = len(line) - len(line.lstrip(b' \t'))
     for setting in _BY_LENGTH:
         keyword = setting[0].encode()
-        if line.startswith(keyword, at) and line[at + len(keyword):at + len(keyword) + 1] in (b'', b' ', b'\t'):
+        end = at + len(keyword)
+        if line.startswith(keyword, at) and line[end:end + 1] in (b'', b' ', b'\t'):
             break
     else:
         raise ValueError("'%s' is not a setting" % line.strip().decode('utf-8', 'replace'))
@@ -138,7 +137,8 @@ def _setting(line):
         value, at = read(line, space.end())
         values.append(value)
     if line[at:].strip(b' \t'):
-        raise ValueError("'%s' is followed by '%s'" % (setting[0], line[at:].strip().decode('utf-8', 'replace')))
+        raise ValueError("'%s' is followed by '%s'"
+                         % (setting[0], line[at:].strip().decode('utf-8', 'replace')))
     return setting, values[0] if len(values) == 1 else tuple(values)
 
 
@@ -184,7 +184,7 @@ def read_sequence(data, duration, nodes):
 
 
 def sequence_text(settings, keys_name):
-    """The sequence file for these settings, every line in the table's order; no root line for today's rule."""
+    """The sequence file, every line in the table's order; no root line when the root is today's rule."""
     lines = ['# Sequence settings for %s' % keys_name]
     for keyword, _, key, repeats, write in SETTINGS:
         if key not in settings:
@@ -206,7 +206,7 @@ _KEPT = ('name', 'cycle', 'frequency', 'weight', 'start', 'stop')
 
 def keep(action, settings):
     for key in _KEPT:
-        action[PROPERTY + key] = settings[key] if key != 'cycle' else SETTINGS[1][4](settings[key])[0]
+        action[PROPERTY + key] = settings[key] if key != 'cycle' else _cycle_text(settings[key])
     if 'root' in settings:
         action[PROPERTY + 'root'] = settings['root'] or ''
         action[PROPERTY + 'root_none'] = settings['root'] is None
@@ -221,7 +221,8 @@ def kept(action):
     try:
         settings['cycle'] = _read_cycle(str(settings['cycle']).encode(), 0)[0]
     except ValueError as error:
-        raise Refusal('The action "%s" holds the cycle "%s": %s' % (action.name, settings['cycle'], error)) from None
+        raise Refusal('The action "%s" holds the cycle "%s": %s'
+                      % (action.name, settings['cycle'], error)) from None
     if PROPERTY + 'root' in action:
         settings['root'] = None if action.get(PROPERTY + 'root_none') else action[PROPERTY + 'root']
     settings['priorities'] = list(action.get(PROPERTY + 'priorities', {}).items())
