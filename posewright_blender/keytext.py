@@ -110,6 +110,7 @@ _NUMBER = re.compile(rb'[+-]?(?:0[xX](?:[0-9a-fA-F]+\.?[0-9a-fA-F]*|\.[0-9a-fA-F
                      rb'|(?:\d+\.?\d*|\.\d+)(?:[eE][+-]?\d+)?|[iI][nN][fF](?:[iI][nN][iI][tT][yY])?'
                      rb'|[nN][aA][nN](?:\([0-9A-Za-z_]*\))?)')
 _INTEGER = re.compile(rb'[+-]?\d+')
+_SPACE = re.compile(rb'[ \t\n\v\f\r]*')
 # The slots a key line fills: time, position, rotation w x y z (Euler: the angles in x y z), scale.
 _QUATERNION_SLOTS, _EULER_SLOTS = (0, 1, 2, 3, 4, 5, 6, 7, 8), (0, 1, 2, 3, 5, 6, 7, 8)
 
@@ -126,6 +127,18 @@ def _parse_number(text):
     if text.lstrip('+-')[:2] in ('0x', '0X'):
         return float32(float.fromhex(text))
     return float32(float(text.split('(')[0]))
+
+
+def _parse_numbers(texts):
+    try:  # the common case in one step: plain decimals, all within range
+        return struct.unpack('<%df' % len(texts), struct.pack('<%df' % len(texts), *map(float, texts)))
+    except (ValueError, OverflowError):
+        return [_parse_number(text) for text in texts]
+
+
+def _key_pattern(slots):
+    """A whole key as fscanf reads it, with the white space after it."""
+    return re.compile(b''.join(_SPACE.pattern + b'(' + _NUMBER.pattern + b')' for _ in slots) + _SPACE.pattern)
 
 
 class _Scanner:
@@ -145,19 +158,19 @@ class _Scanner:
         return line
 
     def skip_space(self):
-        while self.pos < len(self.data) and self.data[self.pos] in _WHITE:
-            self.pos += 1
+        self.pos = _SPACE.match(self.data, self.pos).end()
         self.eof = self.eof or self.pos == len(self.data)
 
     def scan(self, pattern):
-        """The number's text, or None (after the white space) when none starts here."""
+        """The matched texts (the whole match when the pattern has no groups), or None (after the
+        white space) when the pattern does not start here."""
         self.skip_space()
         match = pattern.match(self.data, self.pos)
         if not match:
             return None
         self.pos = match.end()
         self.eof = self.eof or self.pos == len(self.data)
-        return match.group()
+        return match.groups() or match.group()
 
     def word(self):
         start = max(self.data.rfind(c, 0, self.pos) for c in _WHITE) + 1
@@ -165,7 +178,7 @@ class _Scanner:
         return self.data[start:end].decode('utf-8', 'replace')
 
 
-def _record(scanner, r, slots):
+def _record(scanner, r, slots, key_pattern):
     """Name and keys (nine-slot lists) of record r, counted from 0. A number that does not read
     refuses the file unless the file ends there: then this is its last record, never converted."""
     where = lambda pos: '%sLine %d, bone record %d' % (LOAD_ERROR, scanner.line_at(pos), r + 1)
@@ -187,16 +200,18 @@ def _record(scanner, r, slots):
                       % (where(count_start), count, MAX_KEYS))
     keys = []
     for k in range(count):
-        key = [0.0] * 9
-        for slot in slots:
-            text = scanner.scan(_NUMBER)
-            if text is None:
+        texts = list(scanner.scan(key_pattern) or ())
+        while len(texts) < len(slots):  # the number that does not read, found one by one
+            texts.append(scanner.scan(_NUMBER))
+            if texts[-1] is None:
                 if scanner.eof:
                     return name, keys
                 raise Refusal("%s '%s', key %d: '%s' is not a number!"
                               % (where(scanner.pos), name, k + 1, scanner.word()))
-            key[slot] = _parse_number(text)
         scanner.skip_space()
+        key = [0.0] * 9
+        for slot, value in zip(slots, _parse_numbers(texts)):
+            key[slot] = value
         keys.append(key)
     return name, keys
 
@@ -215,10 +230,10 @@ def read_key_text(data):
         raise Refusal(NO_RECORD)
     if not slots:
         raise Refusal(UNKNOWN_FORMAT)
-    records = []
+    records, key_pattern = [], _key_pattern(slots)
     while not scanner.eof:
         if len(records) == MAX_RECORDS:
             raise Refusal('%sLine %d, bone record %d: the file holds more than the %d records that fit!'
                           % (LOAD_ERROR, scanner.line_at(scanner.pos), MAX_RECORDS + 1, MAX_RECORDS))
-        records.append(_record(scanner, len(records), slots))
+        records.append(_record(scanner, len(records), slots, key_pattern))
     return not quaternions, _parse_number(duration) if duration else 0.0, records[:-1]
