@@ -18,6 +18,9 @@ H, R = math.sqrt(0.5), math.radians
 TEMPLATE = os.environ.get('POSEWRIGHT_TEMPLATE')
 QUATERNIONS = 'Rotations as Quaternions: time, position x y z, rotation w x y z, scale\n'
 ZERO = '0 0 0 0 1 0 0 0 1'  # a key of no motion
+SEQUENCE = ('# Sequence settings for walk.cycle.txt\nName "Run"\nCycle clamp\nFrequency 1\nWeight 0.5\n'
+            'Start 0\nStop 0.041666668\nAccumulation root none\nText key 0.041666668 "a \\"step\\""\n'
+            'Priority "Root" 30\n')
 CHAIN = [('Child', (0, 2, 0), (0, 3, 0), 'Root'), ('Root', (0, 0, 0), (0, 2, 0), None)]  # parent second
 
 
@@ -171,6 +174,8 @@ class AddonTest(unittest.TestCase):
         cpp = {name: int(value) for header in ('capacities.h', 'keys/anim_keys.h')
                for name, value in re.findall(r'(k\w+) = (\d+);', open(source + header).read())}
         k = self.keys
+        for text in (record('B', *[ZERO] * 1536) + record('x'), ''.join(record('B%d' % i) for i in range(300))):
+            k.read_key_text((QUATERNIONS + '1\n' + text).encode())  # at the capacity: read
         self.assertEqual((k.MAX_RECORDS, k.MAX_KEYS, k.NAME_PREFIX, k.NAME_SUFFIX, k.MAX_NAME_BYTES + 1),
                          (cpp['kMaxBoneRecords'], cpp['kMaxKeys'], cpp['kNamePrefix'], cpp['kNameSuffix'],
                           cpp['kKeyLineSize'] - cpp['kNamePrefix'] - cpp['kNameSuffix']))
@@ -241,20 +246,32 @@ class AddonTest(unittest.TestCase):
         self.assertEqual(*(open(path[:-4] + '.sequence.txt').read() for path in (self.path, again)))
         self.assertIn("Sequence 'Walk'", printed)
 
-    def test_key_text_between_frames(self):
+    def test_key_text_and_its_sequence_file(self):
+        # Keys between frames stay there, turns stay continuous; the sequence file comes back as it was read.
         rig, scene = make_rig(keyed=False), bpy.context.scene
-        keys = ('%g 0 %d 0 1 0 0 0 1' % (t / 20, t) for t in range(3))  # frames 1, 2.2 and 3.4 at 24 per s
-        write(self.path[:-4] + '.sequence.txt', 'Name "Run"\nText key 0.05 "step"\n')
+        rig.pose.bones['Root'].rotation_mode = 'QUATERNION'
+        keys = ('%g 0 %d 0 %g 0 0 %g 1' % (t / 48, t, math.cos(R(a / 2)), math.sin(R(a / 2)))
+                for t, a in enumerate((90, 260, 280)))  # frames 1, 1.5 and 2 at 24 per s
+        write(self.path[:-4] + '.sequence.txt', SEQUENCE)
         text = QUATERNIONS + '0.1\n' + record('Root', *keys) + record('Ghost', ZERO) + record('End of keys')
         printed = load(write(self.path, text))
         self.assertRegex(printed, r'Warning: 1 node\(s\) in the file are not bones of "Rig" and were left out: '
                                   r'Ghost')
         action = rig.animation_data.action
         points = [p for curve in action.fcurves for p in curve.keyframe_points]
-        self.assertEqual([round(p.co[0], 5) for p in points[:3]], [1, 2.2, 3.4])
+        self.assertEqual([round(p.co[0], 5) for p in points[:3]], [1, 1.5, 2])
         self.assertEqual({p.interpolation for p in points}, {'LINEAR'})
+        turns = [[p.co[1] for p in c.keyframe_points] for c in action.fcurves if 'quaternion' in c.data_path]
+        self.assertGreater(min(sum(w[k] * w[k + 1] for w in turns) for k in (0, 1)), 0)
         self.assertEqual([action.name, [(m.name, m.frame) for m in action.pose_markers], scene.frame_end],
-                         ['Run', [('step', 2)], 4])
+                         ['Run', [('a "step"', 2)], 2])
+        again = os.path.join(tempfile.mkdtemp(), os.path.basename(self.path))
+        export(again, sequence_name='Walk')
+        self.assertEqual(open(again[:-4] + '.sequence.txt').read(), SEQUENCE.replace('"Run"', '"Walk"'))
+        self.assertEqual([sys.modules['posewright_blender.sequence'].sequence_path(path) for path in
+                          ('Attack_keys.txt', 'My.Mods/keys', 'a/.hidden', 'a\\b.c\\d')],
+                         ['Attack_keys.sequence.txt', 'My.Mods/keys.sequence.txt', 'a/.hidden.sequence.txt',
+                          'a\\b.c\\d.sequence.txt'])
 
     def test_two_sequences_two_actions(self):
         make_rig()
@@ -263,7 +280,9 @@ class AddonTest(unittest.TestCase):
         export(both, template=self.path[:-4] + '.kf', sequence_name='Two')
         before = set(bpy.data.actions)
         load(both[:-4] + '.kf')
-        self.assertEqual(sorted(a.name for a in bpy.data.actions if a not in before), ['One', 'Two'])
+        made = sorted(a.name for a in bpy.data.actions if a not in before)
+        assigned = bpy.context.object.animation_data.action.name
+        self.assertEqual([len(made), made, assigned], [2, ['One', 'Two'], 'One'])
 
     def test_refused_with_the_scene_unchanged(self):
         head, end = QUATERNIONS + '1\n', record('End of keys')
