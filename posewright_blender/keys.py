@@ -124,13 +124,13 @@ LINEAR = 1  # the keyframe interpolation enum's value, set in bulk
 _ROTATION_PATHS = {'QUATERNION': 'rotation_quaternion', 'AXIS_ANGLE': 'rotation_axis_angle'}  # else Euler
 
 
-def _unsampling(bone, correction, inverse):
-    """(before, after) with basis = before @ key @ after, inverting sample(): there a key is
-    parent node^-1 @ bone.matrix @ correction, with a node = its bone.matrix @ correction and
+def _before_key(bone, correction):
+    """M with basis = M @ key @ correction.inverted(), inverting sample(): there a key is parent
+    node^-1 @ bone.matrix @ correction, a node being its bone.matrix @ correction, and Blender poses
     bone.matrix = parent's bone.matrix @ rest offset @ basis."""
     if bone.parent is None:
-        return bone.matrix_local.inverted(), inverse
-    return (bone.parent.matrix_local.inverted() @ bone.matrix_local).inverted() @ correction, inverse
+        return bone.matrix_local.inverted()
+    return (bone.parent.matrix_local.inverted() @ bone.matrix_local).inverted() @ correction
 
 
 def _channels(pose, bases):
@@ -157,8 +157,7 @@ def _channels(pose, bases):
 
 def put_keys(action, obj, name, keys, euler, frames, correction):
     """One bone's keys (nine-slot lists) as the action's F-curves, each key at its frame, linear."""
-    bone = obj.data.bones[name]
-    before, after = _unsampling(bone, correction, correction.inverted())
+    before, after = _before_key(obj.data.bones[name], correction), correction.inverted()
     bases = []
     for _, x, y, z, w, i, j, k, s in keys:
         rotation = Euler((i, j, k), 'XYZ').to_quaternion() if euler else Quaternion((w, i, j, k)).normalized()
