@@ -5,6 +5,7 @@ import io
 import math
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -76,9 +77,9 @@ def record(name, *keys):
     return 'Bone name: "%s";\n%d\n' % (name, len(keys)) + ''.join(k + '\n' for k in keys)
 
 
-def transcript(program, *arguments):
-    return subprocess.run([os.environ[program], *arguments], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                          timeout=60).stdout.decode()
+def transcript(program, *arguments, folder=None):
+    return subprocess.run([os.environ[program], *arguments], cwd=folder, stdin=subprocess.DEVNULL,
+                          stdout=subprocess.PIPE, timeout=60).stdout.decode()
 
 
 # The key text converted, then read back by posewright-keys.
@@ -301,9 +302,10 @@ class AddonTest(unittest.TestCase):
             path = write(self.path, text) if text else write(self.path[:-4] + '.kf', 'not a .kf')
             state = lambda: (len(bpy.data.actions), scene.frame_start, scene.frame_end, scene.frame_current)
             before = state()
-            if error is None:
-                error = re.escape(next(line for line in transcript('POSEWRIGHT', TEMPLATE, path).splitlines()
-                                       if 'ERROR' in line))
+            if error is None:  # the template copied in: the converter writes beside it, even when it refuses
+                shutil.copyfile(TEMPLATE, os.path.join(os.path.dirname(path), 'template.kf'))
+                converted = transcript('POSEWRIGHT', 'template.kf', path, folder=os.path.dirname(path))
+                error = re.escape(next(line for line in converted.splitlines() if 'ERROR' in line))
             with self.assertRaisesRegex(RuntimeError, 'Error: ' + error):
                 load(path)
             self.assertEqual(before, state())
