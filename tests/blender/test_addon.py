@@ -296,19 +296,26 @@ class AddonTest(unittest.TestCase):
                 (make_rig, head + record('Root') + 'Bone name: "Arm";\n1537\n', None),
                 (make_rig, 'Nothing\n1\n' + end, None),
                 (make_rig, head + ''.join(record('B%d' % i) for i in range(300)) + end, None),
-                (make_rig, head + record('Root', ZERO.replace(' 1 ', ' 5,0 ', 1)) + end, None)):
+                (make_rig, head + record('Root', ZERO.replace(' 1 ', ' 5,0 ', 1)) + end, None),
+                # A key text (and the sequence file beside it): the sequence file's refusals as well.
+                (make_rig, (head + record('Root', ZERO) + end, 'Start 0,5\n'), None),
+                (make_rig, (head + record('Root', ZERO) + end, 'Priority "Ghost" 3\n'), None)):
             setup()
-            scene = bpy.context.scene
-            path = write(self.path, text) if text else write(self.path[:-4] + '.kf', 'not a .kf')
+            scene, folder = bpy.context.scene, tempfile.mkdtemp()
+            text, beside = text if isinstance(text, tuple) else (text, None)
+            if beside:
+                write(folder + '/walk.cycle.sequence.txt', beside)
+            path = write(folder + ('/walk.cycle.txt' if text else '/walk.cycle.kf'), text or 'not a .kf')
             state = lambda: (len(bpy.data.actions), scene.frame_start, scene.frame_end, scene.frame_current)
             before = state()
             if error is None:  # the template copied in: the converter writes beside it, even when it refuses
-                shutil.copyfile(TEMPLATE, os.path.join(os.path.dirname(path), 'template.kf'))
-                converted = transcript('POSEWRIGHT', 'template.kf', path, folder=os.path.dirname(path))
+                shutil.copyfile(TEMPLATE, folder + '/template.kf')
+                converted = transcript('POSEWRIGHT', 'template.kf', path, folder=folder)
                 error = re.escape(next(line for line in converted.splitlines() if 'ERROR' in line))
             with self.assertRaisesRegex(RuntimeError, 'Error: ' + error):
                 load(path)
             self.assertEqual(before, state())
+
 
 if __name__ == '__main__':
     result = unittest.TextTestRunner(verbosity=2).run(unittest.TestLoader().loadTestsFromTestCase(AddonTest))
