@@ -1,20 +1,22 @@
-"""Exports an armature's animation as a Posewright key file, and can convert it to .kf on the way."""
+"""Exports an armature's animation as Posewright key and sequence files (converted to .kf on the way when
+asked), and imports them, or a .kf, back onto an armature as actions."""
 
 import os
 
 import bpy
 from bpy.props import EnumProperty, IntProperty, StringProperty
+from bpy_extras.io_utils import ExportHelper, ImportHelper
 
-from . import convert, keys
-from .keys import ExportError
+from . import convert, exporting, importing, keys, sequence
+from .keytext import Refusal
 
 bl_info = {
     'name': 'Posewright animation keys',
     'author': 'Posewright',
-    'version': (1, 0, 0),
+    'version': (1, 1, 0),
     'blender': (3, 4, 0),
-    'location': 'File > Export > Posewright animation keys (.txt)',
-    'description': "Exports an armature's animation as Posewright keys, and converts them to .kf",
+    'location': 'File > Export > Posewright animation keys (.txt), File > Import > Posewright animation',
+    'description': "Exports an armature's animation as Posewright keys and .kf, and imports them back",
     'category': 'Import-Export',
 }
 
@@ -27,22 +29,65 @@ class PosewrightPreferences(bpy.types.AddonPreferences):
     converter: StringProperty(
         name='Converter', subtype='FILE_PATH',
         description='The posewright program; when empty, it is looked for beside the add-on, then on PATH')
+    reader: StringProperty(
+        name='Reader', subtype='FILE_PATH',
+        description='The posewright-keys program; when empty, it is looked for beside the converter, '
+                    'beside the add-on, then on PATH')
 
     def draw(self, context):
-        self.layout.prop(self, 'converter')
+        for prop, finder in (('converter', find_converter), ('reader', find_reader)):
+            self.layout.prop(self, prop)
+            try:
+                found = 'Found: ' + finder(context)
+            except Refusal as error:
+                found = str(error)
+            self.layout.label(text=found)
+
+
+def _preference(context, name):
+    addon = context.preferences.addons.get(__name__)
+    path = getattr(addon.preferences, name) if addon else ''
+    return bpy.path.abspath(path) if path else ''
+
+
+def find_converter(context):
+    return convert.find_program(convert.CONVERTER, _preference(context, 'converter'))
+
+
+def find_reader(context):
+    return convert.find_program(convert.READER, _preference(context, 'reader'),
+                                _preference(context, 'converter'))
+
+
+class _Axes:
+    axis_forward: EnumProperty(name='Bone Forward', items=_AXIS_ITEMS, default='Y',
+                               description="Bone axis that becomes the node's X axis (X with up Z: none)")
+    axis_up: EnumProperty(name='Bone Up', items=_AXIS_ITEMS, default='Z',
+                          description="Bone axis that becomes the node's Z axis")
+
+    def draw_axes(self, layout):
+        axes = layout.column(align=True)
+        axes.prop(self, 'axis_forward')
+        axes.prop(self, 'axis_up')
+
+    def execute(self, context):
         try:
-            found = 'Found: ' + convert.find_converter(bpy.path.abspath(self.converter))
-        except ExportError as error:
-            found = str(error)
-        self.layout.label(text=found)
+            return self.run(context, keys.axis_correction(self.axis_forward, self.axis_up))
+        except Refusal as error:
+            self.report({'ERROR'}, str(error))
+            return {'CANCELLED'}
+
+    def warn(self, warnings):
+        for warning in warnings:
+            self.report({'WARNING'}, warning)
 
 
-class ExportPosewrightKeys(bpy.types.Operator):
-    """Export the active armature's animation as a Posewright key file"""
+class ExportPosewrightKeys(_Axes, bpy.types.Operator, ExportHelper):
+    """Export the active armature's animation as a Posewright key file and sequence file"""
     bl_idname = 'export_anim.posewright_keys'
     bl_label = 'Export Posewright Keys'
 
-    filepath: StringProperty(subtype='FILE_PATH')
+    filename_ext = '.txt'
     filter_glob: StringProperty(default='*.txt', options={'HIDDEN'})
     rotation: EnumProperty(
         name='Rotations', default='QUATERNION',
@@ -53,28 +98,17 @@ class ExportPosewrightKeys(bpy.types.Operator):
                              options={'SKIP_SAVE'})
     frame_end: IntProperty(name='End', description="Last frame; the scene's when not given",
                            options={'SKIP_SAVE'})
-    axis_forward: EnumProperty(name='Bone Forward', items=_AXIS_ITEMS, default='Y',
-                               description="Bone axis that becomes the node's X axis (X with up Z: none)")
-    axis_up: EnumProperty(name='Bone Up', items=_AXIS_ITEMS, default='Z',
-                          description="Bone axis that becomes the node's Z axis")
+    sequence_name: StringProperty(name='Sequence Name', options={'SKIP_SAVE'},
+                                  description="The sequence's name; when empty, the imported sequence's, "
+                                              "else the action's")
     template: StringProperty(name='Template .kf', subtype='FILE_PATH',
                              description='When given, the key file is converted to a .kf beside it')
 
     def invoke(self, context, event):
-        if not self.filepath:
-            blend = bpy.data.filepath
-            self.filepath = (os.path.splitext(blend)[0] if blend else 'untitled') + '.txt'
         for name in ('frame_start', 'frame_end'):
             if not self.properties.is_property_set(name):
                 setattr(self, name, getattr(context.scene, name))
-        context.window_manager.fileselect_add(self)
-        return {'RUNNING_MODAL'}
-
-    def check(self, context):
-        """Keeps the name ending in .txt while it is typed in the file browser."""
-        path = bpy.path.ensure_ext(self.filepath, '.txt')
-        changed, self.filepath = path != self.filepath, path
-        return changed
+        return ExportHelper.invoke(self, context, event)
 
     def draw(self, context):
         layout = self.layout
@@ -84,83 +118,116 @@ class ExportPosewrightKeys(bpy.types.Operator):
         frames = layout.column(align=True)
         frames.prop(self, 'frame_start', text='Frames Start')
         frames.prop(self, 'frame_end', text='End')
-        axes = layout.column(align=True)
-        axes.prop(self, 'axis_forward')
-        axes.prop(self, 'axis_up')
+        self.draw_axes(layout)
+        layout.prop(self, 'sequence_name')
         layout.prop(self, 'template')
 
-    def execute(self, context):
-        try:
-            return self.export(context)
-        except ExportError as error:
-            self.report({'ERROR'}, str(error))
-            return {'CANCELLED'}
+    def frames(self, scene):
+        return [getattr(self, name) if self.properties.is_property_set(name) else getattr(scene, name)
+                for name in ('frame_start', 'frame_end')]
 
-    def export(self, context):
-        obj = context.active_object
-        if obj is not None and obj.type != 'ARMATURE':
-            obj = obj.find_armature()  # the rig of a character mesh that was clicked
-        if obj is None:
-            obj = next((o for o in context.selected_objects if o.type == 'ARMATURE'), None)
-        if obj is None:
-            raise ExportError('No armature to export: select one and make it active')
-        if obj.mode == 'EDIT':
-            obj.update_from_editmode()  # bones changed in edit mode reach the pose only through this
-        scene = context.scene
-        first, last = (getattr(self, name) if self.properties.is_property_set(name) else getattr(scene, name)
-                       for name in ('frame_start', 'frame_end'))
-        correction = keys.axis_correction(self.axis_forward, self.axis_up)
-        warnings = keys.check(obj, first, last)
-        template = bpy.path.abspath(self.template) if self.template else ''
-        if template:  # before anything is written, like every other refusal
-            if not os.path.isfile(template):
-                raise ExportError('Template not found: %s' % template)
-            addon = context.preferences.addons.get(__name__)
-            converter = convert.find_converter(bpy.path.abspath(addon.preferences.converter) if addon else '')
+    def converter(self, context):
+        """(converter, template), or None when no conversion is asked; refuses before anything is written."""
+        if not self.template:
+            return None
+        template = bpy.path.abspath(self.template)
+        if not os.path.isfile(template):
+            raise Refusal('Template not found: %s' % template)
+        return find_converter(context), template
+
+    def run(self, context, correction):
+        obj, scene = exporting.armature(context), context.scene
+        first, last = self.frames(scene)
+        conversion = self.converter(context)
+        text, names, warnings = exporting.keys_text(scene, obj, first, last, correction,
+                                                    self.rotation == 'EULER')
+        found, more = exporting.settings(obj, self.sequence_name, first, last,
+                                         scene.render.fps / scene.render.fps_base, names)
         path = bpy.path.ensure_ext(bpy.path.abspath(self.filepath), '.txt')
-
-        bones = keys.hierarchy_order(obj.data.bones)
-        tracks = keys.sample(scene, obj, bones, range(first, last + 1), correction)
-        fps = scene.render.fps / scene.render.fps_base
-        times = [(frame - first) / fps for frame in range(first, last + 1)]
-        text, uneven = keys.key_text([bone.name for bone in bones], tracks, times, (last - first) / fps,
-                                     euler=self.rotation == 'EULER')
-        if uneven:
-            warnings.append('Scale is not uniform on %d bone(s) (%s): the mean of the three is written'
-                            % (len(uneven), keys.listed(uneven)))
-        try:
-            with open(path, 'w', encoding='utf-8', newline='\n') as stream:
-                stream.write(text)
-        except OSError as error:
-            raise ExportError('Could not write %s: %s' % (path, error)) from None
-        for warning in warnings:
-            self.report({'WARNING'}, warning)
-        if not template:
-            self.report({'INFO'}, 'Wrote %d bones, %d keys each, to %s' % (len(bones), len(times), path))
+        exporting.write_pair(path, text, found)
+        self.warn(warnings + more)
+        if not conversion:
+            self.report({'INFO'}, 'Wrote %d bones, %d keys each, to %s'
+                        % (len(names), last - first + 1, path))
             return {'FINISHED'}
-
         try:
-            outcome, kf = convert.convert(converter, template, path)
-        except ExportError as error:
-            raise ExportError('%s (the key file is kept at %s)' % (error, path)) from None
+            outcome, kf = convert.convert(*conversion, path)
+        except Refusal as error:
+            raise Refusal('%s (the key file is kept at %s)' % (error, path)) from None
         self.report({'INFO'}, '%s Wrote %s' % (outcome, kf))
         return {'FINISHED'}
+
+
+class ImportPosewrightKeys(_Axes, bpy.types.Operator, ImportHelper):
+    """Import a .kf or a Posewright key file onto the selected armature, one action per sequence"""
+    bl_idname = 'import_anim.posewright_keys'
+    bl_label = 'Import Posewright Animation'
+    bl_options = {'REGISTER', 'UNDO'}
+
+    filter_glob: StringProperty(default='*.kf;*.txt', options={'HIDDEN'})
+
+    def draw(self, context):
+        self.layout.use_property_split = True
+        self.draw_axes(self.layout)
+
+    def run(self, context, correction):
+        actions, warnings = importing.import_file(context, bpy.path.abspath(self.filepath),
+                                                  lambda: find_reader(context), correction)
+        self.warn(warnings)
+        self.report({'INFO'}, 'Imported %s' % ', '.join('"%s"' % action.name for action in actions))
+        return {'FINISHED'}
+
+
+class PosewrightSequencePanel(bpy.types.Panel):
+    """The sequence settings the active armature's action keeps for the export."""
+    bl_idname = 'DATA_PT_posewright_sequence'
+    bl_label = 'Posewright Sequence'
+    bl_space_type = 'PROPERTIES'
+    bl_region_type = 'WINDOW'
+    bl_context = 'data'
+    bl_options = {'DEFAULT_CLOSED'}
+
+    @classmethod
+    def poll(cls, context):
+        data = context.object.animation_data if context.object and context.object.type == 'ARMATURE' else None
+        return bool(data and data.action)
+
+    def draw(self, context):
+        action = context.object.animation_data.action
+        layout = self.layout
+        layout.label(text='Action "%s"; its pose markers are the text keys' % action.name)
+        names = [name for name in action.keys() if name.startswith(sequence.PROPERTY)]
+        if not names:
+            layout.label(text='No imported settings: the export writes the defaults')
+        for name in names:
+            if name == sequence.PROPERTY + 'priorities':
+                for node, priority in action[name].items():
+                    layout.label(text='Priority of %s: %d' % (node, priority))
+            else:
+                label = name[len(sequence.PROPERTY):].replace('_', ' ').capitalize()
+                layout.prop(action, '["%s"]' % name, text=label)
 
 
 def menu_export(self, context):
     self.layout.operator(ExportPosewrightKeys.bl_idname, text='Posewright animation keys (.txt)')
 
 
-_CLASSES = (PosewrightPreferences, ExportPosewrightKeys)
+def menu_import(self, context):
+    self.layout.operator(ImportPosewrightKeys.bl_idname, text='Posewright animation (.kf, .txt)')
+
+
+_CLASSES = (PosewrightPreferences, ExportPosewrightKeys, ImportPosewrightKeys, PosewrightSequencePanel)
 
 
 def register():
     for cls in _CLASSES:
         bpy.utils.register_class(cls)
     bpy.types.TOPBAR_MT_file_export.append(menu_export)
+    bpy.types.TOPBAR_MT_file_import.append(menu_import)
 
 
 def unregister():
+    bpy.types.TOPBAR_MT_file_import.remove(menu_import)
     bpy.types.TOPBAR_MT_file_export.remove(menu_export)
     for cls in reversed(_CLASSES):
         bpy.utils.unregister_class(cls)

@@ -1,64 +1,94 @@
-"""Finds and runs the Posewright converter on a key file."""
+"""Finds and runs the two Posewright programs: the converter on a key file (and its sequence file), and
+posewright-keys on a .kf for the import."""
 
 import os
+import re
 import shutil
 import subprocess
 import tempfile
 
-from .keys import ExportError
+from .keytext import Refusal
+from .sequence import sequence_path
 
-NAMES = ('posewright', 'Posewright.exe', 'Posewright')
+CONVERTER = ('posewright', 'Posewright.exe', 'Posewright')
+READER = ('posewright-keys', 'Posewright-Keys.exe', 'Posewright-Keys')
 TIMEOUT = 120  # seconds; a conversion at the format's capacity takes well under one
+_WRITTEN = re.compile(r"^\t- '(.*_keys\.txt)' <written>$", re.MULTILINE)
 
 
-def find_converter(preferred=''):
-    """The preference if set, else a converter beside the add-on's folder (or in it), else on PATH."""
+def find_program(names, preferred='', beside=''):
+    """The preference if set, else one beside `beside` (the configured converter), beside the add-on's
+    folder (or in it), else on PATH."""
     if preferred:
         if not os.path.isfile(preferred):
-            raise ExportError('The converter set in the add-on preferences was not found: %s' % preferred)
+            raise Refusal('The %s set in the add-on preferences was not found: %s' % (names[0], preferred))
         return preferred
     here = os.path.dirname(os.path.abspath(__file__))
-    for folder in (os.path.dirname(here), here):
-        for name in NAMES:
+    folders = ([os.path.dirname(beside)] if beside else []) + [os.path.dirname(here), here]
+    for folder in folders:
+        for name in names:
             path = os.path.join(folder, name)
             if os.path.isfile(path) and os.access(path, os.X_OK):
                 return path
-    for name in NAMES:
+    for name in names:
         path = shutil.which(name)
         if path:
             return path
-    raise ExportError('Posewright converter not found: set its path in the add-on preferences, place it '
-                      'beside the add-on folder, or put it on PATH')
+    raise Refusal('%s not found: set its path in the add-on preferences, place it beside the add-on '
+                  'folder, or put it on PATH' % names[0])
+
+
+def _run(program, arguments, work, what):
+    """The program's transcript, run in `work`; refuses when it fails."""
+    try:
+        # It waits for a key press before exiting: an empty standard input lets it go at once.
+        run = subprocess.run([program, *arguments], cwd=work, stdin=subprocess.DEVNULL,
+                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=TIMEOUT,
+                             creationflags=getattr(subprocess, 'CREATE_NO_WINDOW', 0))
+    except subprocess.TimeoutExpired:
+        raise Refusal('%s did not finish within %d s' % (program, TIMEOUT)) from None
+    except OSError as error:
+        raise Refusal('Could not run %s: %s' % (program, error)) from None
+    transcript = run.stdout.decode('utf-8', 'replace')
+    print(transcript)  # the whole transcript for Blender's console
+    lines = [line.strip() for line in transcript.splitlines() if line.strip()]
+    if run.returncode != 0:
+        reason = next((line for line in lines if 'ERROR' in line), lines[-1] if lines else 'no output')
+        raise Refusal('%s failed (exit status %d): %s' % (what, run.returncode, reason))
+    return transcript, lines
 
 
 def convert(converter, template, keys_path):
-    """Converts keys_path with template into keys_path's .kf; returns (success line, .kf path).
+    """Converts keys_path (with its sequence file) with template into keys_path's .kf; returns
+    (success line, .kf path).
 
     The converter names its output after the template up to the first '.' of the whole path and writes
-    it into its working folder, so both inputs go under plain names into a fresh folder of their own."""
+    it into its working folder, so the inputs go under plain names into a fresh folder of their own."""
     destination = os.path.splitext(keys_path)[0] + '.kf'
     if os.path.abspath(destination) == os.path.abspath(template):
-        raise ExportError('The .kf would overwrite the template %s: choose another key file name' % template)
+        raise Refusal('The .kf would overwrite the template %s: choose another key file name' % template)
     with tempfile.TemporaryDirectory(prefix='posewright-') as work:
         try:
             shutil.copyfile(template, os.path.join(work, 'template.kf'))
             shutil.copyfile(keys_path, os.path.join(work, 'keys.txt'))
-            # It waits for a key press before exiting: an empty standard input lets it go at once.
-            run = subprocess.run([converter, 'template.kf', 'keys.txt'], cwd=work, stdin=subprocess.DEVNULL,
-                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=TIMEOUT,
-                                 creationflags=getattr(subprocess, 'CREATE_NO_WINDOW', 0))
-        except subprocess.TimeoutExpired:
-            raise ExportError('The converter %s did not finish within %d s' % (converter, TIMEOUT)) from None
+            if os.path.isfile(sequence_path(keys_path)):
+                shutil.copyfile(sequence_path(keys_path), os.path.join(work, 'keys.sequence.txt'))
         except OSError as error:
-            raise ExportError('Could not run the converter: %s' % error) from None
-        transcript = run.stdout.decode('utf-8', 'replace')
-        print(transcript)  # the whole transcript for Blender's console
-        lines = [line.strip() for line in transcript.splitlines() if line.strip()]
-        if run.returncode != 0:
-            reason = next((line for line in lines if 'ERROR' in line), lines[-1] if lines else 'no output')
-            raise ExportError('Conversion failed (exit status %d): %s' % (run.returncode, reason))
+            raise Refusal('Could not copy the inputs for the converter: %s' % error) from None
+        lines = _run(converter, ['template.kf', 'keys.txt'], work, 'Conversion')[1]
         try:
             shutil.move(os.path.join(work, 'template_new.kf'), destination)
         except OSError as error:
-            raise ExportError('Could not place the converted file at %s: %s' % (destination, error)) from None
+            raise Refusal('Could not place the converted file at %s: %s' % (destination, error)) from None
     return (lines[-1] if lines else 'done'), destination
+
+
+def read_kf(reader, kf_path, read_keys):
+    """read_keys(path) of every key file posewright-keys writes for kf_path, in its transcript's order."""
+    with tempfile.TemporaryDirectory(prefix='posewright-') as work:
+        try:
+            shutil.copyfile(kf_path, os.path.join(work, 'animation.kf'))
+        except OSError as error:
+            raise Refusal('Could not read %s: %s' % (kf_path, error)) from None
+        transcript = _run(reader, ['animation.kf'], work, 'Reading %s' % os.path.basename(kf_path))[0]
+        return [read_keys(os.path.join(work, name)) for name in _WRITTEN.findall(transcript)]

@@ -1,88 +1,23 @@
-"""Samples an armature's pose at every frame and writes it as Posewright key text."""
+"""The pose side: an armature's bones sampled into node keys for the export, and node keys put back
+on the bones as an action for the import, through one axis correction."""
 
 import re
-import struct
-from math import frexp
 
+import bpy
 from mathutils import Euler, Matrix, Quaternion, Vector
 
-MAX_BONES = 299  # the converter's table holds 300 records, the closing one included
-MAX_KEYS = 1536
-MAX_NAME_BYTES = 240  # a line is read up to 255 bytes: 12 before the name, 2 after, and the LF
-QUATERNION_LINE = 'Rotations as Quaternions: time, position x y z, rotation w x y z, scale'
-EULER_LINE = 'Rotations as Euler angles: time, position x y z, angles about x y z, scale'
-CLOSING_NAME = 'End of keys'
-SCALE_TOLERANCE = 1e-4  # relative spread of the three scales that still counts as uniform
+from .keytext import MAX_BONES, MAX_KEYS, MAX_NAME_BYTES, Refusal
 
 AXES = {'X': (1, 0, 0), 'Y': (0, 1, 0), 'Z': (0, 0, 1), '-X': (-1, 0, 0), '-Y': (0, -1, 0), '-Z': (0, 0, -1)}
 _NUMBERED = re.compile(r'\.\d{3,}$')
-
-
-class ExportError(Exception):
-    """A refusal; its text is what the user reads."""
-
-
-_F32 = struct.Struct('<f')
-_pack, _unpack = _F32.pack, _F32.unpack
-
-
-def _reads_back(text, v):
-    return _unpack(_pack(float(text)))[0] == v
-
-
-def _nearest(v, digits, upper):
-    text = '%.*g' % (digits, v)
-    if _reads_back(text, v):
-        return text
-    if upper is not None:
-        # Below a power of two the gap is half the gap above, so the decimal nearest to v can fall
-        # outside on the short side while one above it still reads back.
-        text = '%.*g' % (digits, upper)
-        if _reads_back(text, v):
-            return text
-    return None
-
-
-def float32_text(x):
-    """The shortest text that reads back as float32(x), fixed or exponent form, whichever is shorter."""
-    v = _unpack(_pack(x))[0] + 0.0  # negative zero is written 0
-    upper = None
-    if abs(frexp(v)[0]) == 0.5 and abs(v) >= 2.0 ** -125:
-        upper = v + v * 2.0 ** -25  # a power of two: the middle of the half gap above it
-    # Whether some decimal of n digits reads back only grows with n; most values need 7 or 8.
-    digits, text = 7, _nearest(v, 7, upper)
-    if text:
-        while digits > 1:
-            shorter = _nearest(v, digits - 1, upper)
-            if not shorter:
-                break
-            digits, text = digits - 1, shorter
-    else:
-        text = _nearest(v, 8, upper) or '%.9g' % v
-    if 'e' in text:
-        # %g writes 150000 as 1.5e+05: the integer is no longer, and then rounding v gives its digits.
-        exponent = int(text[text.index('e') + 1:])
-        if 0 <= exponent and exponent + 1 + (text[0] == '-') <= len(text):
-            text = '%.0f' % v
-    elif text.lstrip('-').startswith('0.000') and len(text.lstrip('-')) == 6:
-        text = text[:-6] + text[-1] + 'e-04'  # 0.0005 is one character longer than 5e-04
-    return text
-
-
-class NumberText(dict):
-    """float32_text with a memory: times, zeros and ones repeat across bones."""
-
-    def __missing__(self, x):
-        text = self[x] = float32_text(x)
-        return text
 
 
 def axis_correction(forward, up):
     """The bone-space rotation whose columns are the node's X, Y and Z axes."""
     x, z = Vector(AXES[forward]), Vector(AXES[up])
     if x.cross(z).length < 0.5:
-        raise ExportError('Bone axes: forward %s and up %s must be two different axes, not along one line'
-                          % (forward, up))
+        raise Refusal('Bone axes: forward %s and up %s must be two different axes, not along one line'
+                      % (forward, up))
     return Matrix((x, z.cross(x), z)).transposed().to_4x4()
 
 
@@ -109,19 +44,19 @@ def check(obj, frame_start, frame_end):
     """Refuses what the key format cannot hold, before anything is sampled; returns warnings."""
     bones = obj.data.bones
     if not is_animated(obj):
-        raise ExportError('"%s" has no animation: no action, NLA strips, drivers or bone constraints'
-                          % obj.name)
+        raise Refusal('"%s" has no animation: no action, NLA strips, drivers or bone constraints'
+                      % obj.name)
     if not bones:
-        raise ExportError('"%s" has no bones' % obj.name)
+        raise Refusal('"%s" has no bones' % obj.name)
     if len(bones) > MAX_BONES:
-        raise ExportError('"%s" has %d bones; a key file holds at most %d'
-                          % (obj.name, len(bones), MAX_BONES))
+        raise Refusal('"%s" has %d bones; a key file holds at most %d'
+                      % (obj.name, len(bones), MAX_BONES))
     frames = frame_end - frame_start + 1
     if frames < 1:
-        raise ExportError('The frame range %d-%d is empty' % (frame_start, frame_end))
+        raise Refusal('The frame range %d-%d is empty' % (frame_start, frame_end))
     if frames > MAX_KEYS:
-        raise ExportError('Frames %d-%d make %d keys a bone; a key file holds at most %d'
-                          % (frame_start, frame_end, frames, MAX_KEYS))
+        raise Refusal('Frames %d-%d make %d keys a bone; a key file holds at most %d'
+                      % (frame_start, frame_end, frames, MAX_KEYS))
     for bone in bones:
         check_name(bone.name)
     numbered = [bone.name for bone in bones if _NUMBERED.search(bone.name)]
@@ -135,11 +70,11 @@ def listed(names):
 
 def check_name(name):
     if '\n' in name or '\r' in name:
-        raise ExportError('Bone name %r holds a line break, which would end its name line' % name)
+        raise Refusal('Bone name %r holds a line break, which would end its name line' % name)
     size = len(name.encode('utf-8'))
     if size > MAX_NAME_BYTES:
-        raise ExportError('Bone name "%s" is %d bytes in UTF-8; a key file holds at most %d'
-                          % (name, size, MAX_NAME_BYTES))
+        raise Refusal('Bone name "%s" is %d bytes in UTF-8; a key file holds at most %d'
+                      % (name, size, MAX_NAME_BYTES))
 
 
 def sample(scene, obj, bones, frames, correction):
@@ -162,23 +97,77 @@ def sample(scene, obj, bones, frames, correction):
     return tracks
 
 
-def key_text(names, tracks, times, duration, euler=False):
-    """The key file's text, and the names of bones whose scale was not uniform."""
-    number = NumberText()
-    lines, uneven = [EULER_LINE if euler else QUATERNION_LINE, number[duration]], {}
-    for name, track in zip(names, tracks):
-        lines += ['Bone name: "%s";' % name, str(len(track))]
-        previous = Euler() if euler else Quaternion()  # the first key as near to no turn as it comes
-        for time, (location, rotation, scale) in zip(times, track):
-            if euler:  # angles go on from the previous key instead of wrapping at +-180 degrees
-                rotation = previous = rotation.to_euler('XYZ', previous)
-            else:
-                if previous.dot(rotation) < 0:
-                    rotation.negate()  # else the converter would turn the long way round between the two
-                previous = rotation
-            size = sum(scale) / 3
-            if max(abs(s - size) for s in scale) > SCALE_TOLERANCE * max(1.0, abs(size)):
-                uneven[name] = True
-            lines.append(' '.join([number[v] for v in (time, *location, *rotation, size)]))
-    lines += ['Bone name: "%s";' % CLOSING_NAME, '0', '']
-    return '\n'.join(lines), list(uneven)
+def find_armature(context):
+    """The active armature, the rig of an active mesh, else a selected armature; None when there is none."""
+    obj = context.active_object
+    if obj is not None and obj.type != 'ARMATURE':
+        obj = obj.find_armature()  # the rig of a character mesh that was clicked
+    if obj is None:
+        obj = next((o for o in context.selected_objects if o.type == 'ARMATURE'), None)
+    return obj
+
+
+_TRANSFORMS = {prefix + name for prefix in ('', 'delta_') for name in
+               ('location', 'rotation_euler', 'rotation_quaternion', 'rotation_axis_angle', 'scale')}
+
+
+def object_motion(obj):
+    """Whether the armature object's own location, rotation or scale is animated or driven."""
+    data = obj.animation_data
+    curves = [*(data.action.fcurves if data.action else ()), *data.drivers] if data else []
+    return any(curve.data_path in _TRANSFORMS for curve in curves)
+
+
+# ---- the import: sample()'s inverse ---------------------------------------------------------------
+
+LINEAR = 1  # the keyframe interpolation enum's value, set in bulk
+_ROTATION_PATHS = {'QUATERNION': 'rotation_quaternion', 'AXIS_ANGLE': 'rotation_axis_angle'}  # else Euler
+
+
+def _before_key(bone, correction):
+    """M with basis = M @ key @ correction.inverted(), inverting sample(): there a key is parent
+    node^-1 @ bone.matrix @ correction, a node being its bone.matrix @ correction, and Blender poses
+    bone.matrix = parent's bone.matrix @ rest offset @ basis."""
+    if bone.parent is None:
+        return bone.matrix_local.inverted()
+    return (bone.parent.matrix_local.inverted() @ bone.matrix_local).inverted() @ correction
+
+
+def _channels(pose, bases):
+    """The pose bone's (property, values of each key) for these basis matrices, rotations continuous."""
+    mode = pose.rotation_mode
+    locations, rotations, scales, previous = [], [], [], None
+    for basis in bases:
+        location, rotation, scale = basis.decompose()
+        if mode == 'QUATERNION':
+            if previous is not None and previous.dot(rotation) < 0:
+                rotation.negate()
+            previous = rotation
+        elif mode == 'AXIS_ANGLE':
+            axis, angle = rotation.to_axis_angle()
+            rotation = (angle, *axis)
+        else:
+            rotation = previous = rotation.to_euler(mode, previous) if previous else rotation.to_euler(mode)
+        locations.append(location)
+        rotations.append(rotation)
+        scales.append(scale)
+    rotation_path = _ROTATION_PATHS.get(mode, 'rotation_euler')
+    return (('location', locations), (rotation_path, rotations), ('scale', scales))
+
+
+def put_keys(action, obj, name, keys, euler, frames, correction):
+    """One bone's keys (nine-slot lists) as the action's F-curves, each key at its frame, linear."""
+    before, after = _before_key(obj.data.bones[name], correction), correction.inverted()
+    bases = []
+    for _, x, y, z, w, i, j, k, s in keys:
+        rotation = Euler((i, j, k), 'XYZ').to_quaternion() if euler else Quaternion((w, i, j, k)).normalized()
+        bases.append(before @ Matrix.LocRotScale(Vector((x, y, z)), rotation, Vector((s, s, s))) @ after)
+    quoted = 'pose.bones["%s"].' % bpy.utils.escape_identifier(name)
+    for prop, values in _channels(obj.pose.bones[name], bases):
+        for index in range(len(values[0])):
+            curve = action.fcurves.new(quoted + prop, index=index, action_group=name)
+            points = curve.keyframe_points
+            points.add(len(frames))
+            points.foreach_set('co', [c for at, value in zip(frames, values) for c in (at, value[index])])
+            points.foreach_set('interpolation', [LINEAR] * len(frames))
+            curve.update()

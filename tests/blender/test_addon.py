@@ -4,6 +4,8 @@
 import io
 import math
 import os
+import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -11,8 +13,15 @@ import unittest
 from contextlib import nullcontext, redirect_stdout
 
 import bpy
+from mathutils import Quaternion, Vector
 
 H, R = math.sqrt(0.5), math.radians
+TEMPLATE = os.environ.get('POSEWRIGHT_TEMPLATE')
+QUATERNIONS = 'Rotations as Quaternions: time, position x y z, rotation w x y z, scale\n'
+ZERO = '0 0 0 0 1 0 0 0 1'  # a key of no motion
+SEQUENCE = ('# Sequence settings for walk.cycle.txt\nName "Run"\nCycle clamp\nFrequency 1\nWeight 0.5\n'
+            'Start 0\nStop 0.041666668\nAccumulation root none\nText key 0.041666668 "a \\"step\\""\n'
+            'Priority "Root" 30\n')
 CHAIN = [('Child', (0, 2, 0), (0, 3, 0), 'Root'), ('Root', (0, 0, 0), (0, 2, 0), None)]  # parent second
 
 
@@ -43,11 +52,42 @@ def key(obj, bone, frame, **values):
         pose.keyframe_insert(prop, frame=frame)
 
 
-# The operator's printed reports; an ERROR report raises RuntimeError.
-def export(path, **options):
+# The operator's printed reports (and the programs' transcripts); an ERROR report raises RuntimeError.
+def run(operator, path, **options):
     with redirect_stdout(io.StringIO()) as out:
-        bpy.ops.export_anim.posewright_keys(filepath=path, **options)
+        operator(filepath=path, **options)
     return out.getvalue()
+
+
+def export(path, **options):
+    return run(bpy.ops.export_anim.posewright_keys, path, **options)
+
+
+def load(path, **options):
+    return run(bpy.ops.import_anim.posewright_keys, path, **options)
+
+
+def write(path, text):
+    with open(path, 'w', encoding='utf-8', newline='') as stream:
+        stream.write(text)
+    return path
+
+
+def record(name, *keys):
+    return 'Bone name: "%s";\n%d\n' % (name, len(keys)) + ''.join(k + '\n' for k in keys)
+
+
+def transcript(program, *arguments, folder=None):
+    return subprocess.run([os.environ[program], *arguments], cwd=folder, stdin=subprocess.DEVNULL,
+                          stdout=subprocess.PIPE, timeout=60).stdout.decode()
+
+
+# The key text converted, then read back by posewright-keys.
+def programs_road(text):
+    kf = sys.modules['posewright_blender.convert'].convert(
+        os.environ['POSEWRIGHT'], TEMPLATE, write(tempfile.mkdtemp() + '/road.txt', text))[1]
+    transcript('POSEWRIGHT_KEYS', kf)
+    return open(kf[:-3] + '_keys.txt', encoding='utf-8', newline='').read()
 
 
 # (format line, duration, {bone: [numbers of each key]}), line by line as the converter reads it.
@@ -69,10 +109,12 @@ class AddonTest(unittest.TestCase):
     def setUpClass(cls):
         bpy.ops.preferences.addon_install(filepath=os.environ['POSEWRIGHT_ADDON_ZIP'])
         bpy.ops.preferences.addon_enable(module='posewright_blender')
-        cls.keys = sys.modules['posewright_blender.keys']
+        cls.keys = sys.modules['posewright_blender.keytext']
         assert cls.keys.__file__.startswith(bpy.utils.user_resource('SCRIPTS')), 'installed from the zip'
 
     def setUp(self):  # a folder a test (in run.sh's scratch folder), and a dot that must not cut the .kf's name
+        preferences = bpy.context.preferences.addons['posewright_blender'].preferences
+        preferences.converter, preferences.reader = os.environ['POSEWRIGHT'], os.environ['POSEWRIGHT_KEYS']
         self.path = os.path.join(tempfile.mkdtemp(), 'walk.cycle.txt')
 
     def assertKeys(self, bone, columns, expected, **options):
@@ -121,13 +163,23 @@ class AddonTest(unittest.TestCase):
             self.assertKeys('Root', columns, expected, rotation=form, axis_forward='X')
             self.assertEqual([w for w in ('Quaternions', 'Euler') if w in read_keys(self.path)[0]], [word])
 
-    def test_shortest_float32_text(self):
-        # Answers from C++'s std::to_chars for float; 2**-96 needs a decimal above a power of two.
-        for value, text in ((0.1, '0.1'), (1 / 3, '0.33333334'), (-2.5, '-2.5'), (-0.0, '0'),
-                            (0.001, '0.001'), (0.0005, '5e-04'), (2 ** -10, '0.0009765625'),
-                            (2 ** -96, '1.2621775e-29'), (150000, '150000'), (123456789, '123456792'),
-                            (1e10, '1e+10'), (1e-45, '1e-45'), (3.4028234663852886e38, '3.4028235e+38')):
-            self.assertEqual(self.keys.float32_text(value), text)
+    def test_numbers_and_limits_are_the_programs(self):
+        # Key text of values that exercise the shortest form comes back from the .kf byte for byte.
+        odd = (0.1, 1 / 3, -2.5, -0.0, 0.001, 0.0005, 2 ** -10, 2 ** -96, 150000, 123456789, 1e10, 1e-45,
+               3.4028234663852886e38, -2 ** -125, 65504, 9.999999e-5)
+        keys = [(Vector(odd[i:i + 3]), Quaternion((abs(odd[i + 3]), *odd[i + 4:i + 7])), [odd[i + 7]] * 3)
+                for i in (0, 8)]
+        text = self.keys.key_text(['B'], [keys], [0, 2 ** -96], 1 / 3)[0]
+        self.assertEqual(programs_road(text).split('\n', 1)[1], text.split('\n', 1)[1])
+        source = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'src', '')
+        cpp = {name: int(value) for header in ('capacities.h', 'keys/anim_keys.h')
+               for name, value in re.findall(r'(k\w+) = (\d+);', open(source + header).read())}
+        k = self.keys
+        for text in (record('B', *[ZERO] * 1536) + record('x'), ''.join(record('B%d' % i) for i in range(300))):
+            k.read_key_text((QUATERNIONS + '1\n' + text).encode())  # at the capacity: read
+        self.assertEqual((k.MAX_RECORDS, k.MAX_KEYS, k.NAME_PREFIX, k.NAME_SUFFIX, k.MAX_NAME_BYTES + 1),
+                         (cpp['kMaxBoneRecords'], cpp['kMaxKeys'], cpp['kNamePrefix'], cpp['kNameSuffix'],
+                          cpp['kKeyLineSize'] - cpp['kNamePrefix'] - cpp['kNameSuffix']))
 
     def test_limits_and_warnings(self):
         many = [('B%d' % i, (0, 0, i), (0, 0, i + 1), None) for i in range(300)]
@@ -150,14 +202,13 @@ class AddonTest(unittest.TestCase):
         self.assertEqual(read_keys(self.path)[2]['Arm.001'][0][-1], 3.0)
 
     def test_road_and_a_failed_conversion(self):
-        bpy.context.preferences.addons['posewright_blender'].preferences.converter = os.environ['POSEWRIGHT']
         root, arm, kf = 'NPC Root [Root]', '\u00c9paule', self.path.replace('.txt', '.kf')
         rig = make_rig([(root, (0, 0, 0), (0, 0, 1), None), (arm, (0, 0, 1), (1, 0, 1), root)], 12)
         for frame in (1, 6, 12):
             key(rig, root, frame, location=(0, frame / 7, 0), rotation_euler=(0, 0, frame / 5))
             key(rig, arm, frame, rotation_euler=(0, math.sin(frame), 0), scale=[1 + frame / 40] * 3)
         self.assertIn('[ Converting Animation to KF format is DONE ! ] Wrote %s' % kf,
-                      export(self.path, template=os.environ['POSEWRIGHT_TEMPLATE']))
+                      export(self.path, template=TEMPLATE))
         subprocess.run([os.environ['POSEWRIGHT_KEYS'], kf], stdin=subprocess.DEVNULL, timeout=60, check=True)
         self.assertEqual(read_keys(self.path.replace('.txt', '_keys.txt'))[1:], read_keys(self.path)[1:])
         # No preference: the converter is found on PATH. This script as the template makes it fail.
@@ -169,6 +220,101 @@ class AddonTest(unittest.TestCase):
                                                   r'\(the key file is kept at .*run\.cycle\.txt\)'):
             export(self.path, template=os.path.abspath(__file__))
         self.assertEqual([os.path.exists(self.path), os.path.exists(self.path[:-4] + '.kf')], [True, False])
+
+
+    def test_round_trip(self):
+        # Export with markers, convert, import the .kf, export again: the same key text and sequence file.
+        rig = make_rig(CHAIN + [('Arm', (0, 2, 0), (1, 2, 1), 'Root')], frame_end=6)
+        for frame in (1, 6):
+            key(rig, 'Root', frame, location=(0, frame / 7, 0), rotation_euler=(frame / 5, 0, 0))
+            key(rig, 'Arm', frame, rotation_euler=(0, math.sin(frame), 0), scale=[1 + frame / 40] * 3)
+        rig.keyframe_insert('location', frame=3)
+        for frame, name in ((2, 'hit'), (5, 'Sound: "swing"'), (9, 'late')):
+            rig.animation_data.action.pose_markers.new(name).frame = frame
+        axes, again = dict(axis_forward='Z', axis_up='-X'), os.path.join(tempfile.mkdtemp(), 'walk.cycle.txt')
+        printed = export(self.path, template=TEMPLATE, sequence_name='Walk', **axes)
+        self.assertRegex(printed, r'Warning: "Rig" itself moves .* not exported')
+        self.assertRegex(printed, r'Warning: 1 pose marker\(s\) outside frames 1-6 are not exported: late')
+        bpy.context.scene.frame_set(2, subframe=0.25)
+        printed = load(self.path[:-4] + '.kf', **axes) + export(again, **axes)
+        self.assertEqual((bpy.context.scene.frame_current, bpy.context.scene.frame_subframe), (2, 0.25))
+        first, second = read_keys(self.path), read_keys(again)
+        self.assertEqual(first[:2], second[:2])
+        for bone, keys in first[2].items():
+            self.assertEqual([k[0] for k in keys], [k[0] for k in second[2][bone]])
+            for a, b in zip(sum(keys, []), sum(second[2][bone], [])):
+                self.assertLessEqual(abs(a - b), 1e-6 * max(1, abs(a)), bone)
+        self.assertEqual(*(open(path[:-4] + '.sequence.txt').read() for path in (self.path, again)))
+        self.assertIn("Sequence 'Walk'", printed)
+
+    def test_key_text_and_its_sequence_file(self):
+        # Keys between frames stay there, turns stay continuous; the sequence file comes back as it was read.
+        rig, scene = make_rig(keyed=False), bpy.context.scene
+        rig.pose.bones['Root'].rotation_mode = 'QUATERNION'
+        keys = ('%g 0 %d 0 %g 0 0 %g 1' % (t / 48, t, math.cos(R(a / 2)), math.sin(R(a / 2)))
+                for t, a in enumerate((90, 260, 280)))  # frames 1, 1.5 and 2 at 24 per s
+        write(self.path[:-4] + '.sequence.txt', SEQUENCE)
+        text = QUATERNIONS + '0.1\n' + record('Root', *keys) + record('Ghost', ZERO) + record('End of keys')
+        printed = load(write(self.path, text))
+        self.assertRegex(printed, r'Warning: 1 node\(s\) in the file are not bones of "Rig" and were left out: '
+                                  r'Ghost')
+        action = rig.animation_data.action
+        points = [p for curve in action.fcurves for p in curve.keyframe_points]
+        self.assertEqual([round(p.co[0], 5) for p in points[:3]], [1, 1.5, 2])
+        self.assertEqual({p.interpolation for p in points}, {'LINEAR'})
+        turns = [[p.co[1] for p in c.keyframe_points] for c in action.fcurves if 'quaternion' in c.data_path]
+        self.assertGreater(min(sum(w[k] * w[k + 1] for w in turns) for k in (0, 1)), 0)
+        self.assertEqual([action.name, [(m.name, m.frame) for m in action.pose_markers], scene.frame_end],
+                         ['Run', [('a "step"', 2)], 2])
+        again = os.path.join(tempfile.mkdtemp(), os.path.basename(self.path))
+        export(again, sequence_name='Walk')
+        self.assertEqual(open(again[:-4] + '.sequence.txt').read(), SEQUENCE.replace('"Run"', '"Walk"'))
+        self.assertEqual([sys.modules['posewright_blender.sequence'].sequence_path(path) for path in
+                          ('Attack_keys.txt', 'My.Mods/keys', 'a/.hidden', 'a\\b.c\\d')],
+                         ['Attack_keys.sequence.txt', 'My.Mods/keys.sequence.txt', 'a/.hidden.sequence.txt',
+                          'a\\b.c\\d.sequence.txt'])
+
+    def test_two_sequences_two_actions(self):
+        make_rig()
+        export(self.path, template=TEMPLATE, sequence_name='One')
+        both = os.path.join(os.path.dirname(self.path), 'both.txt')
+        export(both, template=self.path[:-4] + '.kf', sequence_name='Two')
+        before = set(bpy.data.actions)
+        load(both[:-4] + '.kf')
+        made = sorted(a.name for a in bpy.data.actions if a not in before)
+        assigned = bpy.context.object.animation_data.action.name
+        self.assertEqual([len(made), made, assigned], [2, ['One', 'Two'], 'One'])
+
+    def test_refused_with_the_scene_unchanged(self):
+        head, end = QUATERNIONS + '1\n', record('End of keys')
+        for setup, text, error in (
+                (lambda: bpy.ops.wm.read_homefile(use_empty=True), head + end, 'No armature to import onto'),
+                (make_rig, head + record('Ghost', ZERO) + end, r'None of the 1 node\(s\) in the file'),
+                (make_rig, None, r'Reading walk.cycle.kf failed \(exit status 1\): .*ERROR'),
+                # The converter's own refusal line, to the character.
+                (make_rig, head + record('Root', ZERO) + 'Bone "x";\n0\n', None), (make_rig, head, None),
+                (make_rig, head + record('Root') + 'Bone name: "Arm";\n1537\n', None),
+                (make_rig, 'Nothing\n1\n' + end, None),
+                (make_rig, head + ''.join(record('B%d' % i) for i in range(300)) + end, None),
+                (make_rig, head + record('Root', ZERO.replace(' 1 ', ' 5,0 ', 1)) + end, None),
+                # A key text (and the sequence file beside it): the sequence file's refusals as well.
+                (make_rig, (head + record('Root', ZERO) + end, 'Start 0,5\n'), None),
+                (make_rig, (head + record('Root', ZERO) + end, 'Priority "Ghost" 3\n'), None)):
+            setup()
+            scene, folder = bpy.context.scene, tempfile.mkdtemp()
+            text, beside = text if isinstance(text, tuple) else (text, None)
+            if beside:
+                write(folder + '/walk.cycle.sequence.txt', beside)
+            path = write(folder + ('/walk.cycle.txt' if text else '/walk.cycle.kf'), text or 'not a .kf')
+            state = lambda: (len(bpy.data.actions), scene.frame_start, scene.frame_end, scene.frame_current)
+            before = state()
+            if error is None:  # the template copied in: the converter writes beside it, even when it refuses
+                shutil.copyfile(TEMPLATE, folder + '/template.kf')
+                converted = transcript('POSEWRIGHT', 'template.kf', path, folder=folder)
+                error = re.escape(next(line for line in converted.splitlines() if 'ERROR' in line))
+            with self.assertRaisesRegex(RuntimeError, 'Error: ' + error):
+                load(path)
+            self.assertEqual(before, state())
 
 
 if __name__ == '__main__':

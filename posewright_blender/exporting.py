@@ -1,0 +1,70 @@
+"""The export's steps: the key text of an armature's frames, the sequence file of its action (pose
+markers as text keys, the settings an import kept), both written, then converted when asked."""
+
+import os
+
+from . import keys, sequence
+from .keytext import Refusal, key_text
+
+
+def armature(context):
+    obj = keys.find_armature(context)
+    if obj is None:
+        raise Refusal('No armature to export: select one and make it active')
+    if obj.mode == 'EDIT':
+        obj.update_from_editmode()  # bones changed in edit mode reach the pose only through this
+    return obj
+
+
+def keys_text(scene, obj, first, last, correction, euler):
+    """The key text, its bones' names, and the warnings."""
+    warnings = keys.check(obj, first, last)
+    if keys.object_motion(obj):
+        warnings.append('"%s" itself moves (its location, rotation or scale is animated): that motion is '
+                        'not exported, only the bones\' relative to it' % obj.name)
+    bones = keys.hierarchy_order(obj.data.bones)
+    tracks = keys.sample(scene, obj, bones, range(first, last + 1), correction)
+    fps = scene.render.fps / scene.render.fps_base
+    times = [(frame - first) / fps for frame in range(first, last + 1)]
+    names = [bone.name for bone in bones]
+    text, uneven = key_text(names, tracks, times, (last - first) / fps, euler=euler)
+    if uneven:
+        warnings.append('Scale is not uniform on %d bone(s) (%s): the mean of the three is written'
+                        % (len(uneven), keys.listed(uneven)))
+    return text, names, warnings
+
+
+def settings(obj, name, first, last, fps, names):
+    """The sequence settings of the armature's action, and the warnings."""
+    action = obj.animation_data.action if obj.animation_data else None
+    found = sequence.defaults((last - first) / fps)
+    if action is None:
+        found['name'] = name or found['name']
+        return found, []
+    kept = sequence.kept(action)
+    if kept:
+        order = {node: i for i, node in enumerate(names)}  # priorities of bones not exported are dropped
+        kept['priorities'] = sorted((p for p in kept['priorities'] if p[0] in order),
+                                    key=lambda p: order[p[0]])
+        found.update(kept)
+    found['name'] = name or (kept['name'] if kept else action.name)
+    markers = sorted(action.pose_markers, key=lambda marker: marker.frame)
+    outside = [marker.name for marker in markers if not first <= marker.frame <= last]
+    if markers or kept:
+        found['text_keys'] = [((marker.frame - first) / fps, marker.name) for marker in markers
+                              if first <= marker.frame <= last]
+    return found, ['%d pose marker(s) outside frames %d-%d are not exported: %s'
+                   % (len(outside), first, last, keys.listed(outside))] if outside else []
+
+
+def write(path, text):
+    try:
+        with open(path, 'w', encoding='utf-8', newline='\n') as stream:
+            stream.write(text)
+    except OSError as error:
+        raise Refusal('Could not write %s: %s' % (path, error)) from None
+
+
+def write_pair(path, text, found):
+    write(path, text)
+    write(sequence.sequence_path(path), sequence.sequence_text(found, os.path.basename(path)))
