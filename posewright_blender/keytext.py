@@ -191,7 +191,7 @@ def _record(scanner, r, slots, key_pattern):
     count_start = scanner.pos
     count = scanner.scan(_INTEGER)
     if count is None and not scanner.eof:
-        raise Refusal("%s '%s': '%s' is not a number!" % (where(scanner.pos), name, scanner.word()))
+        raise Refusal("%s '%s', key count: '%s' is not a number!" % (where(scanner.pos), name, scanner.word()))
     if count is not None:
         scanner.skip_space()
     count = int(count or 0)
@@ -230,6 +230,9 @@ def read_key_text(data):
         raise Refusal(NO_RECORD)
     if not slots:
         raise Refusal(UNKNOWN_FORMAT)
+    if duration is None:
+        raise Refusal("%sLine %d, duration: '%s' is not a number!"
+                      % (LOAD_ERROR, scanner.line_at(scanner.pos), scanner.word()))
     records, key_pattern = [], _key_pattern(slots)
     while not scanner.eof:
         if len(records) == MAX_RECORDS:

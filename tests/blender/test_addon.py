@@ -297,6 +297,7 @@ class AddonTest(unittest.TestCase):
                 (make_rig, 'Nothing\n1\n' + end, None),
                 (make_rig, head + ''.join(record('B%d' % i) for i in range(300)) + end, None),
                 (make_rig, head + record('Root', ZERO.replace(' 1 ', ' 5,0 ', 1)) + end, None),
+                (make_rig, head + 'Bone name: "Root";\ntwo\n' + end, None), (make_rig, QUATERNIONS + 'x\n' + end, None),
                 # A key text (and the sequence file beside it): the sequence file's refusals as well.
                 (make_rig, (head + record('Root', ZERO) + end, 'Start 0,5\n'), None),
                 (make_rig, (head + record('Root', ZERO) + end, 'Priority "Ghost" 3\n'), None)):
