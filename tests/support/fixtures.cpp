@@ -91,18 +91,18 @@ std::string Name_Line(const std::string& name) {
     return "Bone name: \"" + name + "\";\n";
 }
 
-static std::string Number(float value) {
+static std::string Shortest(float value) {
     char text[32];
     return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
 std::string Key_Text(bool euler, float duration, const std::vector<Bone>& bones) {
-    std::string text = (euler ? "Euler angles\n" : "Quaternions\n") + Number(duration) + "\n";
+    std::string text = (euler ? "Euler angles\n" : "Quaternions\n") + Shortest(duration) + "\n";
     for (const Bone& bone : bones) {
         text += Name_Line(bone.Name) + std::to_string(bone.Keys.size()) + "\n";
         for (const Key& key : bone.Keys) {
             for (std::size_t i = 0; i < key.size(); ++i)
-                text += euler && i == 4 ? "" : Number(key[i]) + (i + 1 < key.size() ? " " : "\n");
+                text += euler && i == 4 ? "" : Shortest(key[i]) + (i + 1 < key.size() ? " " : "\n");
         }
     }
     return text + Name_Line("End of keys") + "0\n";
