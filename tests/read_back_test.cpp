@@ -23,27 +23,22 @@ void PrintTo(const Row& row, std::ostream* out) {
     *out << row.Name;
 }
 
-// A key text without its format line, whose wording each writer chooses.
-std::string Body(const std::string& text) {
-    return text.substr(text.find('\n'));
-}
-
 Key At(float time, float w = 1, float x = 0) {
     return {time, 0, 0, 0, w, x, 0, 0, 1};
 }
 
-TemplateLayout Keys(bool euler, const std::vector<Bone>& bones, const SequenceFields& fields = {}) {
-    return Animated({}, euler, 1, bones, fields);
-}
-
-// `layout` with body `index` in place of its own.
-TemplateLayout With(TemplateLayout layout, std::size_t index, const ByteString& body) {
-    layout.Bodies[index] = body;
+// The sequence of `bones` over an empty template, with these bodies in place of the writer's.
+TemplateLayout Keys(bool euler, const std::vector<Bone>& bones,
+                    const std::vector<std::pair<std::size_t, ByteString>>& bodies = {},
+                    const SequenceFields& fields = {}) {
+    TemplateLayout layout = Animated({}, euler, 1, bones, fields);
+    for (const auto& [index, body] : bodies)
+        layout.Bodies[index] = body;
     return layout;
 }
 
 std::vector<Row> Rows() {
-    const std::vector<Bone> still = {{"A", {At(0)}}};
+    const std::vector<Bone> still = {{"A", {At(0)}}}, two = {still[0], {"B", {}}};
     const std::string a = "\t- Sequence 'SpecialIdle', bone 1 'A'",
                       b = "\t- Sequence 'SpecialIdle', bone 2 'B'", sequence = "\t- Sequence 'SpecialIdle': ",
                       resampled = ": its tracks have different key times: resampled at every one of them\n",
@@ -54,10 +49,9 @@ std::vector<Row> Rows() {
                       tangents =
                           ": tangents or tension, bias and continuity that are not zero were dropped: the "
                           "key text has no place for them\n";
-    TemplateLayout compressed = Keys(false, still);
+    TemplateLayout compressed = Keys(false, still), cut = Keys(false, still);
     compressed.BlockTypes.push_back("NiBSplineCompTransformInterpolator");
     compressed.BlockTypeIndex[1] = 4;
-    TemplateLayout cut = Keys(false, still);
     cut.Bodies[0].pop_back();
     return {
         {"time order", Keys(false, {{"A", {At(0), At(0.5f), At(0.5f)}}}), "1 bones, 3 keys",
@@ -71,15 +65,6 @@ std::vector<Row> Rows() {
              ": 2 more rotations have a length other than 1\n"},
         {"hemisphere", Keys(false, {{"A", {At(0), At(1, -1)}}}), "1 bones, 2 keys",
          a + ", key 2" + hemisphere},
-        // B: an X angle at 0.5 alone, with a tension, beside a position at 0; its Y and Z tracks are empty.
-        {"angles resampled",
-         With(Keys(true, {{"A", {At(0, 0, 90), At(0.5f, 0, 4)}}, {"B", {}}}), 2,
-              Transform_Data({.Angles = {{3, {{0.5f, 0.25f, 0.5f}}}}, .Translations = {1, {{0, 1, 2, 3}}}})),
-         "2 bones, 4 keys, Euler angles",
-         b + resampled + b + tangents + a +
-             ", key 1: an angle of 90 is above 2 pi: radians are read, this looks like degrees\n",
-         "\n1\n" + Name_Line("A") + "2\n0 0 0 0 90 0 0 1\n0.5 0 0 0 4 0 0 1\n" + Name_Line("B") +
-             "2\n0 1 2 3 0.25 0 0 1\n0.5 1 2 3 0.25 0 0 1\n"},
         {"not finite",
          Keys(false, {{"A", {{0, std::numeric_limits<float>::infinity(), 0, 0, 1, 0, 0, 0, 1}}}}),
          "1 bones, 1 keys", a + ", key 1: a value is not finite (inf)\n"},
@@ -90,22 +75,42 @@ std::vector<Row> Rows() {
              "'SpecialIdle', bone 3 'A': the node is named by bone 2 too\n\t- Sequence 'SpecialIdle', bone 4 "
              "'': its node name is empty\n"},
         {"start and text keys",
-         With(Keys(false, still, {.Start = 0.25f}), 2, Text_Keys_Body({{0.5f, 0}, {5, 1}})),
+         Keys(false, still, {{2, Text_Keys_Body({{0.5f, 0}, {5, 1}})}}, {.Start = 0.25f}),
          "1 bones, 1 keys", // "start" is the first string
          sequence + "it starts at 0.25 s: the key text starts at 0\n" + sequence +
              "its \"start\" text key is at 0.5 s, the sequence's start at 0.25 s\n" + sequence +
              "its \"end\" text key is at 5 s, the sequence's end at 1 s\n"},
+        {"note arrays passed over", Keys(false, still, {}, {.NoteArrays = {-1, 7}}), "1 bones, 1 keys", ""},
+        {"compressed", compressed, "1 bones, 0 keys",
+         a + ": its interpolator (block 1 'NiBSplineCompTransformInterpolator') is compressed: written with "
+             "0 "
+             "keys\n"},
+        {"cut short", cut, "1 bones, 0 keys",
+         a + ": block 0 'NiTransformData' does not hold the layout read here (its fields run past its end): "
+             "written with 0 keys\n"},
+        {"two forms", Keys(false, {still[0], {"B", {At(0)}}}, {{2, Transform_Data_Body(true, {At(0)})}}),
+         "2 bones, 1 keys", b + ": its rotations are angles, the sequence's are not: written with 0 keys\n"},
+        // B: an X angle at 0.5 alone, with a tension, beside a position at 0; its Y and Z tracks are empty.
+        {"angles resampled",
+         Keys(true, {{"A", {At(0, 0, 90), At(0.5f, 0, 4)}}, {"B", {}}},
+              {{2, Transform_Data(
+                       {.Angles = {{3, {{0.5f, 0.25f, 0.5f}}}}, .Translations = {1, {{0, 1, 2, 3}}}})}}),
+         "2 bones, 4 keys, Euler angles",
+         b + resampled + b + tangents + a +
+             ", key 1: an angle of 90 is above 2 pi: radians are read, this looks like degrees\n",
+         "\n1\n" + Name_Line("A") + "2\n0 0 0 0 90 0 0 1\n0.5 0 0 0 4 0 0 1\n" + Name_Line("B") +
+             "2\n0 1 2 3 0.25 0 0 1\n0.5 1 2 3 0.25 0 0 1\n"},
         // A: rotations at 0 and 1 in opposite hemispheres, positions at 0.5 and 1, scales at 0.25 and 0.75
         // with a tangent. B: a position alone with a tangent, and a pose without a rotation (the largest
         // float).
         {"quaternions resampled",
-         With(With(With(Keys(false, {still[0], {"B", {}}}), 0,
-                        Transform_Data(
-                            {.Rotations = {1, {{0, 0.5f, 0.5f, 0.5f, 0.5f}, {1, 0.5f, -0.5f, -0.5f, -0.5f}}},
-                             .Translations = {1, {{0.5f, 4, 1, 2}, {1, 6, 3, 5}}},
-                             .Scales = {2, {{0.25f, 1, 0.5f}, {0.75f, 2.5f}}}})),
-                   2, Transform_Data({.Translations = {2, {{0, 1, 2, 3, 0, 0, 0, 0, 0, 0.5f}}}})),
-              3, Interpolator_Body(2, {0, 0, 0, 3.4028235e38f, 0, 0, 0, 1})),
+         Keys(false, two,
+              {{0, Transform_Data(
+                       {.Rotations = {1, {{0, 0.5f, 0.5f, 0.5f, 0.5f}, {1, 0.5f, -0.5f, -0.5f, -0.5f}}},
+                        .Translations = {1, {{0.5f, 4, 1, 2}, {1, 6, 3, 5}}},
+                        .Scales = {2, {{0.25f, 1, 0.5f}, {0.75f, 2.5f}}}})},
+               {2, Transform_Data({.Translations = {2, {{0, 1, 2, 3, 0, 0, 0, 0, 0, 0.5f}}}})},
+               {3, Interpolator_Body(2, {0, 0, 0, 3.4028235e38f, 0, 0, 0, 1})}}),
          "2 bones, 6 keys", a + resampled + a + tangents + b + tangents + a + ", key 5" + hemisphere,
          "\n1\n" + Name_Line("A") +
              "5\n0 4 1 2 0.5 0.5 0.5 0.5 1\n0.25 4 1 2 0.2773501 0.5547002 0.5547002 0.5547002 1\n"
@@ -114,21 +119,11 @@ std::vector<Row> Rows() {
              Name_Line("B") + "1\n0 1 2 3 1 0 0 0 1\n"},
         // Times below zero sort before the others, the lower first.
         {"negative times",
-         With(Keys(false, still), 0,
-              Transform_Data(
-                  {.Rotations = {1, {{-1, 1}, {0.5f, 1}}}, .Translations = {1, {{-0.5f, 1, 2, 3}}}})),
+         Keys(false, still,
+              {{0, Transform_Data(
+                       {.Rotations = {1, {{-1, 1}, {0.5f, 1}}}, .Translations = {1, {{-0.5f, 1, 2, 3}}}})}}),
          "1 bones, 3 keys", a + resampled,
          "\n1\n" + Name_Line("A") + "3\n-1 1 2 3 1 0 0 0 1\n-0.5 1 2 3 1 0 0 0 1\n0.5 1 2 3 1 0 0 0 1\n"},
-        {"note arrays passed over", Keys(false, still, {.NoteArrays = {-1, 7}}), "1 bones, 1 keys", ""},
-        {"compressed", compressed, "1 bones, 0 keys",
-         a + ": its interpolator (block 1 'NiBSplineCompTransformInterpolator') is compressed: written with "
-             "0 "
-             "keys\n"},
-        {"cut short", cut, "1 bones, 0 keys",
-         a + ": block 0 'NiTransformData' does not hold the layout read here (its fields run past its end): "
-             "written with 0 keys\n"},
-        {"two forms", With(Keys(false, {still[0], {"B", {At(0)}}}), 2, Transform_Data_Body(true, {At(0)})),
-         "2 bones, 1 keys", b + ": its rotations are angles, the sequence's are not: written with 0 keys\n"},
     };
 }
 
@@ -147,7 +142,7 @@ TEST_P(ReadBack, FindsWhatItMust) {
               row.Counts);
     EXPECT_EQ(Problem_Lines, row.Lines);
     ASSERT_EQ(texts.size(), 1u);
-    EXPECT_TRUE(row.Keys.empty() || Body(texts[0]) == row.Keys + Name_Line("End of keys") + "0\n")
+    EXPECT_TRUE(row.Keys.empty() || Keys_Body(texts[0]) == row.Keys + Name_Line("End of keys") + "0\n")
         << texts[0];
 }
 
@@ -168,7 +163,7 @@ TEST(RoundTrip, OneBoneAtCapacityInBothForms) {
         const ByteString kf = Convert(example, &keys);
         const std::vector<std::string> back = Read_Back(kf);
         ASSERT_EQ(back.size(), 1u);
-        EXPECT_EQ(Body(back[0]), Body(keys));
+        EXPECT_EQ(Keys_Body(back[0]), Keys_Body(keys));
         EXPECT_TRUE(Convert(example, &back[0]) == kf) << (euler ? "Euler angles" : "quaternions");
     }
     testing::internal::GetCapturedStdout();

@@ -3,6 +3,7 @@
 // process, and the built programs run in a folder of their own.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -109,6 +110,11 @@ TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const
 std::string Name_Line(const std::string& name);
 // The key text of `bones`, each number in its shortest form, and the closing record.
 std::string Key_Text(bool euler, float duration, const std::vector<Bone>& bones);
+// A key text (bytes or string) without its format line, whose wording each writer chooses.
+template <typename Text>
+std::string Keys_Body(const Text& text) {
+    return std::string(std::find(text.begin(), text.end(), '\n'), text.end());
+}
 // `bones` bones of `keys` keys each with values drawn from `seed`, odd floats among them.
 std::vector<Bone> Generated_Bones(int bones, int keys, bool euler, unsigned seed);
 
