@@ -68,8 +68,10 @@ std::vector<Row> Rows() {
         {"not finite",
          Keys(false, {{"A", {{0, std::numeric_limits<float>::infinity(), 0, 0, 1, 0, 0, 0, 1}}}}),
          "1 bones, 1 keys", a + ", key 1: a value is not finite (inf)\n"},
-        {"names", Keys(false, {{std::string(241, 'n'), {}}, {"A", {}}, {"A", {}}, {"", {}}}),
-         "4 bones, 0 keys",
+        {"names",
+         Keys(false,
+              {{std::string(241, 'n'), {}}, {"A", {}}, {"A", {}}, {"", {}}, {std::string(240, 'm'), {}}}),
+         "5 bones, 0 keys",
          "\t- Sequence 'SpecialIdle', bone 1 '" + std::string(240, 'n') +
              "': its node name is longer than the 240 bytes a name line holds: written cut\n\t- Sequence "
              "'SpecialIdle', bone 3 'A': the node is named by bone 2 too\n\t- Sequence 'SpecialIdle', bone 4 "
@@ -117,6 +119,15 @@ std::vector<Row> Rows() {
              "0.5 4 1 2 0 0.57735026 0.57735026 0.57735026 1.75\n0.75 5 2 3.5 -0.2773501 0.5547002 0.5547002 "
              "0.5547002 2.5\n1 6 3 5 0.5 -0.5 -0.5 -0.5 2.5\n" +
              Name_Line("B") + "1\n0 1 2 3 1 0 0 0 1\n"},
+        // Rotations from the poses: A's, and for B the identity, as its pose holds no rotation.
+        {"poses",
+         Keys(false, {{"A", {}}, {"B", {}}},
+              {{0, Transform_Data({.Translations = {1, {{0, 1, 2, 3}}}})},
+               {1, Interpolator_Body(0, {5, 6, 7, 0, 0.6f, 0.8f, 0, 2})},
+               {2, Transform_Data({.Translations = {1, {{0, 1, 2, 3}}}})},
+               {3, Interpolator_Body(2, {0, 0, 0, 1, 0, 0, 3.4028235e38f, 1})}}),
+         "2 bones, 2 keys", "",
+         "\n1\n" + Name_Line("A") + "1\n0 1 2 3 0 0.6 0.8 0 2\n" + Name_Line("B") + "1\n0 1 2 3 1 0 0 0 1\n"},
         // Times below zero sort before the others, the lower first.
         {"negative times",
          Keys(false, still,
