@@ -128,12 +128,12 @@ std::vector<Row> Rows() {
                {3, Interpolator_Body(2, {0, 0, 0, 1, 0, 0, 3.4028235e38f, 1})}}),
          "2 bones, 2 keys", "",
          "\n1\n" + Name_Line("A") + "1\n0 1 2 3 0 0.6 0.8 0 2\n" + Name_Line("B") + "1\n0 1 2 3 1 0 0 0 1\n"},
-        // Times below zero sort before the others, the lower first.
+        // Times below zero sort before the others, the lower first; a tension on a quaternion key.
         {"negative times",
          Keys(false, still,
-              {{0, Transform_Data(
-                       {.Rotations = {1, {{-1, 1}, {0.5f, 1}}}, .Translations = {1, {{-0.5f, 1, 2, 3}}}})}}),
-         "1 bones, 3 keys", a + resampled,
+              {{0, Transform_Data({.Rotations = {3, {{-1, 1}, {0.5f, 1, 0, 0, 0, 0.5f}}},
+                                   .Translations = {1, {{-0.5f, 1, 2, 3}}}})}}),
+         "1 bones, 3 keys", a + resampled + a + tangents,
          "\n1\n" + Name_Line("A") + "3\n-1 1 2 3 1 0 0 0 1\n-0.5 1 2 3 1 0 0 0 1\n0.5 1 2 3 1 0 0 0 1\n"},
     };
 }
