@@ -1,6 +1,7 @@
 // One bone and a transform-data body, both ways: the fill from the bone table and the serialiser,
-// and beside them their mirrors, the reader of a body and the fill of a bone from it. Tangents and TBC
-// fields are never set by the conversion, so they are written as zeros where their key type asks.
+// and beside them their mirrors, the fill of a bone from the record (through the resampler, which
+// takes tracks on times of their own to the bone's one time line) and the reader of a body. Tangents
+// and TBC fields are never set by the conversion, so they are written as zeros where their key type asks.
 #include "kf/transform_data.h"
 
 #include <algorithm>
