@@ -1,22 +1,26 @@
 # Thin front over CMake. `make demo` converts the bundled example; `make test` runs every test,
-# once in a g++ build and once in a clang++ build under AddressSanitizer and UndefinedBehaviorSanitizer.
+# once in a g++ build and once in a clang++ build under AddressSanitizer and UndefinedBehaviorSanitizer;
+# `make test-capacity` the whole-file round trip at the tables' capacity, once, on the g++ build.
 CMAKE_FLAGS ?=
 JOBS ?= 2
 
-.PHONY: all build build-asan demo test clean windows test-windows bench build-fuzz fuzz fuzz-corpus blender-addon dist
+.PHONY: all build build-asan demo test test-capacity clean windows test-windows bench build-fuzz fuzz fuzz-corpus blender-addon dist
 
 all: build
 
+CONFIGURE = cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ $(CMAKE_FLAGS)
+
 build:
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ $(CMAKE_FLAGS)
+	$(CONFIGURE)
 	cmake --build build -j $(JOBS)
 
 build-asan:
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DPOSEWRIGHT_SANITIZE=ON $(CMAKE_FLAGS)
 	cmake --build build-asan -j $(JOBS)
 
+# The two programs alone: a newcomer sees a conversion without building the tests.
 demo:
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ $(CMAKE_FLAGS)
+	$(CONFIGURE)
 	cmake --build build -j $(JOBS) --target posewright posewright-keys
 	rm -rf build/demo && mkdir -p build/demo
 	cp examples/Empty.kf examples/AnimationKeys.txt build/demo/
@@ -27,6 +31,11 @@ demo:
 test: build build-asan
 	cd build && ctest --output-on-failure -j $(JOBS)
 	cd build-asan && ctest --output-on-failure -j $(JOBS)
+
+test-capacity:
+	$(CONFIGURE)
+	cmake --build build -j $(JOBS)
+	build/tests/posewright_tests --gtest_also_run_disabled_tests --gtest_filter='Programs.DISABLED_RoundTripsWholeFilesAtCapacity*' </dev/null
 
 clean:
 	rm -rf build build-asan build-windows build-bench build-fuzz

@@ -34,5 +34,6 @@ inline constexpr std::uint32_t kMaxControlledBlocks = 256;
 inline constexpr std::uint32_t kKeyLineSize = 256;
 
 static_assert(kMaxRoots <= kMaxBlocks, "roots name blocks");
+static_assert(kMaxControlledBlocks <= kMaxBoneRecords, "every controlled block is read into a bone record");
 static_assert(kMaxControlledBlocks <= kMaxStrings, "every controlled block names a string of its own");
 static_assert(kMaxBlockTypes <= 65536, "type indices are written as u16");

@@ -19,6 +19,10 @@ struct Row {
     ByteString Output;
 };
 
+void PrintTo(const Row& row, std::ostream* out) {
+    *out << row.Name;
+}
+
 const std::string kLoading = "\n[Load_from_File___All_NIF_Blocks] Loading NIF header: ";
 const std::string kKeys = kLoading + "<done>\nLoading ANIMATION KEYS from 'keys.txt' to Memory: ";
 const std::string kConverted = kKeys + "<done>\n\n";
@@ -68,23 +72,11 @@ ByteString Cut(const ByteString& bytes, long drop) {
     return {bytes.begin(), bytes.end() - drop};
 }
 
-// The header fields before the short strings, and a header given field by field up to the block
-// types, for what a layout cannot express.
-Bytes Start(std::uint32_t numBlocks) {
-    return Bytes()
-        .raw("NIF File Format, Version 20.2.0.7\n")
-        .raw(ByteString{7, 0, 2, 20, 1})
-        .put(12, numBlocks, 83);
-}
-ByteString Header(std::uint32_t numBlocks, const std::string& creator, std::uint16_t types,
-                  const Bytes& rest) {
-    return Start(numBlocks)
-        .short_string(creator)
-        .short_string("")
-        .short_string("")
-        .u16(types)
-        .raw(rest.Data)
-        .Data;
+// An empty template whose creator is `text`, with `length` in its length byte when given.
+ByteString Creator(const std::string& text, std::int64_t length = -1) {
+    TemplateLayout layout;
+    layout.ShortStrings[0] = text, layout.CreatorLength = length;
+    return Build_Template(layout);
 }
 
 std::string Limit(const char* operation, const std::string& field, const std::string& tail = "limits!") {
@@ -134,7 +126,7 @@ std::vector<Row> Rows() {
     const std::string oneKey = Key_Text(false, 2, {One_Key("A")}), zero(1, '\0'),
                       end = Name_Line("End") + "0\n", still = "0 0 0 0 1 0 0 0 1\n";
     const TemplateLayout example = Example_Template(), empty, rich = Rich_Template();
-    const ByteString valid = Build_Template(rich), noStrings = Bytes().put(0, 0, 0).Data;
+    const ByteString valid = Build_Template(rich);
     const std::string unsupported = "\n[Load_from_File___All_NIF_Blocks] ERROR: Unsupported NIF file "
                                     "(support version '20.2.0.7' only)!\n";
     TemplateLayout crowded = example, full = Full_Template(), stale = rich; // crowded: room for "start" alone
@@ -204,32 +196,32 @@ std::vector<Row> Rows() {
                 kLoading + Ends_Inside("Load_from_File___All_NIF_Blocks", "NifBlocks[2]", 299, 300) +
                     kSwapped),
         Refused("another version", With(example, [](TemplateLayout& l) { l.Version[0] = 4; }), unsupported),
-        Refused("1025 blocks", Header(1025, "", 0, {}), Header_Limit("Header_NumBlocks=1025")),
-        Refused("257 block types", Header(0, "", 257, {}), Header_Limit("Header_NumBlockTypes=257")),
-        Refused("257 strings", Header(0, "", 0, Bytes().put(257, 10)), Header_Limit("Header_NumStrings=257")),
-        Refused("maximum string length 257", Header(0, "", 0, Bytes().put(0, 257)),
+        Refused("1025 blocks", With(empty, [](TemplateLayout& l) { l.NumBlocks = 1025; }),
+                Header_Limit("Header_NumBlocks=1025")),
+        Refused("257 block types", With(empty, [](TemplateLayout& l) { l.NumBlockTypes = 257; }),
+                Header_Limit("Header_NumBlockTypes=257")),
+        Refused("257 strings", With(empty, [](TemplateLayout& l) { l.NumStrings = 257; }),
+                Header_Limit("Header_NumStrings=257")),
+        Refused("maximum string length 257", With(empty, [](TemplateLayout& l) { l.MaxStringLength = 257; }),
                 Header_Limit("Header_MaxStringLength=257", "limits (256)!")),
         Refused("257 roots", With(example, [](TemplateLayout& l) { l.Roots.assign(257, 0); }),
                 Limit("Load_from_File___NiFooter", "NiFooter_NumRoots=257")),
-        Refused("a body of 0x500001 bytes",
-                Header(1, "", 1, Bytes().sized("T").u16(0).put(0x500001).raw(noStrings)),
+        Refused("a body of 0x500001 bytes", Build_Template(Example({}, {}, kMaxBlockSize + 1)),
                 Limit("Load_from_File___All_NIF_Blocks", "Header_BlockSize[0]=5242881")),
-        Refused("a type name of 256 bytes", Header(0, "", 1, Bytes().sized(std::string(256, 't'))),
+        Refused("a type name of 256 bytes", Build_Template(Example({}, {std::string(256, 't')})),
                 Header_Limit("Header_BlockTypes[0] length=256")),
-        Refused("a string of 256 bytes", Header(0, "", 0, Bytes().put(1, 256, 256)),
+        Refused("a string of 256 bytes", Build_Template(Example({std::string(256, 's')})),
                 Header_Limit("Header_Strings[0] length=256")),
-        Refused("a short string of 255 bytes without its zero",
-                Start(0).u8(255).raw(std::string(255, 'c')).Data, Header_Limit("Header_Creator length=255")),
-        Refused("groups", Header(0, "", 0, Bytes().put(0, 0, 1)), Header_Limit("Header_NumGroups=1")),
-        Refused("a line feed in a short string", Header(0, "a\nb", 0, Bytes().raw(noStrings)),
-                Holds("Header_Creator", "line feed")),
-        Refused("a zero byte before a short string's end",
-                Header(0, "ab" + zero + "c", 0, Bytes().raw(noStrings)),
+        Refused("a short string of 255 bytes without its zero", Creator(std::string(255, 'c'), 255),
+                Header_Limit("Header_Creator length=255")),
+        Refused("groups", With(empty, [](TemplateLayout& l) { l.NumGroups = 1; }),
+                Header_Limit("Header_NumGroups=1")),
+        Refused("a line feed in a short string", Creator("a\nb"), Holds("Header_Creator", "line feed")),
+        Refused("a zero byte before a short string's end", Creator("ab" + zero + "c"),
                 Holds("Header_Creator", "zero byte")),
-        Refused("a zero byte in a type name", Header(0, "", 1, Bytes().sized(zero + "T").raw(noStrings)),
+        Refused("a zero byte in a type name", Build_Template(Example({}, {zero + "T"})),
                 Holds("Header_BlockTypes[0]", "zero byte")),
-        Refused("a zero byte in a string",
-                Header(0, "", 0, Bytes().put(2, 3).sized("ab").sized("a" + zero + "b")),
+        Refused("a zero byte in a string", Build_Template(Example({"ab", "a" + zero + "b"})),
                 Holds("Header_Strings[1]", "zero byte")),
         Refused("a header line without a line feed",
                 With(example, [](TemplateLayout& l) { l.HeaderLine = std::string(511, 'N'); }),

@@ -6,9 +6,7 @@
 #include <string>
 #include <vector>
 
-// What the reading found wrong, as lines ready to print: "\t- Sequence 'S', bone 2 'B', key 3: ...\n".
-// Of each kind of key problem a bone shows the first three, then how many more.
-extern std::string Problem_Lines;
+#include "kf/problems.h" // Problem_Lines
 
 // Every controller sequence of the document, in block order.
 std::vector<std::int32_t> Sequence_Blocks();

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "keys/anim_keys.h"
 #include "kf/transform_data.h"
@@ -34,6 +35,11 @@ float NiControllerSequence_StopTime;
 std::int32_t NiControllerSequence_Manager;
 std::int32_t NiControllerSequence_AccumRootName;
 std::uint16_t NiControllerSequence_NumAnimNoteArrays;
+
+static const std::string kTooManyTextKeys =
+    "it holds more than the " + std::to_string(kMaxKeys) + " text keys read here";
+static const std::string kTooManyControlledBlocks =
+    "it holds more than the " + std::to_string(kMaxControlledBlocks) + " controlled blocks read here";
 
 // ---- serialisers, each beside the reader that mirrors it field for field --------------------------
 
@@ -78,8 +84,7 @@ std::int32_t Save_to_Memory___NiTextKeyExtraData() {
 
 std::int32_t Load_from_Memory___NiTextKeyExtraData(ByteReader& in) {
     NiTextKeyExtraData_Name = Read_i32(in);
-    NiTextKeyExtraData_NumTextKeys =
-        Read_Count(in, kMaxKeys, "it holds more than the 1536 text keys read here");
+    NiTextKeyExtraData_NumTextKeys = Read_Count(in, kMaxKeys, kTooManyTextKeys.c_str());
     for (std::uint32_t k = 0; k < NiTextKeyExtraData_NumTextKeys; ++k) {
         NiTextKeyExtraData_TextKeys[k].Time = Read_f32(in);
         NiTextKeyExtraData_TextKeys[k].Value = Read_i32(in);
@@ -136,7 +141,7 @@ std::int32_t Save_to_Memory___NiControllerSequence() {
 std::int32_t Load_from_Memory___NiControllerSequence(ByteReader& in) {
     NiControllerSequence_Name = Read_i32(in);
     NiControllerSequence_NumControlledBlocks =
-        Read_Count(in, kMaxControlledBlocks, "it holds more than the 256 controlled blocks read here");
+        Read_Count(in, kMaxControlledBlocks, kTooManyControlledBlocks.c_str());
     NiControllerSequence_ArrayGrowBy = Read_u32(in);
     for (std::uint32_t b = 0; b < NiControllerSequence_NumControlledBlocks; ++b)
         Read_Controlled_Block(in, NiControllerSequence_ControlledBlocks[b]);

@@ -1,15 +1,16 @@
 // One bone and a transform-data body, both ways: the fill from the bone table and the serialiser,
-// and beside them their mirrors, the reader of a body and the fill of a bone from it. Tangents and TBC
-// fields are never set by the conversion, so they are written as zeros where their key type asks.
+// and beside them their mirrors, the fill of a bone from the record (through the resampler, which
+// takes tracks on times of their own to the bone's one time line) and the reader of a body. Tangents
+// and TBC fields are never set by the conversion, so they are written as zeros where their key type asks.
 #include "kf/transform_data.h"
 
 #include <algorithm>
-#include <bit>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "keys/anim_keys.h"
+#include "kf/resample.h"
 #include "nif/nif_document.h"
 #include "nif/report.h"
 
@@ -74,140 +75,29 @@ void Fill_NiTransformData_from_Bone(std::int32_t b) {
     Fill_Translations_and_Scales(bone, count);
 }
 
-// ---- the road back: the working record to a bone's keys ------------------------------------------
-
-namespace {
-
-// The key times of each track of the record: the three angle groups or the quaternion keys, then
-// translations and scales.
-constexpr int kMaxTracks = 5;
-float TrackTimes[kMaxTracks][kMaxKeys];
-std::uint32_t TrackCounts[kMaxTracks];
-// The bone's key times: every track's own when they agree, else their union.
-float BoneTimes[kMaxTracks * kMaxKeys];
-
-template <typename Key>
-void Take_Times(int track, const Key* keys, std::uint32_t count) {
-    TrackCounts[track] = count;
-    for (std::uint32_t k = 0; k < count; ++k)
-        TrackTimes[track][k] = keys[k].Time;
-}
-
-// Floats in one total order by their bits, NaNs included, so that sorting is defined for any file.
-std::int64_t Order_Key(float value) {
-    const auto bits = std::bit_cast<std::int32_t>(value);
-    return bits < 0 ? -static_cast<std::int64_t>(bits & 0x7FFFFFFF) - 1 : bits;
-}
-
-// Fills BoneTimes: the times of the tracks that have keys when they all share them (true), else
-// their union in ascending order (false). `count` receives how many.
-bool Collect_Times(int tracks, std::size_t& count) {
-    int first = -1;
-    bool shared = true;
-    for (int t = 0; t < tracks; ++t) {
-        if (TrackCounts[t] == 0) continue;
-        if (first < 0) {
-            first = t;
-        } else if (TrackCounts[t] != TrackCounts[first] ||
-                   std::memcmp(TrackTimes[t], TrackTimes[first], TrackCounts[t] * sizeof(float)) != 0) {
-            shared = false;
-        }
+// The fill's mirror: one key per time of the bone's tracks, each track blended at it.
+static void Key_At(const Blend (&at)[kMaxTracks], int tracks, AnimKey& out) {
+    if (NiTransformData_RotationType == kKeyXyzRotation) {
+        out.RotW = 0;
+        out.RotX = Value_At(NiTransformData_XYZRotations[0], at[0], 0);
+        out.RotY = Value_At(NiTransformData_XYZRotations[1], at[1], 0);
+        out.RotZ = Value_At(NiTransformData_XYZRotations[2], at[2], 0);
+    } else if (NiTransformData_NumRotationKeys != 0) {
+        Rotation_At(at[0], out);
     }
-    count = 0;
-    for (int t = 0; t < tracks; ++t) {
-        if (shared && t != first) continue;
-        std::copy_n(TrackTimes[t], TrackCounts[t], BoneTimes + count);
-        count += TrackCounts[t];
+    const Vec3KeyGroup& positions = NiTransformData_Translations;
+    if (positions.NumKeys != 0) {
+        const Blend& p = at[tracks - 2];
+        out.PosX = Mix(positions.Keys[p.From].Value[0], positions.Keys[p.To].Value[0], p.Weight);
+        out.PosY = Mix(positions.Keys[p.From].Value[1], positions.Keys[p.To].Value[1], p.Weight);
+        out.PosZ = Mix(positions.Keys[p.From].Value[2], positions.Keys[p.To].Value[2], p.Weight);
     }
-    if (shared) return true;
-    const auto before = [](float a, float b) { return Order_Key(a) < Order_Key(b); };
-    const auto same = [](float a, float b) { return Order_Key(a) == Order_Key(b); };
-    std::sort(BoneTimes, BoneTimes + count, before);
-    count = static_cast<std::size_t>(std::unique(BoneTimes, BoneTimes + count, same) - BoneTimes);
-    return false;
+    out.Scale = Value_At(NiTransformData_Scales, at[tracks - 1], out.Scale);
 }
-
-// Where a time falls in a track: between keys From and To, Weight of the way to To. Before the first
-// key and after the last the track is held flat.
-struct Blend {
-    std::uint32_t From, To;
-    float Weight;
-};
-
-// `cursor` carries the search from one time to the next, later one.
-Blend Blend_At(int track, std::uint32_t& cursor, float time) {
-    const float* times = TrackTimes[track];
-    const std::uint32_t count = TrackCounts[track];
-    while (cursor < count && !(times[cursor] >= time))
-        ++cursor;
-    if (cursor == 0) return {0, 0, 0};
-    if (cursor == count) return {count - 1, count - 1, 0};
-    if (times[cursor] == time) return {cursor, cursor, 0};
-    const float from = times[cursor - 1];
-    return {cursor - 1, cursor, (time - from) / (times[cursor] - from)};
-}
-
-float Mix(float a, float b, float weight) {
-    return weight == 0 ? a : a + (b - a) * weight;
-}
-
-float Value_At(const FloatKeyGroup& group, const Blend& blend, float absent) {
-    if (group.NumKeys == 0) return absent;
-    return Mix(group.Keys[blend.From].Value, group.Keys[blend.To].Value, blend.Weight);
-}
-
-// Normalised linear interpolation along the shorter arc.
-void Rotation_At(const Blend& blend, AnimKey& out) {
-    const QuatKey& a = NiTransformData_QuaternionKeys[blend.From];
-    const QuatKey& b = NiTransformData_QuaternionKeys[blend.To];
-    out.RotW = a.W, out.RotX = a.X, out.RotY = a.Y, out.RotZ = a.Z;
-    if (blend.Weight == 0) return;
-    const float sign = a.W * b.W + a.X * b.X + a.Y * b.Y + a.Z * b.Z < 0 ? -1.0f : 1.0f;
-    const float w = Mix(a.W, sign * b.W, blend.Weight), x = Mix(a.X, sign * b.X, blend.Weight),
-                y = Mix(a.Y, sign * b.Y, blend.Weight), z = Mix(a.Z, sign * b.Z, blend.Weight);
-    const float length = std::sqrt(w * w + x * x + y * y + z * z);
-    if (length > 0)
-        out.RotW = w / length, out.RotX = x / length, out.RotY = y / length, out.RotZ = z / length;
-}
-
-bool Is_Zero(float value) {
-    return value == 0;
-}
-bool Is_Zero(const float (&value)[3]) {
-    return value[0] == 0 && value[1] == 0 && value[2] == 0;
-}
-
-template <typename Key>
-bool Has_Tbc(const Key& key) {
-    return !Is_Zero(key.Tension) || !Is_Zero(key.Bias) || !Is_Zero(key.Continuity);
-}
-
-// Tangents or TBC values that the key text has no place for.
-template <typename KeyGroup>
-bool Has_Tangents(const KeyGroup& group) {
-    for (std::uint32_t k = 0; k < group.NumKeys; ++k) {
-        const auto& key = group.Keys[k];
-        if (!Is_Zero(key.Forward) || !Is_Zero(key.Backward) || Has_Tbc(key)) return true;
-    }
-    return false;
-}
-
-bool Record_Has_Tangents() {
-    for (std::uint32_t k = 0; k < NiTransformData_NumRotationKeys; ++k) {
-        if (NiTransformData_RotationType != kKeyXyzRotation && Has_Tbc(NiTransformData_QuaternionKeys[k]))
-            return true;
-    }
-    return std::any_of(std::begin(NiTransformData_XYZRotations), std::end(NiTransformData_XYZRotations),
-                       Has_Tangents<FloatKeyGroup>) ||
-           Has_Tangents(NiTransformData_Translations) || Has_Tangents(NiTransformData_Scales);
-}
-
-} // namespace
 
 std::uint32_t Fill_Bone_from_NiTransformData(std::int32_t b, const AnimKey& pose) {
-    const bool euler = NiTransformData_RotationType == kKeyXyzRotation;
     int tracks = 0;
-    if (euler) {
+    if (NiTransformData_RotationType == kKeyXyzRotation) {
         for (const FloatKeyGroup& group : NiTransformData_XYZRotations)
             Take_Times(tracks++, group.Keys, group.NumKeys);
     } else {
@@ -223,33 +113,12 @@ std::uint32_t Fill_Bone_from_NiTransformData(std::int32_t b, const AnimKey& pose
     AnimBone& bone = AnimBones[b];
     bone.NumKeys = 0;
     if (count > kMaxKeys) return changes | kBoneTooManyKeys;
-    std::uint32_t cursors[kMaxTracks] = {};
     for (std::size_t k = 0; k < count; ++k) {
-        const float time = BoneTimes[k];
         Blend at[kMaxTracks];
-        for (int t = 0; t < tracks; ++t) {
-            const auto key = static_cast<std::uint32_t>(k);
-            at[t] = shared ? Blend{key, key, 0} : Blend_At(t, cursors[t], time);
-        }
         AnimKey& out = bone.Keys[k];
         out = pose;
-        out.Time = time;
-        if (euler) {
-            out.RotW = 0;
-            out.RotX = Value_At(NiTransformData_XYZRotations[0], at[0], 0);
-            out.RotY = Value_At(NiTransformData_XYZRotations[1], at[1], 0);
-            out.RotZ = Value_At(NiTransformData_XYZRotations[2], at[2], 0);
-        } else if (NiTransformData_NumRotationKeys != 0) {
-            Rotation_At(at[0], out);
-        }
-        const Vec3KeyGroup& positions = NiTransformData_Translations;
-        if (positions.NumKeys != 0) {
-            const Blend& p = at[tracks - 2];
-            out.PosX = Mix(positions.Keys[p.From].Value[0], positions.Keys[p.To].Value[0], p.Weight);
-            out.PosY = Mix(positions.Keys[p.From].Value[1], positions.Keys[p.To].Value[1], p.Weight);
-            out.PosZ = Mix(positions.Keys[p.From].Value[2], positions.Keys[p.To].Value[2], p.Weight);
-        }
-        out.Scale = Value_At(NiTransformData_Scales, at[tracks - 1], pose.Scale);
+        out.Time = Blends_At(k, at);
+        Key_At(at, tracks, out);
     }
     bone.NumKeys = static_cast<std::int32_t>(count);
     return changes;
@@ -333,9 +202,12 @@ static void Write_Group(ByteWriter& out, const KeyGroup& group) {
     }
 }
 
+static const std::string kTooManyKeys =
+    "a track holds more than the " + std::to_string(kMaxKeys) + " keys a bone holds";
+
 // A key count and type that the tables and the layouts above can hold; false after marking the body.
 static bool Holds_Keys(ByteReader& in, std::uint32_t count, std::uint32_t type) {
-    if (count > kMaxKeys) return Fail(in, "a track holds more than the 1536 keys a bone holds");
+    if (count > kMaxKeys) return Fail(in, kTooManyKeys.c_str());
     if (count != 0 && (type < kKeyLinear || type > kKeyTbc))
         return Fail(in, "a track has an unknown key type");
     return true;
@@ -386,7 +258,7 @@ static void Read_Rotations(ByteReader& in) {
     const std::uint32_t type = count != 0 ? Read_u32(in) : 0;
     if (type == kKeyXyzRotation) {
         if (count > kMaxKeys) {
-            Fail(in, "a track holds more than the 1536 keys a bone holds");
+            Fail(in, kTooManyKeys.c_str());
             return;
         }
         NiTransformData_NumRotationKeys = count;

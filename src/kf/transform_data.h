@@ -59,7 +59,7 @@ std::int32_t Save_to_Memory___NiTransformData();
 std::int32_t Load_from_Memory___NiTransformData(ByteReader& in);
 
 // What Fill_Bone_from_NiTransformData had to change: the key text has one time for all of a bone's
-// tracks, no tangents, and 1536 keys at most.
+// tracks, no tangents, and kMaxKeys keys at most.
 inline constexpr std::uint32_t kBoneResampled = 1;       // tracks with other times, evaluated at all
 inline constexpr std::uint32_t kBoneTangentsDropped = 2; // tangents or TBC values that were not zero
 inline constexpr std::uint32_t kBoneTooManyKeys = 4;     // more times than a bone holds: no keys written

@@ -1,5 +1,5 @@
 // The container reader and writer, in mirror pairs that list the fields in file order. Every read of
-// the template goes through Read_Bytes, which remembers the first field that found the file's end;
+// the template goes through Load_Bytes, which remembers the first field that found the file's end;
 // every write goes through Emit_Bytes, which remembers the first failure.
 #include "nif/nif_file.h"
 
@@ -26,7 +26,7 @@ static struct {
 
 // Reads `count` bytes of `field` into `out`. At the file's end the bytes missing are zeros and the field
 // is remembered when it is the first cut short. True when the field was read whole.
-static bool Read_Bytes(void* out, std::uint32_t count, const std::string& field) {
+static bool Load_Bytes(void* out, std::uint32_t count, const std::string& field) {
     const std::size_t got = count == 0 ? 0 : std::fread(out, 1, count, InputKfFile);
     if (got == count) return true;
     std::memset(static_cast<std::uint8_t*>(out) + got, 0, count - got);
@@ -34,19 +34,19 @@ static bool Read_Bytes(void* out, std::uint32_t count, const std::string& field)
     return false;
 }
 
-static void Read_u8(std::uint8_t& value, const char* field) {
-    Read_Bytes(&value, 1, field);
+static void Load_u8(std::uint8_t& value, const char* field) {
+    Load_Bytes(&value, 1, field);
 }
 
-static void Read_u16(std::uint16_t& value, const std::string& field) {
+static void Load_u16(std::uint16_t& value, const std::string& field) {
     std::uint8_t bytes[2];
-    Read_Bytes(bytes, 2, field);
+    Load_Bytes(bytes, 2, field);
     value = Get_u16(bytes);
 }
 
-static void Read_u32(std::uint32_t& value, const std::string& field) {
+static void Load_u32(std::uint32_t& value, const std::string& field) {
     std::uint8_t bytes[4];
-    Read_Bytes(bytes, 4, field);
+    Load_Bytes(bytes, 4, field);
     value = Get_u32(bytes);
 }
 
@@ -94,7 +94,7 @@ static bool HeaderLineIsText; // ends in its line feed and holds no zero byte be
 // The header line: up to and including its line feed, at most kHeaderLineSize - 1 bytes.
 static void Load_Header_Line() {
     std::uint32_t count = 0;
-    while (count + 1 < kHeaderLineSize && Read_Bytes(&Header_String[count], 1, "Header_String")) {
+    while (count + 1 < kHeaderLineSize && Load_Bytes(&Header_String[count], 1, "Header_String")) {
         if (Header_String[count++] == '\n') break;
     }
     Header_String[count] = '\0';
@@ -116,7 +116,7 @@ static std::int32_t Refuse_Text(const std::string& field, const char* what) {
 // zero byte inside would write the text back shorter: either way the output would not be the template.
 static std::int32_t Load_Text(char* text, std::uint32_t length, std::uint32_t terminator,
                               const std::string& field) {
-    const bool whole = Read_Bytes(text, length, field);
+    const bool whole = Load_Bytes(text, length, field);
     text[length] = '\0';
     if (std::memchr(text, '\n', length) != nullptr) return Refuse_Text(field, "line feed");
     if (whole && length > terminator && std::memchr(text, '\0', length - terminator) != nullptr)
@@ -127,10 +127,10 @@ static std::int32_t Load_Text(char* text, std::uint32_t length, std::uint32_t te
 // A short string: a length byte that counts the terminating zero, then the bytes.
 static std::int32_t Load_Short_String(char* text, const char* field) {
     std::uint8_t length = 0;
-    Read_u8(length, field);
+    Load_u8(length, field);
     if (length == 1) {
         std::uint8_t dropped = 0; // the terminator alone: the text stays empty whatever the byte
-        Read_u8(dropped, field);
+        Load_u8(dropped, field);
         text[0] = '\0';
         return 0;
     }
@@ -155,7 +155,7 @@ static std::int32_t Load_Sized_Text(char* text, const char* table, std::uint32_t
                                     std::uint32_t terminator) {
     std::uint32_t length = 0;
     const std::string field = Indexed(table, index);
-    Read_u32(length, field);
+    Load_u32(length, field);
     if (length >= kTextEntrySize)
         return Report_Out_Of_Limits("Load_from_File___Header", field + " length", length);
     std::memset(text, 0, kTextEntrySize);
@@ -172,7 +172,7 @@ static void Write_Sized_Text(const char* text) {
 
 static std::int32_t Load_Block_Types() {
     std::uint16_t count = 0;
-    Read_u16(count, "Header_NumBlockTypes");
+    Load_u16(count, "Header_NumBlockTypes");
     if (count > kMaxBlockTypes)
         return Report_Out_Of_Limits("Load_from_File___Header", "Header_NumBlockTypes", count);
     Header_NumBlockTypes = count;
@@ -185,11 +185,11 @@ static std::int32_t Load_Block_Types() {
 
 static std::int32_t Load_Strings() {
     std::uint32_t count = 0, maxLength = 0;
-    Read_u32(count, "Header_NumStrings");
+    Load_u32(count, "Header_NumStrings");
     if (count > kMaxStrings)
         return Report_Out_Of_Limits("Load_from_File___Header", "Header_NumStrings", count);
     Header_NumStrings = count;
-    Read_u32(maxLength, "Header_MaxStringLength");
+    Load_u32(maxLength, "Header_MaxStringLength");
     if (maxLength > kTextEntrySize)
         return Report_Out_Of_Limits("Load_from_File___Header", "Header_MaxStringLength", maxLength,
                                     std::to_string(kTextEntrySize));
@@ -198,12 +198,12 @@ static std::int32_t Load_Strings() {
     for (std::uint32_t i = 0; i < count; ++i) {
         std::uint32_t length = 0;
         const std::string field = Indexed("Header_Strings", i);
-        Read_u32(length, field);
+        Load_u32(length, field);
         if (length >= kTextEntrySize)
             return Report_Out_Of_Limits("Load_from_File___Header", field + " length", length);
         std::memset(Header_Strings[i], 0, kTextEntrySize);
         // Read as a block: a line feed inside is part of the text.
-        if (Read_Bytes(Header_Strings[i], length, field) && std::memchr(Header_Strings[i], '\0', length))
+        if (Load_Bytes(Header_Strings[i], length, field) && std::memchr(Header_Strings[i], '\0', length))
             return Refuse_Text(field, "zero byte");
     }
     return 0;
@@ -214,12 +214,12 @@ std::int32_t Load_from_File___Header() {
     std::fseek(InputKfFile, 0, SEEK_SET);
     Load_Header_Line();
     for (std::uint8_t& byte : Header_Version)
-        Read_u8(byte, "Header_Version");
-    Read_u8(Header_EndianType, "Header_EndianType");
-    Read_u32(Header_UserVersion, "Header_UserVersion");
+        Load_u8(byte, "Header_Version");
+    Load_u8(Header_EndianType, "Header_EndianType");
+    Load_u32(Header_UserVersion, "Header_UserVersion");
     std::uint32_t numBlocks = 0;
-    Read_u32(numBlocks, "Header_NumBlocks");
-    Read_u32(Header_UserVersion2, "Header_UserVersion2");
+    Load_u32(numBlocks, "Header_NumBlocks");
+    Load_u32(Header_UserVersion2, "Header_UserVersion2");
     if (numBlocks > kMaxBlocks)
         return Report_Out_Of_Limits("Load_from_File___Header", "Header_NumBlocks", numBlocks);
     Header_NumBlocks = numBlocks;
@@ -229,12 +229,12 @@ std::int32_t Load_from_File___Header() {
         return -3;
     }
     for (std::uint32_t i = 0; i < numBlocks; ++i)
-        Read_u16(Header_BlockTypeIndex[i], Indexed("Header_BlockTypeIndex", i));
+        Load_u16(Header_BlockTypeIndex[i], Indexed("Header_BlockTypeIndex", i));
     for (std::uint32_t i = 0; i < numBlocks; ++i)
-        Read_u32(Header_BlockSize[i], Indexed("Header_BlockSize", i));
+        Load_u32(Header_BlockSize[i], Indexed("Header_BlockSize", i));
     if (Load_Strings() < 0) return -3;
     std::uint32_t numGroups = 0;
-    Read_u32(numGroups, "Header_NumGroups");
+    Load_u32(numGroups, "Header_NumGroups");
     // Group entries would follow here; read as block data they would corrupt every body.
     if (numGroups != 0) return Report_Out_Of_Limits("Load_from_File___Header", "Header_NumGroups", numGroups);
     return 0;
@@ -283,13 +283,13 @@ std::int32_t Write_Header() {
 
 std::int32_t Load_from_File___NiFooter() {
     std::uint32_t count = 0;
-    Read_u32(count, "NiFooter_NumRoots");
+    Load_u32(count, "NiFooter_NumRoots");
     if (!Cut.Field.empty()) return Refuse_Cut_File("Load_from_File___NiFooter");
     if (count > kMaxRoots)
         return Report_Out_Of_Limits("Load_from_File___NiFooter", "NiFooter_NumRoots", count);
     for (std::uint32_t i = 0; i < count; ++i) {
         std::uint32_t root = 0;
-        Read_u32(root, Indexed("NiFooter_Roots", i));
+        Load_u32(root, Indexed("NiFooter_Roots", i));
         NiFooter_Roots[i] = static_cast<std::int32_t>(root);
     }
     if (!Cut.Field.empty()) return Refuse_Cut_File("Load_from_File___NiFooter");
@@ -336,7 +336,7 @@ static std::int32_t Load_Block_Bodies() {
                                         size);
         if (AllocateRAM_forNifBlock(static_cast<std::int32_t>(i), static_cast<std::int32_t>(size)) < 0)
             return -3;
-        if (!Read_Bytes(NifBlocks[i].Data.get(), size, Indexed("NifBlocks", i)))
+        if (!Load_Bytes(NifBlocks[i].Data.get(), size, Indexed("NifBlocks", i)))
             return Refuse_Cut_File("Load_from_File___All_NIF_Blocks");
     }
     return 0;

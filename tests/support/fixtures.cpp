@@ -22,13 +22,20 @@
 
 // ---- files built field by field ------------------------------------------------------------------
 
+// `count` unless a raw one stands in its place.
+static std::int64_t Count(std::int64_t raw, std::size_t count) {
+    return raw >= 0 ? raw : static_cast<std::int64_t>(count);
+}
+
 ByteString Build_Template(const TemplateLayout& layout) {
     Bytes out;
     out.raw(layout.HeaderLine).raw(ByteString(layout.Version.begin(), layout.Version.end())).u8(1);
-    out.put(12, layout.Bodies.size(), 83);
-    for (const std::string& text : layout.ShortStrings)
-        out.short_string(text);
-    out.u16(static_cast<std::uint16_t>(layout.BlockTypes.size()));
+    out.put(12, Count(layout.NumBlocks, layout.Bodies.size()), 83);
+    if (layout.CreatorLength >= 0)
+        out.u8(static_cast<std::uint8_t>(layout.CreatorLength)).raw(layout.ShortStrings[0]);
+    for (std::size_t i = layout.CreatorLength >= 0 ? 1 : 0; i < layout.ShortStrings.size(); ++i)
+        out.short_string(layout.ShortStrings[i]);
+    out.u16(static_cast<std::uint16_t>(Count(layout.NumBlockTypes, layout.BlockTypes.size())));
     for (const std::string& type : layout.BlockTypes)
         out.sized(type);
     for (std::size_t i = 0; i < layout.Bodies.size(); ++i)
@@ -38,10 +45,10 @@ ByteString Build_Template(const TemplateLayout& layout) {
     std::size_t longest = 0;
     for (const std::string& text : layout.Strings)
         longest = std::max(longest, text.size());
-    out.put(layout.Strings.size(), layout.MaxStringLength >= 0 ? layout.MaxStringLength : longest);
+    out.put(Count(layout.NumStrings, layout.Strings.size()), Count(layout.MaxStringLength, longest));
     for (const std::string& text : layout.Strings)
         out.sized(text);
-    out.put(0); // groups
+    out.put(layout.NumGroups);
     for (const ByteString& body : layout.Bodies)
         out.raw(body);
     if (layout.HasFooter) out.put(layout.Roots.size());
@@ -63,27 +70,57 @@ TemplateLayout Rich_Template() {
             .Roots = {0, 2}};
 }
 
-// A track of the keys' slots `first` to `first + width`: count, key type, keys, each with zero
-// tangents when `tangents`.
-static void Put_Track(Bytes& out, const std::vector<Key>& keys, std::size_t first, std::size_t width,
-                      int type, bool tangents) {
-    out.put(keys.size());
-    if (!keys.empty()) out.put(type);
-    for (const Key& key : keys) {
-        out.put(key[0]);
-        for (std::size_t i = 0; i < width * (tangents ? 3 : 1); ++i)
-            out.put(i < width ? key[first + i] : 0.0f);
+// A track of values `width` wide: count, key type, and each key's time and fields, zeros where left out.
+// Quaternion keys (not `tangents`) carry none.
+static void Put_Track(Bytes& out, const Track& track, std::size_t width, bool tangents) {
+    out.put(track.Keys.size());
+    if (!track.Keys.empty()) out.put(track.Type);
+    const std::size_t extra = track.Type == 2 && tangents ? 2 * width : track.Type == 3 ? 3 : 0;
+    for (const std::vector<float>& key : track.Keys) {
+        for (std::size_t i = 0; i < 1 + width + extra; ++i)
+            out.put(i < key.size() ? key[i] : 0.0f);
     }
 }
 
-ByteString Transform_Data_Body(bool euler, const std::vector<Key>& keys) {
+ByteString Transform_Data(const Tracks& tracks) {
     Bytes out;
-    if (euler) out.put(1, 4);
-    for (std::size_t axis = 5; euler && axis < 8; ++axis)
-        Put_Track(out, keys, axis, 1, 2, true);
-    if (!euler) Put_Track(out, keys, 4, 4, 2, false); // quaternion keys carry no tangents
-    Put_Track(out, keys, 1, 3, 1, false);
-    Put_Track(out, keys, 8, 1, 2, true);
+    if (!tracks.Angles.empty()) out.put(1, 4);
+    for (std::size_t axis = 0; !tracks.Angles.empty() && axis < 3; ++axis)
+        Put_Track(out, axis < tracks.Angles.size() ? tracks.Angles[axis] : Track{}, 1, true);
+    if (tracks.Angles.empty()) Put_Track(out, tracks.Rotations, 4, false);
+    Put_Track(out, tracks.Translations, 3, true);
+    Put_Track(out, tracks.Scales, 1, true);
+    return out.Data;
+}
+
+ByteString Transform_Data_Body(bool euler, const std::vector<Key>& keys) {
+    // The keys' slots `first` to `first + width` as a track of `type`.
+    const auto track = [&keys](std::uint32_t type, std::size_t first, std::size_t width) {
+        Track out{type};
+        for (const Key& key : keys) {
+            out.Keys.push_back({key[0]});
+            out.Keys.back().insert(out.Keys.back().end(), &key[first], &key[first] + width);
+        }
+        return out;
+    };
+    if (euler)
+        return Transform_Data(
+            {{track(2, 5, 1), track(2, 6, 1), track(2, 7, 1)}, {}, track(1, 1, 3), track(2, 8, 1)});
+    return Transform_Data({{}, track(2, 4, 4), track(1, 1, 3), track(2, 8, 1)});
+}
+
+ByteString Interpolator_Body(std::int32_t data, const std::array<float, 8>& pose) {
+    Bytes out;
+    for (float value : pose)
+        out.put(value);
+    return out.put(data).Data;
+}
+
+ByteString Text_Keys_Body(const std::vector<std::pair<float, std::int32_t>>& keys) {
+    Bytes out;
+    out.put(-1, keys.size());
+    for (const auto& [time, text] : keys)
+        out.put(time, text);
     return out.Data;
 }
 
@@ -91,18 +128,18 @@ std::string Name_Line(const std::string& name) {
     return "Bone name: \"" + name + "\";\n";
 }
 
-static std::string Number(float value) {
+static std::string Shortest(float value) {
     char text[32];
     return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
 std::string Key_Text(bool euler, float duration, const std::vector<Bone>& bones) {
-    std::string text = (euler ? "Euler angles\n" : "Quaternions\n") + Number(duration) + "\n";
+    std::string text = (euler ? "Euler angles\n" : "Quaternions\n") + Shortest(duration) + "\n";
     for (const Bone& bone : bones) {
         text += Name_Line(bone.Name) + std::to_string(bone.Keys.size()) + "\n";
         for (const Key& key : bone.Keys) {
             for (std::size_t i = 0; i < key.size(); ++i)
-                text += euler && i == 4 ? "" : Number(key[i]) + (i + 1 < key.size() ? " " : "\n");
+                text += euler && i == 4 ? "" : Shortest(key[i]) + (i + 1 < key.size() ? " " : "\n");
         }
     }
     return text + Name_Line("End of keys") + "0\n";
@@ -116,7 +153,8 @@ static std::int32_t Index_Of(std::vector<std::string>& table, const std::string&
     return static_cast<std::int32_t>(table.size() - 1);
 }
 
-TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const std::vector<Bone>& bones) {
+TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const std::vector<Bone>& bones,
+                        const SequenceFields& fields) {
     const auto append = [&](const char* type, const ByteString& body) {
         layout.BlockTypeIndex.resize(layout.Bodies.size());
         layout.BlockTypeIndex.push_back(static_cast<std::uint16_t>(Index_Of(layout.BlockTypes, type)));
@@ -126,13 +164,11 @@ TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const
     std::vector<std::int32_t> interpolators;
     for (const Bone& bone : bones) {
         const std::int32_t data = append("NiTransformData", Transform_Data_Body(euler, bone.Keys));
-        interpolators.push_back(
-            append("NiTransformInterpolator",
-                   Bytes().put(0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, data).Data));
+        interpolators.push_back(append("NiTransformInterpolator", Interpolator_Body(data)));
     }
     const std::int32_t start = Index_Of(layout.Strings, "start"), end = Index_Of(layout.Strings, "end");
     const std::int32_t textKeys =
-        append("NiTextKeyExtraData", Bytes().put(-1, 2, 0.0f, start, duration, end).Data);
+        append("NiTextKeyExtraData", Text_Keys_Body({{0.0f, start}, {duration, end}}));
     std::vector<std::int32_t> names;
     for (const Bone& bone : bones)
         names.push_back(Index_Of(layout.Strings, bone.Name, true));
@@ -144,8 +180,11 @@ TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const
     }
     const auto root = std::find(layout.Strings.begin(), layout.Strings.end(), "NPC Root [Root]");
     const auto accumRoot = root == layout.Strings.end() ? 0 : root - layout.Strings.begin();
-    append("NiControllerSequence",
-           sequence.put(1.0f, textKeys, 0, 1.0f, 0.0f, duration, -1, accumRoot).u16(0).Data);
+    sequence.put(1.0f, textKeys, 0, 1.0f, fields.Start, duration, -1, accumRoot);
+    sequence.u16(static_cast<std::uint16_t>(fields.NoteArrays.size()));
+    for (std::int32_t notes : fields.NoteArrays)
+        sequence.put(notes);
+    append("NiControllerSequence", sequence.Data);
     for (const std::string& text : layout.Strings)
         layout.MaxStringLength = std::max(layout.MaxStringLength, static_cast<std::int64_t>(text.size()));
     return layout;

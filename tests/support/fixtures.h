@@ -3,6 +3,7 @@
 // process, and the built programs run in a folder of their own.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -51,6 +52,11 @@ struct TemplateLayout {
     bool HasFooter = true;
     std::vector<std::int32_t> Roots{};
     ByteString Trailing{}; // bytes after the footer
+    // Counts written in place of the true ones (-1: the true one), for headers that lie about them:
+    // only the count is written, no entries.
+    std::int64_t NumBlocks = -1, NumBlockTypes = -1, NumStrings = -1, NumGroups = 0;
+    // The creator's length byte in place of the true one, its text then written without its zero.
+    std::int64_t CreatorLength = -1;
 };
 
 ByteString Build_Template(const TemplateLayout& layout);
@@ -72,14 +78,43 @@ struct Bone {
     std::vector<Key> Keys;
 };
 
-// A transform-data body as the converter writes one, field by field.
+// A track of a transform-data body: its key type and keys, each its time, then its fields in file order
+// (value, then tangents or tension, bias and continuity as its type asks); fields left out are zero.
+struct Track {
+    std::uint32_t Type = 1;
+    std::vector<std::vector<float>> Keys{};
+};
+// A transform-data body track by track: with Angles the three angle groups, else quaternion keys; then
+// translations and scales.
+struct Tracks {
+    std::vector<Track> Angles{};
+    Track Rotations{}, Translations{}, Scales{};
+};
+ByteString Transform_Data(const Tracks& tracks);
+// A transform-data body as the converter writes one.
 ByteString Transform_Data_Body(bool euler, const std::vector<Key>& keys);
+// An interpolator body: its pose (position x y z, rotation w x y z, scale) and its data block.
+ByteString Interpolator_Body(std::int32_t data, const std::array<float, 8>& pose = {0, 0, 0, 1, 0, 0, 0, 1});
+// A text-key body: each key's time and string index.
+ByteString Text_Keys_Body(const std::vector<std::pair<float, std::int32_t>>& keys);
+
+// The fields of a sequence block that a conversion writes as zero.
+struct SequenceFields {
+    float Start = 0;
+    std::vector<std::int32_t> NoteArrays{};
+};
 // `layout` with the blocks, types and strings a conversion of `bones` appends.
-TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const std::vector<Bone>& bones);
+TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const std::vector<Bone>& bones,
+                        const SequenceFields& fields = {});
 
 std::string Name_Line(const std::string& name);
 // The key text of `bones`, each number in its shortest form, and the closing record.
 std::string Key_Text(bool euler, float duration, const std::vector<Bone>& bones);
+// A key text (bytes or string) without its format line, whose wording each writer chooses.
+template <typename Text>
+std::string Keys_Body(const Text& text) {
+    return std::string(std::find(text.begin(), text.end(), '\n'), text.end());
+}
 // `bones` bones of `keys` keys each with values drawn from `seed`, odd floats among them.
 std::vector<Bone> Generated_Bones(int bones, int keys, bool euler, unsigned seed);
 

@@ -1,0 +1,183 @@
+// The road back in process: each row a .kf from the fixture writer, what posewright-keys' stages read
+// from its sequence (bones, keys, rotation form), the problem lines they report and, where values are
+// made up (tracks resampled or without keys), the key text after its format line.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <limits>
+
+#include "capacities.h"
+#include "keys/anim_keys.h"
+#include "kf/read_back.h"
+#include "support/fixtures.h"
+
+namespace {
+
+struct Row {
+    std::string Name;
+    TemplateLayout File;
+    std::string Counts, Lines, Keys = "";
+};
+
+void PrintTo(const Row& row, std::ostream* out) {
+    *out << row.Name;
+}
+
+Key At(float time, float w = 1, float x = 0) {
+    return {time, 0, 0, 0, w, x, 0, 0, 1};
+}
+
+// The sequence of `bones` over an empty template, with these bodies in place of the writer's.
+TemplateLayout Keys(bool euler, const std::vector<Bone>& bones,
+                    const std::vector<std::pair<std::size_t, ByteString>>& bodies = {},
+                    const SequenceFields& fields = {}) {
+    TemplateLayout layout = Animated({}, euler, 1, bones, fields);
+    for (const auto& [index, body] : bodies)
+        layout.Bodies[index] = body;
+    return layout;
+}
+
+std::vector<Row> Rows() {
+    const std::vector<Bone> still = {{"A", {At(0)}}}, two = {still[0], {"B", {}}};
+    const std::string a = "\t- Sequence 'SpecialIdle', bone 1 'A'",
+                      b = "\t- Sequence 'SpecialIdle', bone 2 'B'", sequence = "\t- Sequence 'SpecialIdle': ",
+                      resampled = ": its tracks have different key times: resampled at every one of them\n",
+                      length = ": its rotation's length is 2, not 1\n",
+                      hemisphere =
+                          ": its rotation is in the other hemisphere from the key before's: the engine "
+                          "turns the long way round\n",
+                      tangents =
+                          ": tangents or tension, bias and continuity that are not zero were dropped: the "
+                          "key text has no place for them\n";
+    TemplateLayout compressed = Keys(false, still), cut = Keys(false, still);
+    compressed.BlockTypes.push_back("NiBSplineCompTransformInterpolator");
+    compressed.BlockTypeIndex[1] = 4;
+    cut.Bodies[0].pop_back();
+    return {
+        {"time order", Keys(false, {{"A", {At(0), At(0.5f), At(0.5f)}}}), "1 bones, 3 keys",
+         a + ", key 3: its time 0.5 s comes no later than the key before's\n"},
+        {"after the duration", Keys(false, {{"A", {At(0), At(2)}}}), "1 bones, 2 keys",
+         a + ", key 2: its time 2 s comes after the duration\n"},
+        {"three of a kind told, then a count",
+         Keys(false, {{"A", {At(0, 2), At(0.1f, 2), At(0.2f, 2), At(0.3f, 2), At(0.4f, 2)}}}),
+         "1 bones, 5 keys",
+         a + ", key 1" + length + a + ", key 2" + length + a + ", key 3" + length + a +
+             ": 2 more rotations have a length other than 1\n"},
+        {"hemisphere", Keys(false, {{"A", {At(0), At(1, -1)}}}), "1 bones, 2 keys",
+         a + ", key 2" + hemisphere},
+        {"not finite",
+         Keys(false, {{"A", {{0, std::numeric_limits<float>::infinity(), 0, 0, 1, 0, 0, 0, 1}}}}),
+         "1 bones, 1 keys", a + ", key 1: a value is not finite (inf)\n"},
+        {"names",
+         Keys(false,
+              {{std::string(241, 'n'), {}}, {"A", {}}, {"A", {}}, {"", {}}, {std::string(240, 'm'), {}}}),
+         "5 bones, 0 keys",
+         "\t- Sequence 'SpecialIdle', bone 1 '" + std::string(240, 'n') +
+             "': its node name is longer than the 240 bytes a name line holds: written cut\n\t- Sequence "
+             "'SpecialIdle', bone 3 'A': the node is named by bone 2 too\n\t- Sequence 'SpecialIdle', bone 4 "
+             "'': its node name is empty\n"},
+        {"start and text keys",
+         Keys(false, still, {{2, Text_Keys_Body({{0.5f, 0}, {5, 1}})}}, {.Start = 0.25f}),
+         "1 bones, 1 keys", // "start" is the first string
+         sequence + "it starts at 0.25 s: the key text starts at 0\n" + sequence +
+             "its \"start\" text key is at 0.5 s, the sequence's start at 0.25 s\n" + sequence +
+             "its \"end\" text key is at 5 s, the sequence's end at 1 s\n"},
+        {"note arrays passed over", Keys(false, still, {}, {.NoteArrays = {-1, 7}}), "1 bones, 1 keys", ""},
+        {"compressed", compressed, "1 bones, 0 keys",
+         a + ": its interpolator (block 1 'NiBSplineCompTransformInterpolator') is compressed: written with "
+             "0 "
+             "keys\n"},
+        {"cut short", cut, "1 bones, 0 keys",
+         a + ": block 0 'NiTransformData' does not hold the layout read here (its fields run past its end): "
+             "written with 0 keys\n"},
+        {"two forms", Keys(false, {still[0], {"B", {At(0)}}}, {{2, Transform_Data_Body(true, {At(0)})}}),
+         "2 bones, 1 keys", b + ": its rotations are angles, the sequence's are not: written with 0 keys\n"},
+        // B: an X angle at 0.5 alone, with a tension, beside a position at 0; its Y and Z tracks are empty.
+        {"angles resampled",
+         Keys(true, {{"A", {At(0, 0, 90), At(0.5f, 0, 4)}}, {"B", {}}},
+              {{2, Transform_Data(
+                       {.Angles = {{3, {{0.5f, 0.25f, 0.5f}}}}, .Translations = {1, {{0, 1, 2, 3}}}})}}),
+         "2 bones, 4 keys, Euler angles",
+         b + resampled + b + tangents + a +
+             ", key 1: an angle of 90 is above 2 pi: radians are read, this looks like degrees\n",
+         "\n1\n" + Name_Line("A") + "2\n0 0 0 0 90 0 0 1\n0.5 0 0 0 4 0 0 1\n" + Name_Line("B") +
+             "2\n0 1 2 3 0.25 0 0 1\n0.5 1 2 3 0.25 0 0 1\n"},
+        // A: rotations at 0 and 1 in opposite hemispheres, positions at 0.5 and 1, scales at 0.25 and 0.75
+        // with a tangent. B: a position alone with a tangent, and a pose without a rotation (the largest
+        // float).
+        {"quaternions resampled",
+         Keys(false, two,
+              {{0, Transform_Data(
+                       {.Rotations = {1, {{0, 0.5f, 0.5f, 0.5f, 0.5f}, {1, 0.5f, -0.5f, -0.5f, -0.5f}}},
+                        .Translations = {1, {{0.5f, 4, 1, 2}, {1, 6, 3, 5}}},
+                        .Scales = {2, {{0.25f, 1, 0.5f}, {0.75f, 2.5f}}}})},
+               {2, Transform_Data({.Translations = {2, {{0, 1, 2, 3, 0, 0, 0, 0, 0, 0.5f}}}})},
+               {3, Interpolator_Body(2, {0, 0, 0, 3.4028235e38f, 0, 0, 0, 1})}}),
+         "2 bones, 6 keys", a + resampled + a + tangents + b + tangents + a + ", key 5" + hemisphere,
+         "\n1\n" + Name_Line("A") +
+             "5\n0 4 1 2 0.5 0.5 0.5 0.5 1\n0.25 4 1 2 0.2773501 0.5547002 0.5547002 0.5547002 1\n"
+             "0.5 4 1 2 0 0.57735026 0.57735026 0.57735026 1.75\n0.75 5 2 3.5 -0.2773501 0.5547002 0.5547002 "
+             "0.5547002 2.5\n1 6 3 5 0.5 -0.5 -0.5 -0.5 2.5\n" +
+             Name_Line("B") + "1\n0 1 2 3 1 0 0 0 1\n"},
+        // Rotations from the poses: A's, and for B the identity, as its pose holds no rotation.
+        {"poses",
+         Keys(false, {{"A", {}}, {"B", {}}},
+              {{0, Transform_Data({.Translations = {1, {{0, 1, 2, 3}}}})},
+               {1, Interpolator_Body(0, {5, 6, 7, 0, 0.6f, 0.8f, 0, 2})},
+               {2, Transform_Data({.Translations = {1, {{0, 1, 2, 3}}}})},
+               {3, Interpolator_Body(2, {0, 0, 0, 1, 0, 0, 3.4028235e38f, 1})}}),
+         "2 bones, 2 keys", "",
+         "\n1\n" + Name_Line("A") + "1\n0 1 2 3 0 0.6 0.8 0 2\n" + Name_Line("B") + "1\n0 1 2 3 1 0 0 0 1\n"},
+        // Times below zero sort before the others, the lower first; a tension on a quaternion key.
+        {"negative times",
+         Keys(false, still,
+              {{0, Transform_Data({.Rotations = {3, {{-1, 1}, {0.5f, 1, 0, 0, 0, 0.5f}}},
+                                   .Translations = {1, {{-0.5f, 1, 2, 3}}}})}}),
+         "1 bones, 3 keys", a + resampled + a + tangents,
+         "\n1\n" + Name_Line("A") + "3\n-1 1 2 3 1 0 0 0 1\n-0.5 1 2 3 1 0 0 0 1\n0.5 1 2 3 1 0 0 0 1\n"},
+    };
+}
+
+class ReadBack : public testing::TestWithParam<Row> {};
+
+TEST_P(ReadBack, FindsWhatItMust) {
+    const Row& row = GetParam();
+    testing::internal::CaptureStdout();
+    const std::vector<std::string> texts = Read_Back(Build_Template(row.File));
+    testing::internal::GetCapturedStdout();
+    std::int32_t keys = 0;
+    for (std::int32_t bone = 0; bone < NumAnimBones; ++bone)
+        keys += AnimBones[bone].NumKeys;
+    EXPECT_EQ(std::to_string(NumAnimBones) + " bones, " + std::to_string(keys) + " keys" +
+                  (IsEulerFormat ? ", Euler angles" : ""),
+              row.Counts);
+    EXPECT_EQ(Problem_Lines, row.Lines);
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_TRUE(row.Keys.empty() || Keys_Body(texts[0]) == row.Keys + Name_Line("End of keys") + "0\n")
+        << texts[0];
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ReadBack, testing::ValuesIn(Rows()), [](const auto& info) {
+    std::string name = info.param.Name;
+    std::replace_if(
+        name.begin(), name.end(), [](unsigned char c) { return !std::isalnum(c); }, '_');
+    return name;
+});
+
+// A bone of kMaxKeys keys with every kind of float, in each form: read back to its key text, which
+// converts to the same bytes.
+TEST(RoundTrip, OneBoneAtCapacityInBothForms) {
+    const ByteString example = Build_Template(Example_Template());
+    testing::internal::CaptureStdout();
+    for (const bool euler : {false, true}) {
+        const std::string keys = Key_Text(euler, 51, Generated_Bones(1, kMaxKeys, euler, 7));
+        const ByteString kf = Convert(example, &keys);
+        const std::vector<std::string> back = Read_Back(kf);
+        ASSERT_EQ(back.size(), 1u);
+        EXPECT_EQ(Keys_Body(back[0]), Keys_Body(keys));
+        EXPECT_TRUE(Convert(example, &back[0]) == kf) << (euler ? "Euler angles" : "quaternions");
+    }
+    testing::internal::GetCapturedStdout();
+}
+
+} // namespace
