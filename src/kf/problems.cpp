@@ -40,11 +40,9 @@ void Note_Key(std::int32_t bone, std::int32_t key, KeyProblem kind, const std::s
 void Check_Key(std::int32_t b, std::int32_t k) {
     const AnimKey& key = AnimBones[b].Keys[k];
     const AnimKey* before = k > 0 ? &AnimBones[b].Keys[k - 1] : nullptr;
-    const float slots[] = {key.Time, key.PosX, key.PosY, key.PosZ, key.RotW,
-                           key.RotX, key.RotY, key.RotZ, key.Scale};
-    for (float slot : slots) {
-        if (!std::isfinite(slot)) {
-            Note_Key(b, k, kNotFinite, "a value is not finite (" + Number(slot) + ")");
+    for (float AnimKey::*slot : kQuaternionKeySlots) {
+        if (!std::isfinite(key.*slot)) {
+            Note_Key(b, k, kNotFinite, "a value is not finite (" + Number(key.*slot) + ")");
             break;
         }
     }
