@@ -246,7 +246,7 @@ TEST_F(Programs, ReadBackReportsEachKindOfProblem) {
                      std::copy(start.begin(), start.end(), l.Bodies[3].end() - 18);
                  }),
          "1 bones, 1 keys", // "start" is the first string
-         "\t- Sequence 'SpecialIdle': it starts at 0.25 s: the key text starts at 0\n\t- Sequence "
+         "\t- Sequence "
          "'SpecialIdle': its \"start\" text key is at 0.5 s, the sequence's start at 0.25 s\n\t- "
          "Sequence 'SpecialIdle': its \"end\" text key is at 5 s, the sequence's end at 1 s\n"},
         // A: rotations at 0 and 1 in opposite hemispheres, positions at 0.5 and 1, scales at 0.25 and 0.75

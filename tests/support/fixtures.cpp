@@ -14,6 +14,7 @@
 
 #include "driver/driver.h"
 #include "keys/anim_keys.h"
+#include "keys/sequence_file.h"
 #include "kf/read_back.h"
 #include "kf/sequence.h"
 #include "kf/transform_data.h"
@@ -183,6 +184,7 @@ void Reset_All_Tables() {
     Reset_Transform_Data();
     Reset_Sequence();
     Reset_Read_Back();
+    Reset_Sequence_Settings();
 }
 
 std::string Table_Fault() {
