@@ -6,6 +6,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -72,10 +73,24 @@ struct Bone {
     std::vector<Key> Keys;
 };
 
+// A sequence's own settings as a conversion writes them; each left as it is takes the converter's default.
+struct SequenceSpec {
+    std::string Name = "SpecialIdle";
+    std::uint32_t Cycle = 0;
+    float Frequency = 1, Weight = 1, Start = 0;
+    std::optional<float> Stop{};       // the duration
+    std::optional<std::string> Root{}; // the first "NPC Root [Root]", else string 0
+    bool NoRoot = false;
+    std::optional<std::vector<std::pair<float, std::string>>>
+        TextKeys{};                                        // "start" at 0, "end" at the duration
+    std::vector<std::pair<std::string, int>> Priorities{}; // node name, priority
+};
+
 // A transform-data body as the converter writes one, field by field.
 ByteString Transform_Data_Body(bool euler, const std::vector<Key>& keys);
 // `layout` with the blocks, types and strings a conversion of `bones` appends.
-TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const std::vector<Bone>& bones);
+TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const std::vector<Bone>& bones,
+                        const SequenceSpec& sequence = {});
 
 std::string Name_Line(const std::string& name);
 // The key text of `bones`, each number in its shortest form, and the closing record.
@@ -91,8 +106,10 @@ void Reset_All_Tables();
 std::string Table_Fault();
 
 // What the converter's stages write from a template and a key text named "keys.txt" (without a key
-// text, the template is loaded and written alone); nothing when they fail.
-ByteString Convert(const ByteString& templateBytes, const std::string* keys);
+// text, the template is loaded and written alone), with a sequence text named "keys.sequence.txt" when
+// one is given; nothing when they fail.
+ByteString Convert(const ByteString& templateBytes, const std::string* keys,
+                   const std::string* sequence = nullptr);
 
 // The key reader on `text`, named "keys.txt", after a reset; its result.
 std::int32_t Load_Keys(const std::string& text);
@@ -101,6 +118,16 @@ std::string Save_Keys();
 
 // posewright-keys' stages on the bytes of a .kf: one key text per readable sequence.
 std::vector<std::string> Read_Back(const ByteString& kf);
+
+// The sequence settings as the sequence-file writer writes them for the key file "keys.txt".
+std::string Save_Sequence();
+// posewright-keys' stages on the bytes of a .kf: per readable sequence its key text, its sequence
+// text (written whether needed or not) and whether it is needed.
+struct ReadBackTexts {
+    std::string Keys, Sequence;
+    bool Needed;
+};
+std::vector<ReadBackTexts> Read_Back_Texts(const ByteString& kf);
 
 // ---- the built programs --------------------------------------------------------------------------
 
