@@ -193,6 +193,8 @@ std::vector<Bone> Generated_Bones(int bones, int keys, bool euler, unsigned seed
 
 void Reset_All_Tables() {
     std::snprintf(AnimationKeysFileName, sizeof AnimationKeysFileName, "keys.txt");
+    std::snprintf(SequenceSettingsFileName, sizeof SequenceSettingsFileName, "%s",
+                  Sequence_File_Name(AnimationKeysFileName).c_str());
     Reset_Nif_Document();
     Reset_Anim_Keys();
     Reset_Transform_Data();
@@ -271,8 +273,6 @@ ByteString Convert(const ByteString& templateBytes, const std::string* keys, con
     InputKfFile = Open_Bytes(templateBytes);
     AnimationKeysFile = Open_Bytes(keyBytes);
     if (sequence != nullptr) SequenceSettingsFile = Open_Bytes(sequenceBytes);
-    std::snprintf(SequenceSettingsFileName, sizeof SequenceSettingsFileName, "%s",
-                  Sequence_File_Name(AnimationKeysFileName).c_str());
     Written output;
     OutputKfFile = output.File;
     std::int32_t result = keys == nullptr       ? Load_from_File___All_NIF_Blocks()
@@ -314,6 +314,14 @@ std::vector<std::string> Read_Back(const ByteString& kf) {
         if (Load_Sequence_Keys(block) == 0) texts.push_back(Save_Keys());
     }
     return texts;
+}
+
+std::int32_t Load_Sequence(const std::string& text) {
+    const ByteString bytes = As_Bytes(text);
+    SequenceSettingsFile = Open_Bytes(bytes);
+    const std::int32_t result = Load_from_File___Sequence_Settings();
+    Close(SequenceSettingsFile);
+    return result;
 }
 
 std::string Save_Sequence() {

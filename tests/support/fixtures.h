@@ -100,7 +100,8 @@ std::vector<Bone> Generated_Bones(int bones, int keys, bool euler, unsigned seed
 
 // ---- the tables and the stages in process --------------------------------------------------------
 
-// Every table back to its state at program start; the key file is named "keys.txt".
+// Every table back to its state at program start; the key file is named "keys.txt", its sequence
+// file "keys.sequence.txt".
 void Reset_All_Tables();
 // What is found past its table's capacity (a count); "" when every table holds its count.
 std::string Table_Fault();
@@ -119,6 +120,8 @@ std::string Save_Keys();
 // posewright-keys' stages on the bytes of a .kf: one key text per readable sequence.
 std::vector<std::string> Read_Back(const ByteString& kf);
 
+// The sequence-file reader on `text`, named "keys.sequence.txt", over the bone table as it stands.
+std::int32_t Load_Sequence(const std::string& text);
 // The sequence settings as the sequence-file writer writes them for the key file "keys.txt".
 std::string Save_Sequence();
 // posewright-keys' stages on the bytes of a .kf: per readable sequence its key text, its sequence
