@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "capacities.h"
+#include "keys/sequence_file.h"
 #include "support/fixtures.h"
 
 namespace {
@@ -367,6 +368,15 @@ std::string Row_Name(const testing::TestParamInfo<Row>& info) {
 
 INSTANTIATE_TEST_SUITE_P(Table, Conversion, testing::ValuesIn(Rows()), Row_Name);
 INSTANTIATE_TEST_SUITE_P(Sequences, Conversion, testing::ValuesIn(Sequence_Rows()), Row_Name);
+
+TEST(SequenceFile, StandsBesideItsKeyFile) {
+    for (const auto& [keys, sequence] : {std::pair{"walk.txt", "walk.sequence.txt"},
+                                         {"Attack_keys.txt", "Attack_keys.sequence.txt"},
+                                         {"My.Mods/keys", "My.Mods/keys.sequence.txt"},
+                                         {"a\\b.c\\.hidden", "a\\b.c\\.hidden.sequence.txt"},
+                                         {"x.tar.gz", "x.tar.sequence.txt"}})
+        EXPECT_EQ(Sequence_File_Name(keys), sequence);
+}
 
 // A .kf with every setting reads back to a sequence text that converts, with its key text, over the
 // same template to the same bytes; a conversion without one needs none.

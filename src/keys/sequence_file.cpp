@@ -182,11 +182,8 @@ void Write_Text_Keys_None(std::string& out, const SettingRow& row) {
 void Write_Priorities(std::string& out, const SettingRow& row) {
     for (std::int32_t b = 0; b < NumAnimBones; ++b) {
         const char* name = AnimBones[b].Name;
-        bool earlier = false;
-        for (std::int32_t other = 0; other < b && !earlier; ++other)
-            earlier = std::strcmp(AnimBones[other].Name, name) == 0;
         const std::uint8_t priority = Sequence_Priority_for(name);
-        if (earlier || priority == 0) continue;
+        if (Named_by_Earlier_Bone(b) || priority == 0) continue;
         Put_Text(Line_of(out, row), name);
         out += ' ' + std::to_string(priority) + '\n';
     }
@@ -333,6 +330,13 @@ std::uint32_t Sequence_Text_Keys(const SequenceTextKey** keys) {
         SequenceSettings_Given[kSettingTextKey] || SequenceSettings_Given[kSettingTextKeysNone];
     *keys = given ? SequenceSettings_TextKeys : defaults;
     return given ? SequenceSettings_NumTextKeys : 2;
+}
+
+bool Named_by_Earlier_Bone(std::int32_t b) {
+    for (std::int32_t other = 0; other < b; ++other) {
+        if (std::strcmp(AnimBones[other].Name, AnimBones[b].Name) == 0) return true;
+    }
+    return false;
 }
 
 std::uint8_t Sequence_Priority_for(const char* name) {

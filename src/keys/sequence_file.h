@@ -88,6 +88,8 @@ float Sequence_Stop_Time();
 // The text keys the sequence gets: those given (none for `Text keys none`), else "start" at 0 and
 // "end" at AnimDuration. Their count; `keys` points at the first.
 std::uint32_t Sequence_Text_Keys(const SequenceTextKey** keys);
+// True when a bone before bone b has its name: a node's priority is that of its first bone.
+bool Named_by_Earlier_Bone(std::int32_t b);
 // The priority the settings give node `name`: 0 when none does.
 std::uint8_t Sequence_Priority_for(const char* name);
 

@@ -285,13 +285,15 @@ void Load_Accum_Root_Setting() {
 // Every text key of the sequence's text-key block, in the file's order; none without a block.
 void Load_Text_Key_Settings() {
     const std::int32_t block = NiControllerSequence_TextKeys;
-    const char* type = Block_Type_Name(block);
-    // A block that is not one, or does not read, has its problem line from the checks.
-    if (block != -1 && (type == nullptr || std::strcmp(type, "NiTextKeyExtraData") != 0)) return;
-    ByteReader in = Open_Block_Reader(block == -1 ? 0 : block);
-    if (block != -1 && Load_from_Memory___NiTextKeyExtraData(in) < 0) return;
-    const std::uint32_t count = block == -1 ? 0 : NiTextKeyExtraData_NumTextKeys;
-    for (std::uint32_t k = 0; k < count; ++k) {
+    NiTextKeyExtraData_NumTextKeys = 0;
+    if (block != -1) {
+        const char* type = Block_Type_Name(block);
+        // A block that is not one, or does not read, has its problem line from the checks.
+        if (type == nullptr || std::strcmp(type, "NiTextKeyExtraData") != 0) return;
+        ByteReader in = Open_Block_Reader(block);
+        if (Load_from_Memory___NiTextKeyExtraData(in) < 0) return;
+    }
+    for (std::uint32_t k = 0; k < NiTextKeyExtraData_NumTextKeys; ++k) {
         const TextKey& key = NiTextKeyExtraData_TextKeys[k];
         SequenceTextKey& setting = SequenceSettings_TextKeys[SequenceSettings_NumTextKeys];
         const std::string what = "its text key " + std::to_string(k + 1);
@@ -308,15 +310,11 @@ void Load_Text_Key_Settings() {
 // Each node's priority, of its first bone, when it is not 0.
 void Load_Priority_Settings() {
     for (std::int32_t b = 0; b < NumAnimBones; ++b) {
-        const char* name = AnimBones[b].Name;
-        bool earlier = false;
-        for (std::int32_t other = 0; other < b && !earlier; ++other)
-            earlier = std::strcmp(AnimBones[other].Name, name) == 0;
         const std::uint8_t priority = NiControllerSequence_ControlledBlocks[b].Priority;
-        if (earlier || priority == 0) continue;
+        if (Named_by_Earlier_Bone(b) || priority == 0) continue;
         SequencePriority& setting = SequenceSettings_Priorities[SequenceSettings_NumPriorities++];
         static_assert(sizeof setting.Node == sizeof AnimBones[b].Name);
-        std::memcpy(setting.Node, name, sizeof setting.Node);
+        std::memcpy(setting.Node, AnimBones[b].Name, sizeof setting.Node);
         setting.Priority = priority;
     }
 }
