@@ -265,22 +265,26 @@ const std::vector<Bone> kTwoBones = {One_Key("A"), One_Key("B")};
 // Bones A and B over `layout` with `sequence`, which the output holds as `spec`.
 Row Sequenced(std::string name, const std::string& sequence, const SequenceSpec& spec,
               const TemplateLayout& layout = Example_Template()) {
+    const ByteString output = Build_Template(Animated(layout, false, 2, kTwoBones, spec));
     return {std::move(name),
             Build_Template(layout),
             Key_Text(false, 2, kTwoBones),
             kSequence + "<done>\n\n",
-            Build_Template(Animated(layout, false, 2, kTwoBones, spec)),
+            output,
             sequence};
 }
 
+// `row` refused with `console` printed after the sequence file's loading text.
+Row Refused_After(Row row, const std::string& console) {
+    row.Console = kSequence + console;
+    row.Output.clear();
+    return row;
+}
+
 Row Sequence_Refused(std::string name, const std::string& sequence, int line, const std::string& what) {
-    return {std::move(name),
-            Build_Template(Example_Template()),
-            Key_Text(false, 2, kTwoBones),
-            kSequence + "\n[Load_from_File___Sequence_Settings] ERROR: Line " + std::to_string(line) + ": " +
-                what + "!\n\nERROR: Cannot load Sequence settings without errors!\n",
-            {},
-            sequence};
+    return Refused_After(Sequenced(std::move(name), sequence, {}),
+                         "\n[Load_from_File___Sequence_Settings] ERROR: Line " + std::to_string(line) + ": " +
+                             what + "!\n\nERROR: Cannot load Sequence settings without errors!\n");
 }
 
 std::vector<Row> Sequence_Rows() {
@@ -308,14 +312,9 @@ std::vector<Row> Sequence_Rows() {
         Sequenced("a byte-order mark, CR LF, comments, blanks and tabs",
                   "\xEF\xBB\xBF# for keys.txt\r\n\r\n \t\r\n\tName \t\"Attack1\"  \r\nCycle clamp",
                   {.Name = "Attack1", .Cycle = 2}),
-        {"no room for the name",
-         Build_Template(crowded),
-         Key_Text(false, 2, kTwoBones),
-         kSequence + "<done>\n\n" +
-             Limit("Create_New_String_in_Header", "Header_NumStrings=256",
-                   "limits (the text on line 2 of 'keys.sequence.txt')!"),
-         {},
-         "\nName \"Attack1\"\n"},
+        Refused_After(Sequenced("no room for the name", "\nName \"Attack1\"\n", {}, crowded),
+                      "<done>\n\n" + Limit("Create_New_String_in_Header", "Header_NumStrings=256",
+                                           "limits (the text on line 2 of 'keys.sequence.txt')!")),
         Sequence_Refused("an unknown setting", "Speed 2\n", 1, "unknown setting 'Speed'"),
         Sequence_Refused("not a number", "Name \"A\"\nFrequency fast\n", 2, "a number is expected"),
         Sequence_Refused("not finite as a float", "Frequency 1e39\n", 1,
@@ -385,15 +384,8 @@ TEST(SequenceFile, EverySettingReadsBackAndConvertsToTheSameBytes) {
     for (int k = 0; k < 12; ++k)
         events.push_back(
             {0.5f + 0.1f * static_cast<float>(k), k == 3 ? "Sound: \"Swing\"\\" : "E" + std::to_string(k)});
-    const SequenceSpec every = {.Name = "Attack1",
-                                .Cycle = 2,
-                                .Frequency = 1.5f,
-                                .Weight = 0.75f,
-                                .Start = 0.5f,
-                                .Stop = 1.7f,
-                                .Root = "Bip01",
-                                .TextKeys = events,
-                                .Priorities = {{"A", 30}, {"B", 255}}};
+    const SequenceSpec every = {"Attack1", 2,       1.5f,  0.75f,  0.5f,
+                                1.7f,      "Bip01", false, events, {{"A", 30}, {"B", 255}}};
     const TemplateLayout layout = Rich_Template();
     const ByteString kf = Build_Template(Animated(layout, false, 2, kTwoBones, every));
     testing::internal::CaptureStdout();

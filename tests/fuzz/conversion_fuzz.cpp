@@ -11,38 +11,33 @@
 #include "kf/sequence.h"
 #include "nif/nif_document.h"
 
-constexpr const char* kSeparator = "\n#==KEYS==#\n";
-constexpr const char* kSequenceSeparator = "\n#==SEQUENCE==#\n";
+constexpr std::string_view kSeparator = "\n#==KEYS==#\n", kSequenceSeparator = "\n#==SEQUENCE==#\n";
 
-static const std::uint8_t* Find(const std::uint8_t* from, const std::uint8_t* end, const char* separator) {
-    return std::search(from, end, separator, separator + std::strlen(separator));
-}
-
-static const std::uint8_t* After(const std::uint8_t* at, const std::uint8_t* end, const char* separator) {
-    return at == end ? end : at + std::strlen(separator);
+// The text before `separator` (all of it without one); `text` keeps what follows it. False without one.
+static bool Split(std::string& text, std::string_view separator, std::string& before) {
+    const std::size_t at = text.find(separator);
+    before = text.substr(0, at);
+    text.erase(0, at == std::string::npos ? text.size() : at + separator.size());
+    return at != std::string::npos;
 }
 
 // A root given as a text that today's rule finds in the output anyway reads back as the default.
 static void Drop_Root_Line_if_Ruled(std::string& expected, const std::string& root) {
     if (root.empty() || SequenceSettings_AccumRoot != kAccumRootDefault) return;
-    std::int32_t first = 0;
-    while (static_cast<std::uint32_t>(first) < Header_NumStrings && root != Header_Strings[first])
-        ++first;
+    const auto first = std::find(Header_Strings, Header_Strings + Header_NumStrings, root) - Header_Strings;
     Fuzz_Check(first == Find_Accum_Root_Name(), "a given root reads back as the default");
     const std::size_t line = expected.find("\nAccumulation root ");
     expected.erase(line, expected.find('\n', line + 1) - line);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::uint8_t* end = data + size;
-    const std::uint8_t* at = Find(data, end, kSeparator);
-    const std::uint8_t* sequenceAt = Find(After(at, end, kSeparator), end, kSequenceSeparator);
-    const std::string keys(After(at, end, kSeparator), sequenceAt);
-    const std::string sequence(After(sequenceAt, end, kSequenceSeparator), end);
-    const ByteString output = Convert(ByteString(data, at), &keys, sequenceAt != end ? &sequence : nullptr);
+    std::string rest(data, data + size), templateBytes, keys;
+    Split(rest, kSeparator, templateBytes);
+    const bool sequenced = Split(rest, kSequenceSeparator, keys);
+    const ByteString output = Convert(As_Bytes(templateBytes), &keys, sequenced ? &rest : nullptr);
     Check_Tables();
     if (output.empty()) return 0;
-    const std::string expectedSequence = SequenceSettings_Loaded ? Save_Sequence() : "";
+    std::string expectedSequence = SequenceSettings_Loaded ? Save_Sequence() : "";
     const std::string root =
         SequenceSettings_AccumRoot == kAccumRootText ? SequenceSettings_AccumRootName : "";
     // The key text read back takes the sequence's stop time as its duration.
@@ -57,8 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check_Tables();
     Fuzz_Check(!back.empty() && kept(back.back()) == expected, "the output reads back to other keys");
     if (expectedSequence.empty()) return 0;
-    std::string written = expectedSequence;
-    Drop_Root_Line_if_Ruled(written, root);
-    Fuzz_Check(Save_Sequence() == written, "the output reads back to another sequence");
+    Drop_Root_Line_if_Ruled(expectedSequence, root);
+    Fuzz_Check(Save_Sequence() == expectedSequence, "the output reads back to another sequence");
     return 0;
 }

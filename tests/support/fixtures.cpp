@@ -134,8 +134,7 @@ TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const
     }
     const auto texts = spec.TextKeys.value_or(
         std::vector<std::pair<float, std::string>>{{0.0f, "start"}, {duration, "end"}});
-    Bytes textKeyBody;
-    textKeyBody.put(-1, texts.size());
+    Bytes textKeyBody = Bytes().put(-1, texts.size());
     for (const auto& [time, text] : texts)
         textKeyBody.put(time, Index_Of(layout.Strings, text));
     const std::int32_t textKeys = append("NiTextKeyExtraData", textKeyBody.Data);
@@ -156,11 +155,8 @@ TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const
                            : spec.Root                    ? Index_Of(layout.Strings, *spec.Root)
                            : root == layout.Strings.end() ? 0
                                                           : root - layout.Strings.begin();
-    append("NiControllerSequence", sequence
-                                       .put(spec.Weight, textKeys, spec.Cycle, spec.Frequency, spec.Start,
-                                            spec.Stop.value_or(duration), -1, accumRoot)
-                                       .u16(0)
-                                       .Data);
+    sequence.put(spec.Weight, textKeys, spec.Cycle, spec.Frequency, spec.Start, spec.Stop.value_or(duration));
+    append("NiControllerSequence", sequence.put(-1, accumRoot).u16(0).Data);
     for (const std::string& text : layout.Strings)
         layout.MaxStringLength = std::max(layout.MaxStringLength, static_cast<std::int64_t>(text.size()));
     return layout;
@@ -305,14 +301,9 @@ std::string Save_Keys() {
 }
 
 std::vector<std::string> Read_Back(const ByteString& kf) {
-    Reset_All_Tables();
-    InputKfFile = Open_Bytes(kf);
-    const bool loaded = Load_from_File___All_NIF_Blocks() == 0;
-    Close(InputKfFile);
     std::vector<std::string> texts;
-    for (std::int32_t block : loaded ? Sequence_Blocks() : std::vector<std::int32_t>()) {
-        if (Load_Sequence_Keys(block) == 0) texts.push_back(Save_Keys());
-    }
+    for (const ReadBackTexts& back : Read_Back_Texts(kf))
+        texts.push_back(back.Keys);
     return texts;
 }
 
