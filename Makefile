@@ -80,7 +80,7 @@ test-windows: windows build
 # inputs kept in build-fuzz/corpus/<target>/, failing ones in build-fuzz/findings/<target>/.
 # FUZZ_SECONDS=0 only replays the committed corpus. `make test` replays it in both test builds.
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS = template key_file conversion kf
+FUZZ_TARGETS = template key_file conversion kf sequence_file
 FUZZ_RUN = $(if $(filter 0,$(FUZZ_SECONDS)),-runs=0,-max_total_time=$(FUZZ_SECONDS))
 
 build-fuzz:

@@ -32,8 +32,12 @@ inline constexpr std::uint32_t kMaxKeys = 1536;
 inline constexpr std::uint32_t kMaxControlledBlocks = 256;
 // A line of the key file, without its terminating zero.
 inline constexpr std::uint32_t kKeyLineSize = 256;
+// A line of the sequence file, its line end not included: the longest setting, a text key of 255
+// bytes that are all escaped, fits with room for a number written as long as anyone would write one.
+inline constexpr std::uint32_t kSequenceLineSize = 1024;
 
 static_assert(kMaxRoots <= kMaxBlocks, "roots name blocks");
 static_assert(kMaxControlledBlocks <= kMaxBoneRecords, "every controlled block is read into a bone record");
 static_assert(kMaxControlledBlocks <= kMaxStrings, "every controlled block names a string of its own");
 static_assert(kMaxBlockTypes <= 65536, "type indices are written as u16");
+static_assert(kSequenceLineSize > 2 * kTextEntrySize + 64, "a text key line of escaped bytes fits");

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "capacities.h"
+#include "keys/sequence_file.h"
 #include "support/fixtures.h"
 
 namespace {
@@ -17,6 +18,7 @@ struct Row {
     std::optional<std::string> Keys;
     std::string Console;
     ByteString Output;
+    std::optional<std::string> Sequence{}; // named "keys.sequence.txt"
 };
 
 void PrintTo(const Row& row, std::ostream* out) {
@@ -289,22 +291,156 @@ std::vector<Row> Rows() {
     };
 }
 
+// ---- the sequence file ----------------------------------------------------------------------------
+
+const std::string kSequence =
+    kKeys + "<done>\nLoading SEQUENCE settings from 'keys.sequence.txt' to Memory: ";
+const std::vector<Bone> kTwoBones = {One_Key("A"), One_Key("B")};
+
+// Bones A and B over `layout` with `sequence`, which the output holds as `spec`.
+Row Sequenced(std::string name, const std::string& sequence, const SequenceSpec& spec,
+              const TemplateLayout& layout = Example_Template()) {
+    const ByteString output = Build_Template(Animated(layout, false, 2, kTwoBones, spec));
+    return {std::move(name),
+            Build_Template(layout),
+            Key_Text(false, 2, kTwoBones),
+            kSequence + "<done>\n\n",
+            output,
+            sequence};
+}
+
+// `row` refused with `console` printed after the sequence file's loading text.
+Row Refused_After(Row row, const std::string& console) {
+    row.Console = kSequence + console;
+    row.Output.clear();
+    return row;
+}
+
+Row Sequence_Refused(std::string name, const std::string& sequence, int line, const std::string& what) {
+    return Refused_After(Sequenced(std::move(name), sequence, {}),
+                         "\n[Load_from_File___Sequence_Settings] ERROR: Line " + std::to_string(line) + ": " +
+                             what + "!\n\nERROR: Cannot load Sequence settings without errors!\n");
+}
+
+std::vector<Row> Sequence_Rows() {
+    TemplateLayout crowded = Example_Template(); // room for "start", "end", "A" and "B" alone
+    crowded.Strings.resize(kMaxStrings - 4, "s");
+    std::string tooMany;
+    for (std::uint32_t k = 0; k <= kMaxKeys; ++k)
+        tooMany += "Text key 1 \"k\"\n";
+    std::vector<Row> rows = {
+        Sequenced("a name", "Name \"Attack1\"\n", {.Name = "Attack1"}),
+        Sequenced("a cycle as a number", "Cycle 4294967295\n", {.Cycle = 4294967295u}),
+        Sequenced("a frequency", "Frequency +1.5\n", {.Frequency = 1.5f}),
+        Sequenced("a weight", "Weight .25\n", {.Weight = 0.25f}),
+        Sequenced("a start", "Start 5e-1\n", {.Start = 0.5f}),
+        Sequenced("a stop", "Stop 17E-1\n", {.Stop = 1.7f}),
+        Sequenced("an underflow is 0", "Stop -1e-46\n", {.Stop = -0.0f}),
+        Sequenced("a root added", "Accumulation root \"Bip01\"\n", {.Root = "Bip01"}),
+        Sequenced("no root", "Accumulation root none\n", {.NoRoot = true}),
+        Sequenced(
+            "text keys in place of start and end",
+            "Text key 0.5 \"Hit\"\nText key 0 \"NPC Root [Root]\"\nText key 1 \"say \\\"hi\\\" \\\\\"\n",
+            {.TextKeys = {{{0.5f, "Hit"}, {0, "NPC Root [Root]"}, {1, "say \"hi\" \\"}}}}),
+        Sequenced("no text keys", "Text keys none\n", {.TextKeys = {{}}}),
+        Sequenced("priorities", "Priority \"B\" +30\nPriority \"A\" -0\n", {.Priorities = {{"B", 30}}}),
+        Sequenced("a byte-order mark, CR LF, comments, blanks and tabs",
+                  "\xEF\xBB\xBF# for keys.txt\r\n\r\n \t\r\n\tName \t\"Attack1\"  \r\nCycle clamp",
+                  {.Name = "Attack1", .Cycle = 2}),
+        Refused_After(Sequenced("no room for the name", "\nName \"Attack1\"\n", {}, crowded),
+                      "<done>\n\n" + Limit("Create_New_String_in_Header", "Header_NumStrings=256",
+                                           "limits (the text on line 2 of 'keys.sequence.txt')!")),
+        Sequence_Refused("an unknown setting", "Speed 2\n", 1, "unknown setting 'Speed'"),
+        Sequence_Refused("not a number", "Name \"A\"\nText key fast \"a\"\n", 2, "a number is expected"),
+        Sequence_Refused("not finite as a float", "Frequency 1e39\n", 1,
+                         "the number 1e39 is not finite as a float"),
+        Sequence_Refused("a comma", "Start 0,5\n", 1, "',5' follows the value"),
+        Sequence_Refused("a text left open", "Name \"Attack\n", 1,
+                         "the text is left open (no closing double quote)"),
+        Sequence_Refused("a bad escape", "Name \"a\\tb\"\n", 1,
+                         "a backslash in a text goes only before \" or \\"),
+        Sequence_Refused("a setting twice", "Weight 1\n# again\nWeight 2\n", 3,
+                         "'Weight' is given on line 1 too"),
+        Sequence_Refused("text keys and none", "Text keys none\nText key 1 \"x\"\n", 2,
+                         "'Text key' and 'Text keys none' are given together"),
+        Sequence_Refused("a priority for another node", "Priority \"Spine\" 3\n", 1,
+                         "a priority for 'Spine', a node the key file does not hold"),
+        Sequence_Refused("a priority of 256", "Priority \"A\" 256\n", 1,
+                         "the priority 256 is outside 0 to 255"),
+        Sequence_Refused("a node given two priorities", "Priority \"A\" 1\nPriority \"A\" 1\n", 2,
+                         "'A' is given a priority on line 1 too"),
+        Sequence_Refused("1537 text keys", tooMany, 1537, "more text keys than the 1536 the table holds"),
+        Sequence_Refused("a text of 256 bytes", "Name \"" + std::string(256, 'n') + "\"\n", 1,
+                         "the text is longer than the 255 bytes a text holds"),
+        Sequence_Refused("a line of 1025 bytes", "#" + std::string(1024, ' '), 1,
+                         "the line is longer than the 1024 bytes read here"),
+    };
+    for (const auto& [word, cycle] : {std::pair{"loop", 0u}, {"reverse", 1u}, {"clamp", 2u}})
+        rows.push_back(
+            Sequenced(std::string("cycle ") + word, std::string("Cycle ") + word + "\n", {.Cycle = cycle}));
+    return rows;
+}
+
 class Conversion : public testing::TestWithParam<Row> {};
 
 TEST_P(Conversion, PrintsAndWritesWhatItMust) {
     const Row& row = GetParam();
     testing::internal::CaptureStdout();
-    const ByteString output = Convert(row.Template, row.Keys ? &*row.Keys : nullptr);
+    const ByteString output =
+        Convert(row.Template, row.Keys ? &*row.Keys : nullptr, row.Sequence ? &*row.Sequence : nullptr);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), row.Console);
     EXPECT_TRUE(output == row.Output) << output.size() << " bytes written, " << row.Output.size();
     EXPECT_EQ(Table_Fault(), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, Conversion, testing::ValuesIn(Rows()), [](const auto& info) {
+std::string Row_Name(const testing::TestParamInfo<Row>& info) {
     std::string name = info.param.Name;
     std::replace_if(
         name.begin(), name.end(), [](unsigned char c) { return !std::isalnum(c); }, '_');
     return name;
-});
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Conversion, testing::ValuesIn(Rows()), Row_Name);
+INSTANTIATE_TEST_SUITE_P(Sequences, Conversion, testing::ValuesIn(Sequence_Rows()), Row_Name);
+
+TEST(SequenceFile, StandsBesideItsKeyFile) {
+    for (const auto& [keys, sequence] : {std::pair{"walk.txt", "walk.sequence.txt"},
+                                         {"Attack_keys.txt", "Attack_keys.sequence.txt"},
+                                         {"My.Mods/keys", "My.Mods/keys.sequence.txt"},
+                                         {"a\\b.c\\.hidden", "a\\b.c\\.hidden.sequence.txt"},
+                                         {"x.tar.gz", "x.tar.sequence.txt"}})
+        EXPECT_EQ(Sequence_File_Name(keys), sequence);
+}
+
+// A .kf with every setting reads back to a sequence text that converts, with its key text, over the
+// same template to the same bytes; a conversion without one needs none.
+TEST(SequenceFile, EverySettingReadsBackAndConvertsToTheSameBytes) {
+    std::vector<std::pair<float, std::string>> events;
+    for (int k = 0; k < 12; ++k)
+        events.push_back(
+            {0.5f + 0.1f * static_cast<float>(k), k == 3 ? "Sound: \"Swing\"\\" : "E" + std::to_string(k)});
+    const SequenceSpec every = {"Attack1", 2,       1.5f,  0.75f,  0.5f,
+                                1.7f,      "Bip01", false, events, {{"A", 30}, {"B", 255}}};
+    const TemplateLayout layout = Rich_Template();
+    const ByteString kf = Build_Template(Animated(layout, false, 2, kTwoBones, every));
+    testing::internal::CaptureStdout();
+    const std::vector<ReadBackTexts> back = Read_Back_Texts(kf);
+    const bool defaultNeeded =
+        Read_Back_Texts(Build_Template(Animated(layout, false, 2, kTwoBones))).at(0).Needed;
+    const ByteString again =
+        back.size() == 1 ? Convert(Build_Template(layout), &back[0].Keys, &back[0].Sequence) : ByteString();
+    testing::internal::GetCapturedStdout();
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_TRUE(again == kf);
+    EXPECT_TRUE(back[0].Needed);
+    EXPECT_FALSE(defaultNeeded);
+    EXPECT_EQ(back[0].Sequence,
+              "# Sequence settings for keys.txt\nName \"Attack1\"\nCycle clamp\nFrequency 1.5\nWeight 0.75\n"
+              "Start 0.5\nStop 1.7\nAccumulation root \"Bip01\"\nText key 0.5 \"E0\"\nText key 0.6 \"E1\"\n"
+              "Text key 0.7 \"E2\"\nText key 0.8 \"Sound: \\\"Swing\\\"\\\\\"\nText key 0.9 \"E4\"\n"
+              "Text key 1 \"E5\"\nText key 1.1 \"E6\"\nText key 1.2 \"E7\"\nText key 1.3 \"E8\"\n"
+              "Text key 1.4000001 \"E9\"\nText key 1.5 \"E10\"\nText key 1.6 \"E11\"\n"
+              "Priority \"A\" 30\nPriority \"B\" 255\n");
+}
 
 } // namespace

@@ -30,7 +30,7 @@ Key At(float time, float w = 1, float x = 0) {
 // The sequence of `bones` over an empty template, with these bodies in place of the writer's.
 TemplateLayout Keys(bool euler, const std::vector<Bone>& bones,
                     const std::vector<std::pair<std::size_t, ByteString>>& bodies = {},
-                    const SequenceFields& fields = {}) {
+                    const SequenceSpec& fields = {}) {
     TemplateLayout layout = Animated({}, euler, 1, bones, fields);
     for (const auto& [index, body] : bodies)
         layout.Bodies[index] = body;
@@ -79,8 +79,7 @@ std::vector<Row> Rows() {
         {"start and text keys",
          Keys(false, still, {{2, Text_Keys_Body({{0.5f, 0}, {5, 1}})}}, {.Start = 0.25f}),
          "1 bones, 1 keys", // "start" is the first string
-         sequence + "it starts at 0.25 s: the key text starts at 0\n" + sequence +
-             "its \"start\" text key is at 0.5 s, the sequence's start at 0.25 s\n" + sequence +
+         sequence + "its \"start\" text key is at 0.5 s, the sequence's start at 0.25 s\n" + sequence +
              "its \"end\" text key is at 5 s, the sequence's end at 1 s\n"},
         {"note arrays passed over", Keys(false, still, {}, {.NoteArrays = {-1, 7}}), "1 bones, 1 keys", ""},
         {"compressed", compressed, "1 bones, 0 keys",

@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "keys/anim_keys.h"
+#include "keys/sequence_file.h"
 #include "kf/problems.h"
 #include "kf/sequence.h"
 #include "kf/transform_data.h"
@@ -112,6 +113,105 @@ Form Load_Bone(std::int32_t b) {
 
 // ---- the sequence ---------------------------------------------------------------------------------
 
+// ---- the sequence's own settings, for the sequence file ------------------------------------------
+
+// Copies string `index` into a setting's text (kTextEntrySize bytes). False after a problem line when
+// the table lacks it; a line feed, which a line of the sequence file cannot hold, becomes a space.
+bool Setting_Text(char* text, std::int32_t index, const std::string& what, const char* outcome) {
+    const char* string = String_at(index);
+    if (string == nullptr) {
+        Note(-1, what + " is string " + std::to_string(index) +
+                     ", which the string table does not hold: " + outcome);
+        return false;
+    }
+    std::snprintf(text, kTextEntrySize, "%s", string);
+    if (std::strchr(text, '\n') != nullptr) {
+        std::replace(text, text + std::strlen(text), '\n', ' ');
+        Note(-1, what + " holds a line feed: written as a space");
+    }
+    return true;
+}
+
+// A number the sequence file can hold; the default otherwise, after a problem line.
+void Setting_Number(SequenceSetting setting, float* slot, float value, const char* what) {
+    SequenceSettings_Given[setting] = std::isfinite(value);
+    if (std::isfinite(value))
+        *slot = value;
+    else
+        Note(-1,
+             std::string("its ") + what + " is " + Number(value) + ": written as the converter's default");
+}
+
+void Load_Accum_Root_Setting() {
+    const std::int32_t root = NiControllerSequence_AccumRootName;
+    SequenceSettings_Given[kSettingAccumRoot] = 1;
+    if (root == Find_Accum_Root_Name()) {
+        SequenceSettings_Given[kSettingAccumRoot] = 0;
+    } else if (root == -1) {
+        SequenceSettings_AccumRoot = kAccumRootNone;
+    } else if (Setting_Text(SequenceSettings_AccumRootName, root, "its accumulation root",
+                            "written as the converter's default")) {
+        SequenceSettings_AccumRoot = kAccumRootText;
+    }
+}
+
+// Every text key of the sequence's text-key block, in the file's order; none without a block.
+void Load_Text_Key_Settings() {
+    const std::int32_t block = NiControllerSequence_TextKeys;
+    NiTextKeyExtraData_NumTextKeys = 0;
+    if (block != -1) {
+        const char* type = Block_Type_Name(block);
+        // A block that is not one, or does not read, has its problem line from the checks.
+        if (type == nullptr || std::strcmp(type, "NiTextKeyExtraData") != 0) return;
+        ByteReader in = Open_Block_Reader(block);
+        if (Load_from_Memory___NiTextKeyExtraData(in) < 0) return;
+    }
+    for (std::uint32_t k = 0; k < NiTextKeyExtraData_NumTextKeys; ++k) {
+        const TextKey& key = NiTextKeyExtraData_TextKeys[k];
+        SequenceTextKey& setting = SequenceSettings_TextKeys[SequenceSettings_NumTextKeys];
+        const std::string what = "its text key " + std::to_string(k + 1);
+        if (!std::isfinite(key.Time))
+            Note(-1, what + " is at " + Number(key.Time) + " s: skipped");
+        else if (Setting_Text(setting.Text, key.Value, what, "skipped")) {
+            setting.Time = key.Time;
+            ++SequenceSettings_NumTextKeys;
+        }
+    }
+    SequenceSettings_Given[SequenceSettings_NumTextKeys != 0 ? kSettingTextKey : kSettingTextKeysNone] = 1;
+}
+
+// Each node's priority, of its first bone, when it is not 0.
+void Load_Priority_Settings() {
+    for (std::int32_t b = 0; b < NumAnimBones; ++b) {
+        const std::uint8_t priority = NiControllerSequence_ControlledBlocks[b].Priority;
+        if (Named_by_Earlier_Bone(b) || priority == 0) continue;
+        SequencePriority& setting = SequenceSettings_Priorities[SequenceSettings_NumPriorities++];
+        static_assert(sizeof setting.Node == sizeof AnimBones[b].Name);
+        std::memcpy(setting.Node, AnimBones[b].Name, sizeof setting.Node);
+        setting.Priority = priority;
+    }
+}
+
+// The settings of the sequence block just read; its bones must be read before.
+void Load_Sequence_Settings() {
+    Reset_Sequence_Settings();
+    SequenceSettings_Loaded = 1;
+    SequenceSettings_Given[kSettingName] = Setting_Text(SequenceSettings_Name, NiControllerSequence_Name,
+                                                        "its name", "written as the converter's default");
+    SequenceSettings_Given[kSettingCycle] = 1;
+    SequenceSettings_CycleType = NiControllerSequence_CycleType;
+    Setting_Number(kSettingFrequency, &SequenceSettings_Frequency, NiControllerSequence_Frequency,
+                   "frequency");
+    Setting_Number(kSettingWeight, &SequenceSettings_Weight, NiControllerSequence_Weight, "weight");
+    Setting_Number(kSettingStart, &SequenceSettings_StartTime, NiControllerSequence_StartTime, "start time");
+    // The key file's duration is the stop time, whatever it holds.
+    SequenceSettings_Given[kSettingStop] = 1;
+    SequenceSettings_StopTime = NiControllerSequence_StopTime;
+    Load_Accum_Root_Setting();
+    Load_Text_Key_Settings();
+    Load_Priority_Settings();
+}
+
 } // namespace
 
 std::vector<std::int32_t> Sequence_Blocks() {
@@ -135,8 +235,6 @@ std::int32_t Load_Sequence_Keys(std::int32_t block) {
     SequenceName = name != nullptr ? name : "";
     if (name != nullptr) SequenceLabel = "Sequence '" + SequenceName + "'";
     AnimDuration = NiControllerSequence_StopTime;
-    if (NiControllerSequence_StartTime != 0)
-        Note(-1, "it starts at " + Number(NiControllerSequence_StartTime) + " s: the key text starts at 0");
     Check_Text_Keys();
 
     NumAnimBones = static_cast<std::int32_t>(NiControllerSequence_NumControlledBlocks);
@@ -158,6 +256,7 @@ std::int32_t Load_Sequence_Keys(std::int32_t block) {
     IsQuaternionFormat = !IsEulerFormat;
     for (std::int32_t b = 0; b < NumAnimBones; ++b)
         Check_Bone(b);
+    Load_Sequence_Settings();
     return 0;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "keys/anim_keys.h"
+#include "keys/sequence_file.h"
 #include "kf/transform_data.h"
 #include "nif/nif_document.h"
 #include "nif/report.h"
@@ -194,22 +195,29 @@ static std::int32_t Append_Bone_Blocks(std::int32_t b) {
     return AnimBones[b].InterpolatorBlock < 0 ? -3 : 0;
 }
 
-// The "start" and "end" text keys. The text-key block's index, or -3.
+// A text of the sequence settings found in or added to the string table; when the table is full, the
+// message names the line of the sequence file that gave it (line 0: a default, no file line).
+static std::int32_t Setting_String(const char* text, std::int64_t line) {
+    return Create_New_String_in_Header(text, line == 0 ? ""
+                                                       : "the text on line " + std::to_string(line) +
+                                                             " of '" + SequenceSettingsFileName + "'");
+}
+
+// The text keys of the settings, "start" and "end" by default. The text-key block's index, or -3.
 static std::int32_t Append_Text_Keys() {
     if (AddNewNodeToHeader("NiTextKeyExtraData") < 0) return -3;
     NiTextKeyExtraData_Name = -1;
-    NiTextKeyExtraData_NumTextKeys = 2;
-    const std::int32_t start = Create_New_String_in_Header("start");
-    if (start < 0) return -3;
-    const std::int32_t end = Create_New_String_in_Header("end");
-    if (end < 0) return -3;
-    NiTextKeyExtraData_TextKeys[0] = {0.0f, start};
-    NiTextKeyExtraData_TextKeys[1] = {AnimDuration, end};
+    const SequenceTextKey* keys = nullptr;
+    NiTextKeyExtraData_NumTextKeys = Sequence_Text_Keys(&keys);
+    for (std::uint32_t k = 0; k < NiTextKeyExtraData_NumTextKeys; ++k) {
+        const std::int32_t text = Setting_String(keys[k].Text, keys[k].Line);
+        if (text < 0) return -3;
+        NiTextKeyExtraData_TextKeys[k] = {keys[k].Time, text};
+    }
     return Append_Block(8 + 8 * NiTextKeyExtraData_NumTextKeys, Save_to_Memory___NiTextKeyExtraData);
 }
 
-// The first entry of the whole string table that names the accumulation root; 0 when none does.
-static std::int32_t Find_Accum_Root_Name() {
+std::int32_t Find_Accum_Root_Name() {
     for (std::uint32_t i = 0; i < Header_NumStrings; ++i) {
         if (std::strcmp(Header_Strings[i], kAccumRootName) == 0) return static_cast<std::int32_t>(i);
     }
@@ -222,27 +230,40 @@ static std::int32_t Fill_Controlled_Blocks() {
     for (std::int32_t b = 0; b < count; ++b) {
         const std::int32_t controllerType = Create_New_String_in_Header("NiTransformController");
         if (controllerType < 0) return -3;
-        NiControllerSequence_ControlledBlocks[b] = {
-            AnimBones[b].InterpolatorBlock, -1, 0, AnimBones[b].NameString, -1, controllerType, -1, -1};
+        NiControllerSequence_ControlledBlocks[b] = {AnimBones[b].InterpolatorBlock,
+                                                    -1,
+                                                    Sequence_Priority_for(AnimBones[b].Name),
+                                                    AnimBones[b].NameString,
+                                                    -1,
+                                                    controllerType,
+                                                    -1,
+                                                    -1};
     }
     return 0;
 }
 
 static std::int32_t Append_Controller_Sequence(std::int32_t textKeysBlock) {
     if (AddNewNodeToHeader("NiControllerSequence") < 0) return -3;
-    NiControllerSequence_Name = Create_New_String_in_Header("SpecialIdle");
+    NiControllerSequence_Name = Setting_String(SequenceSettings_Name, SequenceSettings_Line[kSettingName]);
     if (NiControllerSequence_Name < 0) return -3;
     NiControllerSequence_NumControlledBlocks = static_cast<std::uint32_t>(NumAnimBones);
     NiControllerSequence_ArrayGrowBy = 1;
     if (Fill_Controlled_Blocks() < 0) return -3;
-    NiControllerSequence_Weight = 1;
+    NiControllerSequence_Weight = SequenceSettings_Weight;
     NiControllerSequence_TextKeys = textKeysBlock;
-    NiControllerSequence_CycleType = 0;
-    NiControllerSequence_Frequency = 1;
-    NiControllerSequence_StartTime = 0;
-    NiControllerSequence_StopTime = AnimDuration;
+    NiControllerSequence_CycleType = SequenceSettings_CycleType;
+    NiControllerSequence_Frequency = SequenceSettings_Frequency;
+    NiControllerSequence_StartTime = SequenceSettings_StartTime;
+    NiControllerSequence_StopTime = Sequence_Stop_Time();
     NiControllerSequence_Manager = -1;
-    NiControllerSequence_AccumRootName = Find_Accum_Root_Name();
+    if (SequenceSettings_AccumRoot == kAccumRootText) {
+        NiControllerSequence_AccumRootName =
+            Setting_String(SequenceSettings_AccumRootName, SequenceSettings_Line[kSettingAccumRoot]);
+        if (NiControllerSequence_AccumRootName < 0) return -3;
+    } else {
+        NiControllerSequence_AccumRootName =
+            SequenceSettings_AccumRoot == kAccumRootNone ? -1 : Find_Accum_Root_Name();
+    }
     NiControllerSequence_NumAnimNoteArrays = 0;
     const std::uint32_t size = 12 + kControlledBlockSize * NiControllerSequence_NumControlledBlocks + 34;
     return Append_Block(size, Save_to_Memory___NiControllerSequence) < 0 ? -3 : 0;

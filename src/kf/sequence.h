@@ -63,7 +63,11 @@ std::int32_t Load_from_Memory___NiTransformInterpolator(ByteReader& in);
 std::int32_t Load_from_Memory___NiTextKeyExtraData(ByteReader& in);
 std::int32_t Load_from_Memory___NiControllerSequence(ByteReader& in);
 
-// Appends every new block, type and string to the document. 0, or -3 after the failing message.
+// The first entry of the whole string table that names the accumulation root; 0 when none does.
+std::int32_t Find_Accum_Root_Name();
+
+// Appends every new block, type and string to the document, the sequence as the sequence settings
+// say. 0, or -3 after the failing message.
 std::int32_t Create_All_KF_Blocks();
 
 // Back to the zero-filled state of program start.

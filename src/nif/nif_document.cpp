@@ -72,23 +72,23 @@ std::int32_t AddNewNodeToHeader(const char* typeName) {
 
 // Adds an entry at the end, or refuses a full table (or one counted past its capacity) and a text
 // that does not fit an entry.
-static std::int32_t Add_String_Entry(const char* operation, const char* text) {
+static std::int32_t Add_String_Entry(const char* operation, const char* text, const std::string& from = "") {
     const std::size_t length = std::strlen(text);
     if (Header_NumStrings >= kMaxStrings || length >= kTextEntrySize)
-        return Report_Out_Of_Limits(operation, "Header_NumStrings", Header_NumStrings);
+        return Report_Out_Of_Limits(operation, "Header_NumStrings", Header_NumStrings, from);
     char* entry = Header_Strings[Header_NumStrings];
     std::memset(entry, 0, kTextEntrySize);
     std::memcpy(entry, text, length);
     return static_cast<std::int32_t>(Header_NumStrings++);
 }
 
-std::int32_t Create_New_String_in_Header(const char* text) {
+std::int32_t Create_New_String_in_Header(const char* text, const std::string& from) {
     if (Header_NumStrings > kMaxStrings)
         return Report_Out_Of_Limits("Create_New_String_in_Header", "Header_NumStrings", Header_NumStrings);
     for (std::uint32_t i = 0; i < Header_NumStrings; ++i) {
         if (std::strcmp(Header_Strings[i], text) == 0) return static_cast<std::int32_t>(i);
     }
-    return Add_String_Entry("Create_New_String_in_Header", text);
+    return Add_String_Entry("Create_New_String_in_Header", text, from);
 }
 
 std::int32_t Append_String_to_Header(const char* text) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "capacities.h"
 #include "nif/le.h"
@@ -41,8 +42,9 @@ std::int32_t AllocateRAM_forNifBlock(std::int32_t index, std::int32_t size);
 // Finds or adds `typeName` and records it as the type of block Header_NumBlocks. The type index, or -3.
 std::int32_t AddNewNodeToHeader(const char* typeName);
 
-// Finds or adds `text` in the string table. Its index, or -3.
-std::int32_t Create_New_String_in_Header(const char* text);
+// Finds or adds `text` in the string table. Its index, or -3; a full table's message carries `from`,
+// where the text came from, when one is given.
+std::int32_t Create_New_String_in_Header(const char* text, const std::string& from = "");
 
 // Adds `text` as a new entry even when an equal one exists (bone names). Its index, or -3.
 std::int32_t Append_String_to_Header(const char* text);

@@ -1,21 +1,47 @@
-// The whole conversion, from a template and a key text split at kSeparator: every table within its
-// capacity, and an output that posewright-keys' readers take back to the key text of the bones that
-// made it.
+// The whole conversion, from a template, a key text and optionally a sequence text, split at
+// kSeparator and kSequenceSeparator: every table within its capacity, and an output that
+// posewright-keys' readers take back to the key text of the bones that made it and, when a sequence
+// text was loaded, to a sequence that writes the same settings.
 #include <algorithm>
 #include <cstring>
 
 #include "fuzz/fuzz.h"
 #include "keys/anim_keys.h"
+#include "keys/sequence_file.h"
+#include "kf/sequence.h"
+#include "nif/nif_document.h"
 
-constexpr const char* kSeparator = "\n#==KEYS==#\n";
+constexpr std::string_view kSeparator = "\n#==KEYS==#\n", kSequenceSeparator = "\n#==SEQUENCE==#\n";
+
+// The text before `separator` (all of it without one); `text` keeps what follows it. False without one.
+static bool Split(std::string& text, std::string_view separator, std::string& before) {
+    const std::size_t at = text.find(separator);
+    before = text.substr(0, at);
+    text.erase(0, at == std::string::npos ? text.size() : at + separator.size());
+    return at != std::string::npos;
+}
+
+// A root given as a text that today's rule finds in the output anyway reads back as the default.
+static void Drop_Root_Line_if_Ruled(std::string& expected, const std::string& root) {
+    if (root.empty() || SequenceSettings_AccumRoot != kAccumRootDefault) return;
+    const auto first = std::find(Header_Strings, Header_Strings + Header_NumStrings, root) - Header_Strings;
+    Fuzz_Check(first == Find_Accum_Root_Name(), "a given root reads back as the default");
+    const std::size_t line = expected.find("\nAccumulation root ");
+    expected.erase(line, expected.find('\n', line + 1) - line);
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::uint8_t* end = data + size;
-    const std::uint8_t* at = std::search(data, end, kSeparator, kSeparator + std::strlen(kSeparator));
-    const std::string keys(at == end ? end : at + std::strlen(kSeparator), end);
-    const ByteString output = Convert(ByteString(data, at), &keys);
+    std::string rest(data, data + size), templateBytes, keys;
+    Split(rest, kSeparator, templateBytes);
+    const bool sequenced = Split(rest, kSequenceSeparator, keys);
+    const ByteString output = Convert(As_Bytes(templateBytes), &keys, sequenced ? &rest : nullptr);
     Check_Tables();
     if (output.empty()) return 0;
+    std::string expectedSequence = SequenceSettings_Loaded ? Save_Sequence() : "";
+    const std::string root =
+        SequenceSettings_AccumRoot == kAccumRootText ? SequenceSettings_AccumRootName : "";
+    // The key text read back takes the sequence's stop time as its duration.
+    AnimDuration = Sequence_Stop_Time();
     // Without bones nothing in the sequence tells the rotation form, so the format lines may differ.
     const bool bones = NumAnimBones > 0;
     const auto kept = [bones](const std::string& text) {
@@ -25,5 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::string> back = Read_Back(output);
     Check_Tables();
     Fuzz_Check(!back.empty() && kept(back.back()) == expected, "the output reads back to other keys");
+    if (expectedSequence.empty()) return 0;
+    Drop_Root_Line_if_Ruled(expectedSequence, root);
+    Fuzz_Check(Save_Sequence() == expectedSequence, "the output reads back to another sequence");
     return 0;
 }

@@ -14,6 +14,7 @@
 
 #include "driver/driver.h"
 #include "keys/anim_keys.h"
+#include "keys/sequence_file.h"
 #include "kf/read_back.h"
 #include "kf/sequence.h"
 #include "kf/transform_data.h"
@@ -154,7 +155,7 @@ static std::int32_t Index_Of(std::vector<std::string>& table, const std::string&
 }
 
 TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const std::vector<Bone>& bones,
-                        const SequenceFields& fields) {
+                        const SequenceSpec& spec) {
     const auto append = [&](const char* type, const ByteString& body) {
         layout.BlockTypeIndex.resize(layout.Bodies.size());
         layout.BlockTypeIndex.push_back(static_cast<std::uint16_t>(Index_Of(layout.BlockTypes, type)));
@@ -166,23 +167,32 @@ TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const
         const std::int32_t data = append("NiTransformData", Transform_Data_Body(euler, bone.Keys));
         interpolators.push_back(append("NiTransformInterpolator", Interpolator_Body(data)));
     }
-    const std::int32_t start = Index_Of(layout.Strings, "start"), end = Index_Of(layout.Strings, "end");
-    const std::int32_t textKeys =
-        append("NiTextKeyExtraData", Text_Keys_Body({{0.0f, start}, {duration, end}}));
+    const auto texts = spec.TextKeys.value_or(
+        std::vector<std::pair<float, std::string>>{{0.0f, "start"}, {duration, "end"}});
+    std::vector<std::pair<float, std::int32_t>> textKeyIndices;
+    for (const auto& [time, text] : texts)
+        textKeyIndices.push_back({time, Index_Of(layout.Strings, text)});
+    const std::int32_t textKeys = append("NiTextKeyExtraData", Text_Keys_Body(textKeyIndices));
     std::vector<std::int32_t> names;
     for (const Bone& bone : bones)
         names.push_back(Index_Of(layout.Strings, bone.Name, true));
     Bytes sequence;
-    sequence.put(Index_Of(layout.Strings, "SpecialIdle"), bones.size(), 1);
+    sequence.put(Index_Of(layout.Strings, spec.Name), bones.size(), 1);
     for (std::size_t b = 0; b < bones.size(); ++b) {
-        sequence.put(interpolators[b], -1).u8(0);
+        const auto given =
+            std::find_if(spec.Priorities.begin(), spec.Priorities.end(),
+                         [&](const auto& priority) { return priority.first == bones[b].Name; });
+        sequence.put(interpolators[b], -1).u8(given == spec.Priorities.end() ? 0 : given->second);
         sequence.put(names[b], -1, Index_Of(layout.Strings, "NiTransformController"), -1, -1);
     }
     const auto root = std::find(layout.Strings.begin(), layout.Strings.end(), "NPC Root [Root]");
-    const auto accumRoot = root == layout.Strings.end() ? 0 : root - layout.Strings.begin();
-    sequence.put(1.0f, textKeys, 0, 1.0f, fields.Start, duration, -1, accumRoot);
-    sequence.u16(static_cast<std::uint16_t>(fields.NoteArrays.size()));
-    for (std::int32_t notes : fields.NoteArrays)
+    const auto accumRoot = spec.NoRoot                    ? -1
+                           : spec.Root                    ? Index_Of(layout.Strings, *spec.Root)
+                           : root == layout.Strings.end() ? 0
+                                                          : root - layout.Strings.begin();
+    sequence.put(spec.Weight, textKeys, spec.Cycle, spec.Frequency, spec.Start, spec.Stop.value_or(duration));
+    sequence.put(-1, accumRoot).u16(static_cast<std::uint16_t>(spec.NoteArrays.size()));
+    for (std::int32_t notes : spec.NoteArrays)
         sequence.put(notes);
     append("NiControllerSequence", sequence.Data);
     for (const std::string& text : layout.Strings)
@@ -217,11 +227,14 @@ std::vector<Bone> Generated_Bones(int bones, int keys, bool euler, unsigned seed
 
 void Reset_All_Tables() {
     std::snprintf(AnimationKeysFileName, sizeof AnimationKeysFileName, "keys.txt");
+    std::snprintf(SequenceSettingsFileName, sizeof SequenceSettingsFileName, "%s",
+                  Sequence_File_Name(AnimationKeysFileName).c_str());
     Reset_Nif_Document();
     Reset_Anim_Keys();
     Reset_Transform_Data();
     Reset_Sequence();
     Reset_Read_Back();
+    Reset_Sequence_Settings();
 }
 
 std::string Table_Fault() {
@@ -231,6 +244,7 @@ std::string Table_Fault() {
         NiTransformData_Translations.NumKeys > kMaxKeys || NiTransformData_Scales.NumKeys > kMaxKeys ||
         NiTextKeyExtraData_NumTextKeys > kMaxKeys ||
         NiControllerSequence_NumControlledBlocks > kMaxControlledBlocks ||
+        SequenceSettings_NumTextKeys > kMaxKeys || SequenceSettings_NumPriorities > kMaxControlledBlocks ||
         !std::all_of(std::begin(NiTransformData_XYZRotations), std::end(NiTransformData_XYZRotations),
                      [](const FloatKeyGroup& group) { return group.NumKeys <= kMaxKeys; }))
         return "a count past its table";
@@ -272,17 +286,36 @@ void Close(std::FILE*& file) {
 
 } // namespace
 
-ByteString Convert(const ByteString& templateBytes, const std::string* keys) {
+// The converter's stages with a sequence file read after the key file, as the driver will run them.
+// TODO(lead): Run_Conversion_Stages once the driver reads SequenceSettingsFile itself.
+static std::int32_t Run_Stages_with_Sequence() {
+    if (Load_from_File___All_NIF_Blocks() < 0) return -3;
+    NumAnimBones = Load_from_File___Animation_Keys();
+    if (NumAnimBones < 0 || (!IsQuaternionFormat && !IsEulerFormat)) return -1;
+    if (Load_from_File___Sequence_Settings() < 0) {
+        std::printf("\nERROR: Cannot load Sequence settings without errors!\n");
+        return -1;
+    }
+    std::printf("\n");
+    return Create_All_KF_Blocks() < 0 || Write_All_NIF_Block_to_File() < 0 ? -3 : 0;
+}
+
+ByteString Convert(const ByteString& templateBytes, const std::string* keys, const std::string* sequence) {
     Reset_All_Tables();
     const ByteString keyBytes = As_Bytes(keys != nullptr ? *keys : "");
+    const ByteString sequenceBytes = As_Bytes(sequence != nullptr ? *sequence : "");
     InputKfFile = Open_Bytes(templateBytes);
     AnimationKeysFile = Open_Bytes(keyBytes);
+    if (sequence != nullptr) SequenceSettingsFile = Open_Bytes(sequenceBytes);
     Written output;
     OutputKfFile = output.File;
-    std::int32_t result = keys != nullptr ? Run_Conversion_Stages() : Load_from_File___All_NIF_Blocks();
+    std::int32_t result = keys == nullptr       ? Load_from_File___All_NIF_Blocks()
+                          : sequence != nullptr ? Run_Stages_with_Sequence()
+                                                : Run_Conversion_Stages();
     if (keys == nullptr && result == 0) result = Write_All_NIF_Block_to_File();
     Close(InputKfFile);
     Close(AnimationKeysFile);
+    Close(SequenceSettingsFile);
     OutputKfFile = nullptr;
     const std::string bytes = output.Close();
     return result == 0 ? As_Bytes(bytes) : ByteString();
@@ -306,13 +339,37 @@ std::string Save_Keys() {
 }
 
 std::vector<std::string> Read_Back(const ByteString& kf) {
+    std::vector<std::string> texts;
+    for (const ReadBackTexts& back : Read_Back_Texts(kf))
+        texts.push_back(back.Keys);
+    return texts;
+}
+
+std::int32_t Load_Sequence(const std::string& text) {
+    const ByteString bytes = As_Bytes(text);
+    SequenceSettingsFile = Open_Bytes(bytes);
+    const std::int32_t result = Load_from_File___Sequence_Settings();
+    Close(SequenceSettingsFile);
+    return result;
+}
+
+std::string Save_Sequence() {
+    Written text;
+    OutputSequenceFile = text.File;
+    Save_to_File___Sequence_Settings("keys.txt");
+    OutputSequenceFile = nullptr;
+    return text.Close();
+}
+
+std::vector<ReadBackTexts> Read_Back_Texts(const ByteString& kf) {
     Reset_All_Tables();
     InputKfFile = Open_Bytes(kf);
     const bool loaded = Load_from_File___All_NIF_Blocks() == 0;
     Close(InputKfFile);
-    std::vector<std::string> texts;
+    std::vector<ReadBackTexts> texts;
     for (std::int32_t block : loaded ? Sequence_Blocks() : std::vector<std::int32_t>()) {
-        if (Load_Sequence_Keys(block) == 0) texts.push_back(Save_Keys());
+        if (Load_Sequence_Keys(block) == 0)
+            texts.push_back({Save_Keys(), Save_Sequence(), Sequence_Settings_Needed()});
     }
     return texts;
 }

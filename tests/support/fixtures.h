@@ -7,6 +7,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -91,6 +92,21 @@ struct Tracks {
     Track Rotations{}, Translations{}, Scales{};
 };
 ByteString Transform_Data(const Tracks& tracks);
+
+// A sequence's own settings as a conversion writes them; each left as it is takes the converter's default.
+struct SequenceSpec {
+    std::string Name = "SpecialIdle";
+    std::uint32_t Cycle = 0;
+    float Frequency = 1, Weight = 1, Start = 0;
+    std::optional<float> Stop{};       // the duration
+    std::optional<std::string> Root{}; // the first "NPC Root [Root]", else string 0
+    bool NoRoot = false;
+    std::optional<std::vector<std::pair<float, std::string>>>
+        TextKeys{};                                        // "start" at 0, "end" at the duration
+    std::vector<std::pair<std::string, int>> Priorities{}; // node name, priority
+    std::vector<std::int32_t> NoteArrays{};                // block links a conversion never writes
+};
+
 // A transform-data body as the converter writes one.
 ByteString Transform_Data_Body(bool euler, const std::vector<Key>& keys);
 // An interpolator body: its pose (position x y z, rotation w x y z, scale) and its data block.
@@ -98,14 +114,9 @@ ByteString Interpolator_Body(std::int32_t data, const std::array<float, 8>& pose
 // A text-key body: each key's time and string index.
 ByteString Text_Keys_Body(const std::vector<std::pair<float, std::int32_t>>& keys);
 
-// The fields of a sequence block that a conversion writes as zero.
-struct SequenceFields {
-    float Start = 0;
-    std::vector<std::int32_t> NoteArrays{};
-};
 // `layout` with the blocks, types and strings a conversion of `bones` appends.
 TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const std::vector<Bone>& bones,
-                        const SequenceFields& fields = {});
+                        const SequenceSpec& sequence = {});
 
 std::string Name_Line(const std::string& name);
 // The key text of `bones`, each number in its shortest form, and the closing record.
@@ -120,14 +131,17 @@ std::vector<Bone> Generated_Bones(int bones, int keys, bool euler, unsigned seed
 
 // ---- the tables and the stages in process --------------------------------------------------------
 
-// Every table back to its state at program start; the key file is named "keys.txt".
+// Every table back to its state at program start; the key file is named "keys.txt", its sequence
+// file "keys.sequence.txt".
 void Reset_All_Tables();
 // What is found past its table's capacity (a count); "" when every table holds its count.
 std::string Table_Fault();
 
 // What the converter's stages write from a template and a key text named "keys.txt" (without a key
-// text, the template is loaded and written alone); nothing when they fail.
-ByteString Convert(const ByteString& templateBytes, const std::string* keys);
+// text, the template is loaded and written alone), with a sequence text named "keys.sequence.txt" when
+// one is given; nothing when they fail.
+ByteString Convert(const ByteString& templateBytes, const std::string* keys,
+                   const std::string* sequence = nullptr);
 
 // The key reader on `text`, named "keys.txt", after a reset; its result.
 std::int32_t Load_Keys(const std::string& text);
@@ -136,6 +150,18 @@ std::string Save_Keys();
 
 // posewright-keys' stages on the bytes of a .kf: one key text per readable sequence.
 std::vector<std::string> Read_Back(const ByteString& kf);
+
+// The sequence-file reader on `text`, named "keys.sequence.txt", over the bone table as it stands.
+std::int32_t Load_Sequence(const std::string& text);
+// The sequence settings as the sequence-file writer writes them for the key file "keys.txt".
+std::string Save_Sequence();
+// posewright-keys' stages on the bytes of a .kf: per readable sequence its key text, its sequence
+// text (written whether needed or not) and whether it is needed.
+struct ReadBackTexts {
+    std::string Keys, Sequence;
+    bool Needed;
+};
+std::vector<ReadBackTexts> Read_Back_Texts(const ByteString& kf);
 
 // ---- the built programs --------------------------------------------------------------------------
 

@@ -1,6 +1,6 @@
 // Writes the files made by the fixture library that the repository keeps:
 //     make_fixtures example examples/Empty.kf    the bundled template
-//     make_fixtures seeds tests/fuzz/corpus      the seed inputs of the four fuzz targets (seed-*)
+//     make_fixtures seeds tests/fuzz/corpus      the seed inputs of the five fuzz targets (seed-*)
 // Seeds are small on purpose: libFuzzer grows them, and the replay in every test run stays fast.
 #include <cstring>
 #include <filesystem>
@@ -11,6 +11,10 @@ static void Write_Seeds(const std::filesystem::path& root) {
     const std::string quaternions = Key_Text(false, 1, Generated_Bones(2, 3, false, 1));
     const std::string euler = Key_Text(true, 2.5f, Generated_Bones(2, 2, true, 2));
     const ByteString valid = Build_Template(Rich_Template());
+    const std::string sequence =
+        "# Sequence settings\nName \"Attack1\"\nCycle clamp\nFrequency 1.5\nWeight .5\n"
+        "Start 0.25\nStop 2e0\nAccumulation root \"Bip01\"\nText key 0.5 \"Hit \\\"it\\\\\"\n"
+        "Text key 1 \"NPC Root [Root]\"\nPriority \"Bone 0 [x]\" 30\n";
     const std::pair<const char*, ByteString> seeds[] = {
         {"template/seed-example", Build_Template(Example_Template())},
         {"template/seed-rich", valid},
@@ -20,6 +24,11 @@ static void Write_Seeds(const std::filesystem::path& root) {
         {"key_file/seed-euler", As_Bytes(euler)},
         {"conversion/seed-rich-euler",
          As_Bytes(std::string(valid.begin(), valid.end()) + "\n#==KEYS==#\n" + euler)},
+        {"conversion/seed-sequence", As_Bytes(std::string(valid.begin(), valid.end()) + "\n#==KEYS==#\n" +
+                                              euler + "\n#==SEQUENCE==#\n" + sequence)},
+        {"sequence_file/seed-every-setting", As_Bytes(sequence)},
+        {"sequence_file/seed-bom-crlf-none", As_Bytes("\xEF\xBB\xBF# none\r\n\tCycle 7 \r\nAccumulation root "
+                                                      "none\r\nText keys none\r\nStop -1e-50")},
         {"kf/seed-two-sequences",
          Build_Template(Animated(Animated({}, false, 1, {{"A", {}}}), true, 2, {{"B", {}}}))},
     };
