@@ -2,15 +2,18 @@
 // Every way out waits for one key press; only the success line comes with status 0.
 #include "driver/driver.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "capacities.h"
 #include "driver/platform.h"
 #include "keys/anim_keys.h"
+#include "keys/sequence_file.h"
 #include "kf/sequence.h"
 #include "nif/nif_document.h"
 #include "nif/nif_file.h"
@@ -22,7 +25,7 @@ inline constexpr const char* kPartialSuffix = ".part";
 static const char* const kHelp =
     "\nPosewright: keyframed bone animation in a key file to a .kf animation file (NIF 20.2.0.7).\n"
     "\n"
-    "Usage:\tPosewright.exe [-o OUTPUT.kf] TEMPLATE.kf KEYS.txt\n"
+    "Usage:\tPosewright.exe [-o OUTPUT.kf] [--sequence SETTINGS.txt] TEMPLATE.kf KEYS.txt\n"
     "\tPosewright.exe --help | --version\n"
     "\n"
     "TEMPLATE.kf\tthe empty .kf of your engine's tools: its header, blocks and footer are kept\n"
@@ -34,6 +37,8 @@ static const char* const kHelp =
     "\t\tlast, never converted: Bone name: \"End of keys\";  and 0\n"
     "-o, --output\tthe output; by default the template's name in the template's folder, up to its\n"
     "\t\tfirst '.', and _new.kf (Empty.kf gives Empty_new.kf)\n"
+    "--sequence\tthe sequence file (name, cycle, timing, text keys, priorities); by default the key\n"
+    "\t\tfile's name with .sequence.txt for its extension, read when it is there\n"
     "\n"
     "Exit status 0 after the DONE line, 1 after an ERROR.\n";
 
@@ -104,25 +109,47 @@ bool Copy_File_Name(const char* argument, char* name) {
     return true;
 }
 
-// "-o FILE" and "--output FILE" before the two files. The index of the first file, or -1 after a message.
-static int Take_Options(int argc, const char* const* argv, const char*& output) {
+// The options before the two files, each followed by a file name.
+struct Options {
+    const char* Output = nullptr;
+    const char* Sequence = nullptr;
+};
+
+// Takes the options. The index of the first file, or -1 after a message.
+static int Take_Options(int argc, const char* const* argv, Options& options) {
+    const struct {
+        const char* Short;
+        const char* Long;
+        const char* Options::*Value;
+    } known[] = {{"-o", "--output", &Options::Output}, {"--sequence", "--sequence", &Options::Sequence}};
     int i = 1;
-    while (i < argc && (std::strcmp(argv[i], "-o") == 0 || std::strcmp(argv[i], "--output") == 0)) {
+    for (; i < argc; i += 2) {
+        const auto* option = std::find_if(std::begin(known), std::end(known), [&](const auto& o) {
+            return std::strcmp(argv[i], o.Short) == 0 || std::strcmp(argv[i], o.Long) == 0;
+        });
+        if (option == std::end(known)) break;
         if (i + 1 == argc) {
             std::printf("\nERROR: Option '%s' needs a file name after it!\n", argv[i]);
             return -1;
         }
-        output = argv[i + 1];
-        i += 2;
+        options.*(option->Value) = argv[i + 1];
     }
     return i;
 }
 
-static bool Take_File_Names(const char* templateName, const char* keysName, const char* output) {
+static bool Take_File_Names(const char* templateName, const char* keysName, const Options& options) {
     if (!Copy_File_Name(templateName, InputKfFileName) || !Copy_File_Name(keysName, AnimationKeysFileName)) {
         return false;
     }
-    if (output != nullptr) return Copy_File_Name(output, OutputKfFileName);
+    if (options.Sequence != nullptr) {
+        if (!Copy_File_Name(options.Sequence, SequenceSettingsFileName)) return false;
+    } else {
+        // A key file whose sequence file's name would not fit has none.
+        const std::string beside = Sequence_File_Name(AnimationKeysFileName);
+        if (beside.size() < kFileNameSize)
+            std::snprintf(SequenceSettingsFileName, kFileNameSize, "%s", beside.c_str());
+    }
+    if (options.Output != nullptr) return Copy_File_Name(options.Output, OutputKfFileName);
     if (!Derive_Output_File_Name(InputKfFileName, OutputKfFileName, kFileNameSize)) {
         std::printf("\nERROR: Output file name for '%s' is too long (at most %d characters)!\n",
                     InputKfFileName, static_cast<int>(kFileNameSize - 1));
@@ -142,8 +169,8 @@ static std::FILE* Open_Input(const char* name, const char* mode) {
 }
 
 static bool Output_Is_An_Input() {
-    for (const char* input : {InputKfFileName, AnimationKeysFileName}) {
-        if (Same_File(OutputKfFileName, input)) {
+    for (const char* input : {InputKfFileName, AnimationKeysFileName, SequenceSettingsFileName}) {
+        if (input[0] != '\0' && Same_File(OutputKfFileName, input)) {
             std::printf("\nERROR: Output file '%s' is the input file '%s': it would be overwritten!\n",
                         OutputKfFileName, input);
             return true;
@@ -167,13 +194,27 @@ static bool Open_Output() {
     return OutputKfFile != nullptr;
 }
 
-static bool Open_Files() {
+// The sequence file beside the key file is read when it is there; one named by --sequence must be.
+static bool Open_Sequence_File(bool named) {
+    if (SequenceSettingsFileName[0] == '\0') return true;
+    errno = 0;
+    SequenceSettingsFile = Open_File(SequenceSettingsFileName, "rb");
+    if (SequenceSettingsFile != nullptr) {
+        std::printf("\t- '%s' <ok>\n", SequenceSettingsFileName);
+    } else if (named || errno != ENOENT) {
+        std::printf("\t- '%s' was NOT found\n", SequenceSettingsFileName);
+        return false;
+    }
+    return true;
+}
+
+static bool Open_Files(bool named) {
     std::printf("\nTry to open files:\n");
     InputKfFile = Open_Input(InputKfFileName, "rb");
     if (InputKfFile == nullptr) return false;
     // Text mode: the C library of some platforms turns CR LF into LF here, the scanner does elsewhere.
     AnimationKeysFile = Open_Input(AnimationKeysFileName, "r");
-    if (AnimationKeysFile == nullptr || Output_Is_An_Input()) return false;
+    if (AnimationKeysFile == nullptr || !Open_Sequence_File(named) || Output_Is_An_Input()) return false;
     if (!Open_Output()) {
         std::printf("\t- '%s' was NOT found\n", OutputKfFileName);
         return false;
@@ -193,6 +234,8 @@ static bool Close_Files() {
     OutputKfFile = nullptr;
     if (failed == nullptr && std::fclose(InputKfFile) != 0) failed = InputKfFileName;
     if (failed == nullptr && std::fclose(AnimationKeysFile) != 0) failed = AnimationKeysFileName;
+    if (failed == nullptr && SequenceSettingsFile != nullptr && std::fclose(SequenceSettingsFile) != 0)
+        failed = SequenceSettingsFileName;
     if (failed != nullptr) {
         std::printf("\t- '%s' was NOT closed\n", failed);
     } else if (!Replace_File(PartialOutputName.c_str(), OutputKfFileName)) {
@@ -230,6 +273,10 @@ std::int32_t Run_Conversion_Stages() {
         std::printf("\nERROR: Animation data format don't recognized !\n");
         return -1;
     }
+    if (SequenceSettingsFile != nullptr && Load_from_File___Sequence_Settings() < 0) {
+        std::printf("\nERROR: Cannot load Sequence settings without errors!\n");
+        return -1;
+    }
     std::printf("\n");
     if (Create_All_KF_Blocks() < 0 || Write_All_NIF_Block_to_File() < 0) return -3;
     return 0;
@@ -237,15 +284,15 @@ std::int32_t Run_Conversion_Stages() {
 
 int Posewright_Main(int argc, const char* const* argv) {
     if (Answer_Help_or_Version(argc, argv, "Posewright", kHelp)) return Wait_and_Return(kExitSuccess);
-    const char* output = nullptr;
-    const int first = Take_Options(argc, argv, output);
+    Options options;
+    const int first = Take_Options(argc, argv, options);
     if (first < 0) return Wait_and_Return(kExitFailure);
     if (argc - first < 2) {
         std::printf("\nERROR: not enough arguments.\n\n\t(Example of use: 'Posewright.exe Empty.kf "
                     "AnimationKeys.txt')\n");
         return Wait_and_Return(kExitFailure);
     }
-    if (!Take_File_Names(argv[first], argv[first + 1], output) || !Open_Files())
+    if (!Take_File_Names(argv[first], argv[first + 1], options) || !Open_Files(options.Sequence != nullptr))
         return Wait_and_Return(kExitFailure);
     const std::int32_t stages = Run_Conversion_Stages();
     if (stages == -3) Terminate_Because_Of_Errors();

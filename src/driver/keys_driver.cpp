@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <span>
 #include <vector>
 
 #include "capacities.h"
@@ -13,6 +14,7 @@
 #include "driver/platform.h"
 #include "keys/anim_keys.h"
 #include "keys/number_text.h"
+#include "keys/sequence_file.h"
 #include "kf/read_back.h"
 #include "nif/nif_document.h"
 #include "nif/nif_file.h"
@@ -55,34 +57,72 @@ std::int32_t Total_Keys() {
     return keys;
 }
 
-// The bone table as the key file `name`, written under a temporary name and renamed once complete.
-// True when it stands complete; false after an ERROR line.
-bool Write_Key_File(const std::string& name) {
-    if (name.size() >= kFileNameSize) {
+void Report_Not_Written(const std::string& name, const char* what) {
+    std::printf("\t- '%s' was NOT written\n\nERROR: Cannot write the %s '%s'!\n", name.c_str(), what,
+                name.c_str());
+}
+
+// Writes `save`'s text to `name`.part through `file`. True when it is complete; false after the ERROR
+// line, with no partial file left.
+template <typename Save>
+bool Write_Partial(const std::string& name, std::FILE*& file, Save save, const char* what) {
+    const std::string partial = name + ".part";
+    file = Open_File(partial.c_str(), "wb");
+    if (file == nullptr) {
+        std::printf("\t- '%s' was NOT created\n\nERROR: Cannot create the %s '%s'!\n", name.c_str(), what,
+                    name.c_str());
+        return false;
+    }
+    const bool written = save() == 0;
+    const bool closed = std::fclose(file) == 0;
+    file = nullptr;
+    if (written && closed) return true;
+    Remove_File(partial.c_str());
+    if (written) Report_Not_Written(name, what);
+    return false;
+}
+
+// The bone table as the key file `keys` and, when the sequence holds more than the converter would
+// write for it, the sequence settings as the sequence file beside it. The two are one pair: each is
+// written whole under a temporary name, then both take their names; a sequence file of that name that
+// the pair no longer needs goes, so that it cannot change the next conversion. False after an ERROR line.
+bool Write_Key_Files(const std::string& keys) {
+    const std::string sequence = Sequence_File_Name(keys);
+    if (sequence.size() >= kFileNameSize) {
         std::printf("\nERROR: Output file name for '%s' is too long (at most %d characters)!\n",
                     InputKfFileName, static_cast<int>(kFileNameSize - 1));
         return false;
     }
-    std::snprintf(OutputKeysFileName, sizeof OutputKeysFileName, "%s", name.c_str());
-    const std::string partial = name + ".part";
-    OutputKeysFile = Open_File(partial.c_str(), "wb");
-    if (OutputKeysFile == nullptr) {
-        std::printf("\t- '%s' was NOT created\n\nERROR: Cannot create the key file '%s'!\n", name.c_str(),
-                    name.c_str());
+    std::snprintf(OutputKeysFileName, sizeof OutputKeysFileName, "%s", keys.c_str());
+    std::snprintf(OutputSequenceFileName, sizeof OutputSequenceFileName, "%s", sequence.c_str());
+    const bool needed = Sequence_Settings_Needed();
+    const std::string keysPart = keys.substr(File_Name_Start(keys));
+    if (!Write_Partial(keys, OutputKeysFile, Save_to_File___Animation_Keys, "key file")) return false;
+    const auto save = [&] { return Save_to_File___Sequence_Settings(keysPart.c_str()); };
+    if (needed && !Write_Partial(sequence, OutputSequenceFile, save, "sequence file")) {
+        Remove_File((keys + ".part").c_str());
         return false;
     }
-    const bool written = Save_to_File___Animation_Keys() == 0;
-    const bool closed = std::fclose(OutputKeysFile) == 0;
-    OutputKeysFile = nullptr;
-    if (written && closed && Replace_File(partial.c_str(), name.c_str())) {
+    const struct {
+        const std::string& Name;
+        const char* What;
+    } pair[] = {{keys, "key file"}, {sequence, "sequence file"}};
+    for (const auto& [name, what] : std::span(pair, needed ? 2 : 1)) {
+        if (!Replace_File((name + ".part").c_str(), name.c_str())) {
+            Remove_File((keys + ".part").c_str());
+            Remove_File((sequence + ".part").c_str());
+            Report_Not_Written(name, what);
+            return false;
+        }
         std::printf("\t- '%s' <written>\n", name.c_str());
-        return true;
     }
-    Remove_File(partial.c_str());
-    if (written)
-        std::printf("\t- '%s' was NOT written\n\nERROR: Cannot write the key file '%s'!\n", name.c_str(),
-                    name.c_str());
-    return false;
+    if (std::FILE* stale = needed ? nullptr : Open_File(sequence.c_str(), "rb")) {
+        std::fclose(stale);
+        if (Remove_File(sequence.c_str()))
+            std::printf("\t- '%s' <removed: the sequence needs no settings beside its keys>\n",
+                        sequence.c_str());
+    }
+    return true;
 }
 
 // Reads and writes every sequence. The number of key files written, or -1 when one failed.
@@ -100,7 +140,7 @@ std::int32_t Write_All_Key_Files(const std::vector<std::int32_t>& sequences) {
         for (int n = 2; std::find(taken.begin(), taken.end(), name) != taken.end(); ++n)
             name = Key_File_Name(InputKfFileName, Sequence_Name() + "_" + std::to_string(n), true);
         taken.push_back(name);
-        if (!Write_Key_File(name)) return -1;
+        if (!Write_Key_Files(name)) return -1;
         ++written;
     }
     return written;

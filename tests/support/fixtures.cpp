@@ -286,20 +286,6 @@ void Close(std::FILE*& file) {
 
 } // namespace
 
-// The converter's stages with a sequence file read after the key file, as the driver will run them.
-// TODO(lead): Run_Conversion_Stages once the driver reads SequenceSettingsFile itself.
-static std::int32_t Run_Stages_with_Sequence() {
-    if (Load_from_File___All_NIF_Blocks() < 0) return -3;
-    NumAnimBones = Load_from_File___Animation_Keys();
-    if (NumAnimBones < 0 || (!IsQuaternionFormat && !IsEulerFormat)) return -1;
-    if (Load_from_File___Sequence_Settings() < 0) {
-        std::printf("\nERROR: Cannot load Sequence settings without errors!\n");
-        return -1;
-    }
-    std::printf("\n");
-    return Create_All_KF_Blocks() < 0 || Write_All_NIF_Block_to_File() < 0 ? -3 : 0;
-}
-
 ByteString Convert(const ByteString& templateBytes, const std::string* keys, const std::string* sequence) {
     Reset_All_Tables();
     const ByteString keyBytes = As_Bytes(keys != nullptr ? *keys : "");
@@ -309,9 +295,7 @@ ByteString Convert(const ByteString& templateBytes, const std::string* keys, con
     if (sequence != nullptr) SequenceSettingsFile = Open_Bytes(sequenceBytes);
     Written output;
     OutputKfFile = output.File;
-    std::int32_t result = keys == nullptr       ? Load_from_File___All_NIF_Blocks()
-                          : sequence != nullptr ? Run_Stages_with_Sequence()
-                                                : Run_Conversion_Stages();
+    std::int32_t result = keys != nullptr ? Run_Conversion_Stages() : Load_from_File___All_NIF_Blocks();
     if (keys == nullptr && result == 0) result = Write_All_NIF_Block_to_File();
     Close(InputKfFile);
     Close(AnimationKeysFile);
