@@ -198,6 +198,43 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
     }
 }
 
+// A sequence with its own settings (twelve text keys, a clamp cycle, a start at 0.5 s, two priorities)
+// there and back through both programs: its key file and sequence file convert to the same .kf, which
+// reads back to the same two files; a key file that needs none any more loses its old sequence file.
+TEST_F(Programs, SequenceSettingsRoundTrip) {
+    SequenceSpec attack{.Name = "Attack1",
+                        .Cycle = 2,
+                        .Start = 0.5f,
+                        .TextKeys = {{}},
+                        .Priorities = {{"NPC Spine", 30}, {"NPC Head", 5}}};
+    for (int k = 0; k < 12; ++k)
+        attack.TextKeys->push_back({0.5f + 0.1f * k, k == 0    ? "start"
+                                                     : k == 11 ? "end"
+                                                               : "Sound: \"" + std::to_string(k) + "\""});
+    const ByteString kf = Build_Template(Animated(Example_Template(), false, 1.6f, kExampleBones, attack));
+    fs::create_directory(Dir / "back");
+    Put("attack.kf", kf);
+    Put("Empty.kf", Build_Template(Example_Template()));
+    Run("posewright-keys", {"attack.kf"}, 0);
+    EXPECT_EQ(
+        Run("posewright", {"-o", "back/attack.kf", "Empty.kf", "attack_keys.txt"}, 0).Transcript,
+        Opening({"Empty.kf", "attack_keys.txt", "attack_keys.sequence.txt"}, "back/attack.kf") + kLoaded +
+            "Loading ANIMATION KEYS from 'attack_keys.txt' to Memory: <done>\nLoading SEQUENCE settings "
+            "from 'attack_keys.sequence.txt' to Memory: <done>\n" +
+            kConverted);
+    EXPECT_EQ(Get("back/attack.kf"), kf);
+    Run("posewright-keys", {"back/attack.kf"}, 0);
+    for (const char* file : {"attack_keys.txt", "attack_keys.sequence.txt"})
+        EXPECT_EQ(Get(std::string("back/") + file), Get(file)) << file;
+    Put("back/attack.kf", Build_Template(Animated(Example_Template(), false, 1.6f, kExampleBones)));
+    EXPECT_TRUE(
+        Run("posewright-keys", {"back/attack.kf"}, 0)
+            .Transcript.find(
+                "\t- 'back/attack_keys.sequence.txt' <removed: the sequence needs no settings beside its "
+                "keys>\n") != std::string::npos);
+    EXPECT_FALSE(fs::exists(Dir / "back/attack_keys.sequence.txt"));
+}
+
 // --help (-h, /?) and --version, as the only argument, answer with status 0.
 TEST_F(Programs, AnswerHelpAndVersion) {
     for (const auto& [program, name] :
