@@ -412,35 +412,4 @@ TEST(SequenceFile, StandsBesideItsKeyFile) {
         EXPECT_EQ(Sequence_File_Name(keys), sequence);
 }
 
-// A .kf with every setting reads back to a sequence text that converts, with its key text, over the
-// same template to the same bytes; a conversion without one needs none.
-TEST(SequenceFile, EverySettingReadsBackAndConvertsToTheSameBytes) {
-    std::vector<std::pair<float, std::string>> events;
-    for (int k = 0; k < 12; ++k)
-        events.push_back(
-            {0.5f + 0.1f * static_cast<float>(k), k == 3 ? "Sound: \"Swing\"\\" : "E" + std::to_string(k)});
-    const SequenceSpec every = {"Attack1", 2,       1.5f,  0.75f,  0.5f,
-                                1.7f,      "Bip01", false, events, {{"A", 30}, {"B", 255}}};
-    const TemplateLayout layout = Rich_Template();
-    const ByteString kf = Build_Template(Animated(layout, false, 2, kTwoBones, every));
-    testing::internal::CaptureStdout();
-    const std::vector<ReadBackTexts> back = Read_Back_Texts(kf);
-    const bool defaultNeeded =
-        Read_Back_Texts(Build_Template(Animated(layout, false, 2, kTwoBones))).at(0).Needed;
-    const ByteString again =
-        back.size() == 1 ? Convert(Build_Template(layout), &back[0].Keys, &back[0].Sequence) : ByteString();
-    testing::internal::GetCapturedStdout();
-    ASSERT_EQ(back.size(), 1u);
-    EXPECT_TRUE(again == kf);
-    EXPECT_TRUE(back[0].Needed);
-    EXPECT_FALSE(defaultNeeded);
-    EXPECT_EQ(back[0].Sequence,
-              "# Sequence settings for keys.txt\nName \"Attack1\"\nCycle clamp\nFrequency 1.5\nWeight 0.75\n"
-              "Start 0.5\nStop 1.7\nAccumulation root \"Bip01\"\nText key 0.5 \"E0\"\nText key 0.6 \"E1\"\n"
-              "Text key 0.7 \"E2\"\nText key 0.8 \"Sound: \\\"Swing\\\"\\\\\"\nText key 0.9 \"E4\"\n"
-              "Text key 1 \"E5\"\nText key 1.1 \"E6\"\nText key 1.2 \"E7\"\nText key 1.3 \"E8\"\n"
-              "Text key 1.4000001 \"E9\"\nText key 1.5 \"E10\"\nText key 1.6 \"E11\"\n"
-              "Priority \"A\" 30\nPriority \"B\" 255\n");
-}
-
 } // namespace
