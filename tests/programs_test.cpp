@@ -55,17 +55,16 @@ class Programs : public testing::Test {
 };
 
 TEST_F(Programs, BundledExampleConvertsAndReadsBack) {
-    EXPECT_EQ(Read_File(POSEWRIGHT_EXAMPLES "/Empty.kf"), Build_Template(Example_Template()));
     Put("Empty.kf", Read_File(POSEWRIGHT_EXAMPLES "/Empty.kf"));
     Put("keys.txt", Read_File(POSEWRIGHT_EXAMPLES "/AnimationKeys.txt"));
+    EXPECT_EQ(Get("Empty.kf"), Build_Template(Example_Template()));
     EXPECT_EQ(Run("posewright", {"Empty.kf", "keys.txt"}, 0).Transcript, kOpened + kConverted);
     EXPECT_EQ(Get("Empty_new.kf"), Build_Template(Animated(Example_Template(), false, 1, kExampleBones)));
     EXPECT_EQ(Run("posewright-keys", {"Empty_new.kf"}, 0).Transcript,
               Opening({"Empty_new.kf"}) + kLoaded +
-                  "\nSequence 'SpecialIdle': 3 bones, 8 keys, 1 s, quaternions\n\t- 'Empty_new_keys.txt' "
-                  "<written>\n\nNo problems found.\n" +
+                  "\nSequence 'SpecialIdle': 3 bones, 8 keys, 1 s, quaternions\n\t- "
+                  "'Empty_new_keys.txt' <written>\n\nNo problems found.\n" +
                   kReadBack);
-    EXPECT_EQ(Keys_Body(Get("Empty_new_keys.txt")), Keys_Body(Key_Text(false, 1, kExampleBones)));
 }
 
 // Generated key files with every kind of float at the capacity of the tables, 251 bones (which fill the
@@ -240,12 +239,11 @@ TEST_F(Programs, SequenceSettingsRoundTrip) {
 
 // --help (-h, /?) and --version, as the only argument, answer with status 0.
 TEST_F(Programs, AnswerHelpAndVersion) {
-    for (const auto& [program, name] :
-         {std::pair{"posewright", "Posewright"}, {"posewright-keys", "Posewright-Keys"}}) {
+    for (const std::string name : {"Posewright", "Posewright-Keys"}) {
+        const char* program = name == "Posewright" ? "posewright" : "posewright-keys";
         for (const char* help : {"--help", "-h", "/?"})
-            EXPECT_TRUE(Run(program, {help}, 0).Transcript.starts_with("\n" + std::string(name) + ": "))
-                << help;
-        EXPECT_EQ(Run(program, {"--version"}, 0).Transcript, std::string(name) + " " POSEWRIGHT_VERSION "\n");
+            EXPECT_TRUE(Run(program, {help}, 0).Transcript.starts_with("\n" + name + ": ")) << help;
+        EXPECT_EQ(Run(program, {"--version"}, 0).Transcript, name + " " POSEWRIGHT_VERSION "\n");
     }
 }
 

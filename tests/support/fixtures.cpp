@@ -305,13 +305,18 @@ ByteString Convert(const ByteString& templateBytes, const std::string* keys, con
     return result == 0 ? As_Bytes(bytes) : ByteString();
 }
 
+// `load` over `text` as the stream `file`.
+static std::int32_t Load_Text(std::FILE*& file, const std::string& text, std::int32_t (*load)()) {
+    const ByteString bytes = As_Bytes(text);
+    file = Open_Bytes(bytes);
+    const std::int32_t result = load();
+    Close(file);
+    return result;
+}
+
 std::int32_t Load_Keys(const std::string& text) {
     Reset_All_Tables();
-    const ByteString bytes = As_Bytes(text);
-    AnimationKeysFile = Open_Bytes(bytes);
-    const std::int32_t result = Load_from_File___Animation_Keys();
-    Close(AnimationKeysFile);
-    return result;
+    return Load_Text(AnimationKeysFile, text, Load_from_File___Animation_Keys);
 }
 
 std::string Save_Keys() {
@@ -322,19 +327,8 @@ std::string Save_Keys() {
     return text.Close();
 }
 
-std::vector<std::string> Read_Back(const ByteString& kf) {
-    std::vector<std::string> texts;
-    for (const ReadBackTexts& back : Read_Back_Texts(kf))
-        texts.push_back(back.Keys);
-    return texts;
-}
-
 std::int32_t Load_Sequence(const std::string& text) {
-    const ByteString bytes = As_Bytes(text);
-    SequenceSettingsFile = Open_Bytes(bytes);
-    const std::int32_t result = Load_from_File___Sequence_Settings();
-    Close(SequenceSettingsFile);
-    return result;
+    return Load_Text(SequenceSettingsFile, text, Load_from_File___Sequence_Settings);
 }
 
 std::string Save_Sequence() {
@@ -345,15 +339,14 @@ std::string Save_Sequence() {
     return text.Close();
 }
 
-std::vector<ReadBackTexts> Read_Back_Texts(const ByteString& kf) {
+std::vector<std::string> Read_Back(const ByteString& kf) {
     Reset_All_Tables();
     InputKfFile = Open_Bytes(kf);
     const bool loaded = Load_from_File___All_NIF_Blocks() == 0;
     Close(InputKfFile);
-    std::vector<ReadBackTexts> texts;
+    std::vector<std::string> texts;
     for (std::int32_t block : loaded ? Sequence_Blocks() : std::vector<std::int32_t>()) {
-        if (Load_Sequence_Keys(block) == 0)
-            texts.push_back({Save_Keys(), Save_Sequence(), Sequence_Settings_Needed()});
+        if (Load_Sequence_Keys(block) == 0) texts.push_back(Save_Keys());
     }
     return texts;
 }

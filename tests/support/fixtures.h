@@ -155,13 +155,6 @@ std::vector<std::string> Read_Back(const ByteString& kf);
 std::int32_t Load_Sequence(const std::string& text);
 // The sequence settings as the sequence-file writer writes them for the key file "keys.txt".
 std::string Save_Sequence();
-// posewright-keys' stages on the bytes of a .kf: per readable sequence its key text, its sequence
-// text (written whether needed or not) and whether it is needed.
-struct ReadBackTexts {
-    std::string Keys, Sequence;
-    bool Needed;
-};
-std::vector<ReadBackTexts> Read_Back_Texts(const ByteString& kf);
 
 // ---- the built programs --------------------------------------------------------------------------
 
