@@ -180,6 +180,9 @@ class AddonTest(unittest.TestCase):
         self.assertEqual((k.MAX_RECORDS, k.MAX_KEYS, k.NAME_PREFIX, k.NAME_SUFFIX, k.MAX_NAME_BYTES + 1),
                          (cpp['kMaxBoneRecords'], cpp['kMaxKeys'], cpp['kNamePrefix'], cpp['kNameSuffix'],
                           cpp['kKeyLineSize'] - cpp['kNamePrefix'] - cpp['kNameSuffix']))
+        s = sys.modules['posewright_blender.sequence']
+        self.assertEqual((s.MAX_TEXT_BYTES + 1, s.MAX_PRIORITIES, s.LINE_SIZE),
+                         (cpp['kTextEntrySize'], cpp['kMaxControlledBlocks'], cpp['kSequenceLineSize']))
 
     def test_limits_and_warnings(self):
         many = [('B%d' % i, (0, 0, i), (0, 0, i + 1), None) for i in range(300)]
@@ -287,6 +290,7 @@ class AddonTest(unittest.TestCase):
 
     def test_refused_with_the_scene_unchanged(self):
         head, end = QUATERNIONS + '1\n', record('End of keys')
+        keyed = head + record('Root', ZERO) + end
         for setup, text, error in (
                 (lambda: bpy.ops.wm.read_homefile(use_empty=True), head + end, 'No armature to import onto'),
                 (make_rig, head + record('Ghost', ZERO) + end, r'None of the 1 node\(s\) in the file'),
@@ -299,8 +303,14 @@ class AddonTest(unittest.TestCase):
                 (make_rig, head + record('Root', ZERO.replace(' 1 ', ' 5,0 ', 1)) + end, None),
                 (make_rig, head + 'Bone name: "Root";\ntwo\n' + end, None), (make_rig, QUATERNIONS + 'x\n' + end, None),
                 # A key text (and the sequence file beside it): the sequence file's refusals as well.
-                (make_rig, (head + record('Root', ZERO) + end, 'Start 0,5\n'), None),
-                (make_rig, (head + record('Root', ZERO) + end, 'Priority "Ghost" 3\n'), None)):
+                (make_rig, (keyed, 'Speed 2\n'), None), (make_rig, (keyed, 'Frequency fast\n'), None),
+                (make_rig, (keyed, 'Cycle loopy\n'), None), (make_rig, (keyed, 'Start 0,5\n'), None),
+                (make_rig, (keyed, 'Name "Run\n'), None), (make_rig, (keyed, 'Name "a\\tb"\n'), None),
+                (make_rig, (keyed, 'Weight 1\n# again\nWeight 2\n'), None),
+                (make_rig, (keyed, 'Priority "Ghost" 3\n'), None), (make_rig, (keyed, 'Priority "Root" 256\n'), None),
+                (make_rig, (keyed, 'Priority "Root" 1\nPriority "Root" 2\n'), None),
+                (make_rig, (keyed, 'Text keys none\nText key 1 "x"\n'), None),
+                (make_rig, (keyed, 'Name "%s"\n' % ('n' * 256)), None), (make_rig, (keyed, '#' + ' ' * 1024), None)):
             setup()
             scene, folder = bpy.context.scene, tempfile.mkdtemp()
             text, beside = text if isinstance(text, tuple) else (text, None)
