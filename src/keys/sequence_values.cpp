@@ -37,6 +37,13 @@ std::string Word(Cursor& in) {
     return {start, in.At};
 }
 
+std::string Quoted(const std::string& text) {
+    std::string quoted(1, '\'');
+    quoted += text;
+    quoted += '\'';
+    return quoted;
+}
+
 // TEXT: a double-quoted text, \" and \\ its only escapes, at most kTextEntrySize - 1 bytes unescaped.
 std::int32_t Read_Text(Cursor& in, char* text) {
     if (in.At == in.End || *in.At != '"') return Refuse("a text in double quotes is expected");

@@ -24,6 +24,9 @@ bool At_Digit(const Cursor& in);
 // The bytes up to the next space, tab or line end.
 std::string Word(Cursor& in);
 
+// "'text'", built by appending: g++ 12 takes "'" + std::string for an overlapping copy (-Wrestrict).
+std::string Quoted(const std::string& text);
+
 // Each reads its value at `in` and moves past it. 0, or -3 after the refusal.
 // TEXT into `text` (kTextEntrySize bytes): at most kTextEntrySize - 1 bytes once unescaped, no zero byte.
 std::int32_t Read_Text(Cursor& in, char* text);
