@@ -134,6 +134,13 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
          "\nERROR: Output file name for '" + longStem + "' is too long (at most 255 characters)!\n"},
         {"Empty.kf=junk keys.txt=key", "posewright Empty.kf keys.txt",
          Opening({"Empty.kf", "keys.txt"}, "Empty_new.kf") + unsupported},
+        {"keys.txt=key Empty.kf=example", "posewright keys.txt Empty.kf",
+         Opening({"keys.txt", "Empty.kf"}, "keys_new.kf") +
+             "\n[Load_from_File___All_NIF_Blocks] Loading NIF header: \n"
+             "[Load_from_File___Header] ERROR: Variable 'Header_NumBlocks=540697965' is out of "
+             "limits!\n\nERROR: The two "
+             "files look swapped: give the template .kf first and the key file second!\n" +
+             kTerminated},
         {"Empty.kf=example keys.txt=no-record", "posewright Empty.kf keys.txt",
          kOpened + "\nERROR: Cannot load Animation keys without errors!\n"},
         {"Empty.kf=example keys.txt=no-format", "posewright Empty.kf keys.txt",
