@@ -101,9 +101,6 @@ std::string Keys_Refused(int line, const std::string& what) {
 std::string Keys_Refused(int line, int record, const std::string& what) {
     return Keys_Refused(line, "bone record " + std::to_string(record) + ": " + what);
 }
-std::string Not_A_Number(int line, const std::string& where) {
-    return Keys_Refused(line, where + " is not a number!");
-}
 std::string Warning(int line, int record, const std::string& name, const std::string& end) {
     return "WARNING: Line " + std::to_string(line) + ", bone record " + std::to_string(record) +
            ": the node name " + name + ": its name line has a character too many or too few at its " + end +
@@ -192,8 +189,6 @@ std::vector<Row> Rows() {
          kLoading + "<done>\n" + Limit("Write_All_NIF_Block_to_File", "NifBlocks[0].Size=5242880"),
          {}},
         Refused("an empty file", {}, unsupported),
-        Refuses("the files swapped", As_Bytes(oneKey), std::string(valid.begin(), valid.end()),
-                kLoading + Header_Limit("Header_NumBlocks=540697965") + kSwapped),
         Refuses("a .kf given as the key file", Cut(valid, 13), std::string(valid.begin(), valid.end()),
                 kLoading + Ends_Inside("Load_from_File___All_NIF_Blocks", "NifBlocks[2]", 299, 300) +
                     kSwapped),
@@ -259,18 +254,18 @@ std::vector<Row> Rows() {
         // Numbers it cannot read in the duration or a converted record: their zeros would collapse the bone.
         Refuses("a decimal comma", valid,
                 "Quaternions\n2\n" + Name_Line("NPC Spine") + "2\n" + still + "0,5 0 0 0 1 0 0 0 1\n" + end,
-                Not_A_Number(6, "bone record 1 'NPC Spine', key 2: '0,5'")),
+                Keys_Refused(6, "bone record 1 'NPC Spine', key 2: '0,5' is not a number!")),
         Refuses("a letter O for a zero", valid,
                 "Euler\n2\n" + Name_Line("A") + "1\n1O.0 0 0 0 0 0 0 1\n" + end,
-                Not_A_Number(5, "bone record 1 'A', key 1: '1O.0'")),
+                Keys_Refused(5, "bone record 1 'A', key 1: '1O.0' is not a number!")),
         Refuses("more keys counted than follow", valid,
                 "Quaternions\n2\n" + Name_Line("A") + "2\n" + still + Name_Line("B") + "0\n" + end,
-                Not_A_Number(6, "bone record 1 'A', key 2: 'Bone'")),
+                Keys_Refused(6, "bone record 1 'A', key 2: 'Bone' is not a number!")),
         Refuses("a key count that is not a number", valid,
                 "Quaternions\n2\n" + Name_Line("A") + "two\n" + end,
-                Not_A_Number(4, "bone record 1 'A', key count: 'two'")),
+                Keys_Refused(4, "bone record 1 'A', key count: 'two' is not a number!")),
         Refuses("a duration that is not a number", valid, "Quaternions\nabc\n" + Name_Line("A") + "0\n" + end,
-                Not_A_Number(2, "duration: 'abc'")),
+                Keys_Refused(2, "duration: 'abc' is not a number!")),
         // Tables that the new blocks, types and strings overfill.
         Refuses("299 bones: no room for their names", Build_Template(example),
                 Key_Text(false, 1, Generated_Bones(299, 0, false, 0)),
