@@ -292,10 +292,10 @@ const std::string kSequence =
     kKeys + "<done>\nLoading SEQUENCE settings from 'keys.sequence.txt' to Memory: ";
 const std::vector<Bone> kTwoBones = {One_Key("A"), One_Key("B")};
 
-// Bones A and B over `layout` with `sequence`, which the output holds as `spec`.
-Row Sequenced(std::string name, const std::string& sequence, const SequenceSpec& spec,
+// Bones A and B over `layout` with `sequence`, which the output holds as `settings`.
+Row Sequenced(std::string name, const std::string& sequence, const SequenceSpec& settings,
               const TemplateLayout& layout = Example_Template()) {
-    const ByteString output = Build_Template(Animated(layout, false, 2, kTwoBones, spec));
+    const ByteString output = Build_Template(Animated(layout, false, 2, kTwoBones, settings));
     return {std::move(name),
             Build_Template(layout),
             Key_Text(false, 2, kTwoBones),

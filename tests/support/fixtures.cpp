@@ -155,7 +155,7 @@ static std::int32_t Index_Of(std::vector<std::string>& table, const std::string&
 }
 
 TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const std::vector<Bone>& bones,
-                        const SequenceSpec& spec) {
+                        const SequenceSpec& settings) {
     const auto append = [&](const char* type, const ByteString& body) {
         layout.BlockTypeIndex.resize(layout.Bodies.size());
         layout.BlockTypeIndex.push_back(static_cast<std::uint16_t>(Index_Of(layout.BlockTypes, type)));
@@ -167,7 +167,7 @@ TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const
         const std::int32_t data = append("NiTransformData", Transform_Data_Body(euler, bone.Keys));
         interpolators.push_back(append("NiTransformInterpolator", Interpolator_Body(data)));
     }
-    const auto texts = spec.TextKeys.value_or(
+    const auto texts = settings.TextKeys.value_or(
         std::vector<std::pair<float, std::string>>{{0.0f, "start"}, {duration, "end"}});
     std::vector<std::pair<float, std::int32_t>> textKeyIndices;
     for (const auto& [time, text] : texts)
@@ -177,22 +177,22 @@ TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const
     for (const Bone& bone : bones)
         names.push_back(Index_Of(layout.Strings, bone.Name, true));
     Bytes sequence;
-    sequence.put(Index_Of(layout.Strings, spec.Name), bones.size(), 1);
+    sequence.put(Index_Of(layout.Strings, settings.Name), bones.size(), 1);
     for (std::size_t b = 0; b < bones.size(); ++b) {
         const auto given =
-            std::find_if(spec.Priorities.begin(), spec.Priorities.end(),
+            std::find_if(settings.Priorities.begin(), settings.Priorities.end(),
                          [&](const auto& priority) { return priority.first == bones[b].Name; });
-        sequence.put(interpolators[b], -1).u8(given == spec.Priorities.end() ? 0 : given->second);
+        sequence.put(interpolators[b], -1).u8(given == settings.Priorities.end() ? 0 : given->second);
         sequence.put(names[b], -1, Index_Of(layout.Strings, "NiTransformController"), -1, -1);
     }
     const auto root = std::find(layout.Strings.begin(), layout.Strings.end(), "NPC Root [Root]");
-    const auto accumRoot = spec.NoRoot                    ? -1
-                           : spec.Root                    ? Index_Of(layout.Strings, *spec.Root)
+    const auto accumRoot = settings.NoRoot                    ? -1
+                           : settings.Root                    ? Index_Of(layout.Strings, *settings.Root)
                            : root == layout.Strings.end() ? 0
                                                           : root - layout.Strings.begin();
-    sequence.put(spec.Weight, textKeys, spec.Cycle, spec.Frequency, spec.Start, spec.Stop.value_or(duration));
-    sequence.put(-1, accumRoot).u16(static_cast<std::uint16_t>(spec.NoteArrays.size()));
-    for (std::int32_t notes : spec.NoteArrays)
+    sequence.put(settings.Weight, textKeys, settings.Cycle, settings.Frequency, settings.Start, settings.Stop.value_or(duration));
+    sequence.put(-1, accumRoot).u16(static_cast<std::uint16_t>(settings.NoteArrays.size()));
+    for (std::int32_t notes : settings.NoteArrays)
         sequence.put(notes);
     append("NiControllerSequence", sequence.Data);
     for (const std::string& text : layout.Strings)
