@@ -102,22 +102,24 @@ std::vector<Row> Rows() {
          "\n1\n" + Name_Line("A") + "2\n0 0 0 0 90 0 0 1\n0.5 0 0 0 4 0 0 1\n" + Name_Line("B") +
              "2\n0 1 2 3 0.25 0 0 1\n0.5 1 2 3 0.25 0 0 1\n"},
         // A: rotations at 0 and 1 in opposite hemispheres, positions at 0.5 and 1, scales at 0.25 and 0.75
-        // with a tangent. B: a position alone with a tangent, and a pose without a rotation (the largest
-        // float).
+        // with a tangent. B, resampled after A: positions at 0 and 1 (one with a tangent), a scale at 0.5,
+        // and a pose without a rotation (the largest float).
         {"quaternions resampled",
          Keys(false, two,
               {{0, Transform_Data(
                        {.Rotations = {1, {{0, 0.5f, 0.5f, 0.5f, 0.5f}, {1, 0.5f, -0.5f, -0.5f, -0.5f}}},
                         .Translations = {1, {{0.5f, 4, 1, 2}, {1, 6, 3, 5}}},
                         .Scales = {2, {{0.25f, 1, 0.5f}, {0.75f, 2.5f}}}})},
-               {2, Transform_Data({.Translations = {2, {{0, 1, 2, 3, 0, 0, 0, 0, 0, 0.5f}}}})},
+               {2, Transform_Data({.Translations = {2, {{0, 1, 2, 3, 0, 0, 0, 0, 0, 0.5f}, {1, 3, 4, 5}}},
+                                   .Scales = {1, {{0.5f, 2}}}})},
                {3, Interpolator_Body(2, {0, 0, 0, 3.4028235e38f, 0, 0, 0, 1})}}),
-         "2 bones, 6 keys", a + resampled + a + tangents + b + tangents + a + ", key 5" + hemisphere,
+         "2 bones, 8 keys",
+         a + resampled + a + tangents + b + resampled + b + tangents + a + ", key 5" + hemisphere,
          "\n1\n" + Name_Line("A") +
              "5\n0 4 1 2 0.5 0.5 0.5 0.5 1\n0.25 4 1 2 0.2773501 0.5547002 0.5547002 0.5547002 1\n"
              "0.5 4 1 2 0 0.57735026 0.57735026 0.57735026 1.75\n0.75 5 2 3.5 -0.2773501 0.5547002 0.5547002 "
              "0.5547002 2.5\n1 6 3 5 0.5 -0.5 -0.5 -0.5 2.5\n" +
-             Name_Line("B") + "1\n0 1 2 3 1 0 0 0 1\n"},
+             Name_Line("B") + "3\n0 1 2 3 1 0 0 0 2\n0.5 2 3 4 1 0 0 0 2\n1 3 4 5 1 0 0 0 2\n"},
         // Rotations from the poses: A's, and for B the identity, as its pose holds no rotation.
         {"poses",
          Keys(false, {{"A", {}}, {"B", {}}},
