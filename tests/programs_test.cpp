@@ -122,6 +122,8 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
         {"", "posewright Empty.kf keys.txt", Opening({"Empty.kf!"})},
         {"", "posewright --output", "\nERROR: Option '--output' needs a file name after it!\n"},
         {"Empty.kf=example", "posewright Empty.kf keys.txt", Opening({"Empty.kf", "keys.txt!"})},
+        {files, "posewright --sequence run.txt Empty.kf keys.txt",
+         Opening({"Empty.kf", "keys.txt", "run.txt!"})},
         {files + " Empty_new.kf=folder", "posewright Empty.kf keys.txt",
          Opening({"Empty.kf", "keys.txt", "Empty_new.kf!"})},
         {"x.kf=example x_new.kf=key", "posewright x.kf x_new.kf",
