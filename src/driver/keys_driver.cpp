@@ -88,14 +88,15 @@ bool Write_Partial(const std::string& name, std::FILE*& file, Save save, const c
 // the pair no longer needs goes, so that it cannot change the next conversion. False after an ERROR line.
 bool Write_Key_Files(const std::string& keys) {
     const std::string sequence = Sequence_File_Name(keys);
-    if (sequence.size() >= kFileNameSize) {
+    // A sequence file whose name would not fit is never read, so it is needed only when written.
+    const bool needed = Sequence_Settings_Needed();
+    if (keys.size() >= kFileNameSize || (needed && sequence.size() >= kFileNameSize)) {
         std::printf("\nERROR: Output file name for '%s' is too long (at most %d characters)!\n",
                     InputKfFileName, static_cast<int>(kFileNameSize - 1));
         return false;
     }
     std::snprintf(OutputKeysFileName, sizeof OutputKeysFileName, "%s", keys.c_str());
     std::snprintf(OutputSequenceFileName, sizeof OutputSequenceFileName, "%s", sequence.c_str());
-    const bool needed = Sequence_Settings_Needed();
     const std::string keysPart = keys.substr(File_Name_Start(keys));
     if (!Write_Partial(keys, OutputKeysFile, Save_to_File___Animation_Keys, "key file")) return false;
     const auto save = [&] { return Save_to_File___Sequence_Settings(keysPart.c_str()); };
@@ -116,7 +117,8 @@ bool Write_Key_Files(const std::string& keys) {
         }
         std::printf("\t- '%s' <written>\n", name.c_str());
     }
-    if (std::FILE* stale = needed ? nullptr : Open_File(sequence.c_str(), "rb")) {
+    const bool readable = sequence.size() < kFileNameSize;
+    if (std::FILE* stale = needed || !readable ? nullptr : Open_File(sequence.c_str(), "rb")) {
         std::fclose(stale);
         if (Remove_File(sequence.c_str()))
             std::printf("\t- '%s' <removed: the sequence needs no settings beside its keys>\n",
