@@ -52,6 +52,11 @@ char LineBuffer[kSequenceLineSize];
 
 struct SettingRow;
 
+// 'text', as messages name what they quote from the file.
+std::string Quoted(const std::string& text) {
+    return std::string(1, '\'') + text + '\'';
+}
+
 std::int32_t Read_Name(Cursor& in, const SettingRow&) {
     return Read_Text(in, SequenceSettings_Name);
 }
@@ -68,7 +73,7 @@ std::int32_t Read_Cycle(Cursor& in, const SettingRow&) {
             return 0;
         }
     }
-    return Refuse("the cycle is loop, reverse, clamp or a whole number, not '" + word + "'");
+    return Refuse("the cycle is loop, reverse, clamp or a whole number, not " + Quoted(word));
 }
 
 std::int32_t Read_Number_Setting(Cursor& in, const SettingRow& row);
@@ -119,10 +124,10 @@ std::int32_t Read_Priority(Cursor& in, const SettingRow&) {
     entry.Line = Sequence_File_Line;
     if (Read_Text(in, entry.Node) < 0) return -3;
     if (!Is_Bone_Name(entry.Node))
-        return Refuse("a priority for '" + std::string(entry.Node) + "', a node the key file does not hold");
+        return Refuse("a priority for " + Quoted(entry.Node) + ", a node the key file does not hold");
     for (std::uint32_t p = 0; p < SequenceSettings_NumPriorities; ++p) {
         if (std::strcmp(SequenceSettings_Priorities[p].Node, entry.Node) == 0)
-            return Refuse("'" + std::string(entry.Node) + "' is given a priority on line " +
+            return Refuse(Quoted(entry.Node) + " is given a priority on line " +
                           std::to_string(SequenceSettings_Priorities[p].Line) + " too");
     }
     if (!At_Blank(in)) return Refuse("a priority is expected after the node name");
@@ -248,16 +253,16 @@ std::int32_t Load_Setting_Line(Cursor in) {
     Skip_Blanks(in);
     if (in.At == in.End || *in.At == '#') return 0;
     const SettingRow* row = Find_Setting(in);
-    if (row == nullptr) return Refuse("unknown setting '" + Word(in) + "'");
+    if (row == nullptr) return Refuse("unknown setting " + Quoted(Word(in)));
     const SequenceSetting setting = row->Setting;
     if (Given_Once(setting) && SequenceSettings_Given[setting])
-        return Refuse("'" + std::string(row->Keyword) + "' is given on line " +
+        return Refuse(Quoted(row->Keyword) + " is given on line " +
                       std::to_string(SequenceSettings_Line[setting]) + " too");
     Skip_Blanks(in);
-    if (in.At == in.End) return Refuse("'" + std::string(row->Keyword) + "' is given no value");
+    if (in.At == in.End) return Refuse(Quoted(row->Keyword) + " is given no value");
     if (row->Read(in, *row) < 0) return -3;
     Skip_Blanks(in);
-    if (in.At != in.End) return Refuse("'" + Word(in) + "' follows the value");
+    if (in.At != in.End) return Refuse(Quoted(Word(in)) + " follows the value");
     if (!SequenceSettings_Given[setting]) SequenceSettings_Line[setting] = Sequence_File_Line;
     SequenceSettings_Given[setting] = 1;
     return 0;
