@@ -8,6 +8,7 @@
 
 #include "capacities.h"
 #include "keys/sequence_file.h"
+#include "kf/read_back.h"
 #include "support/fixtures.h"
 
 namespace {
@@ -405,6 +406,27 @@ TEST(SequenceFile, StandsBesideItsKeyFile) {
                                          {"a\\b.c\\.hidden", "a\\b.c\\.hidden.sequence.txt"},
                                          {"x.tar.gz", "x.tar.sequence.txt"}})
         EXPECT_EQ(Sequence_File_Name(keys), sequence);
+}
+
+// The sequence text of the only sequence of `layout`, from its stop time on, and the problem lines.
+std::string Read_Back_Sequence(const TemplateLayout& layout) {
+    testing::internal::CaptureStdout();
+    Read_Back(Build_Template(layout));
+    const std::string text = Save_Sequence();
+    testing::internal::GetCapturedStdout();
+    return text.substr(text.find("Stop ")) + Problem_Lines;
+}
+
+TEST(SequenceFile, ReadBackCarriesWhatTheBlocksHold) {
+    const SequenceSpec named = {.Name = "a\nb", .TextKeys = {{{0.5f, "Hit"}}}};
+    EXPECT_EQ(Read_Back_Sequence(Animated({}, false, 2, {One_Key("A")}, named)),
+              "Stop 2\nText key 0.5 \"Hit\"\n\t- Sequence 'a\nb': its name holds a line feed: written as a "
+              "space\n");
+    const TemplateLayout noBlock = Changed(Animated({}, false, 2, {One_Key("A")}), [](TemplateLayout& l) {
+        const ByteString none = Bytes().put(-1).Data; // the sequence's text-key block
+        std::copy(none.begin(), none.end(), l.Bodies.back().begin() + 12 + 29 + 4);
+    });
+    EXPECT_EQ(Read_Back_Sequence(noBlock), "Stop 2\nText keys none\n");
 }
 
 } // namespace

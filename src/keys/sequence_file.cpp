@@ -68,7 +68,7 @@ std::int32_t Read_Cycle(Cursor& in, const SettingRow&) {
             return 0;
         }
     }
-    return Refuse("the cycle is loop, reverse, clamp or a whole number, not '" + word + "'");
+    return Refuse("the cycle is loop, reverse, clamp or a whole number, not " + Quoted(word));
 }
 
 std::int32_t Read_Number_Setting(Cursor& in, const SettingRow& row);
@@ -119,9 +119,7 @@ std::int32_t Read_Priority(Cursor& in, const SettingRow&) {
     entry.Line = Sequence_File_Line;
     if (Read_Text(in, entry.Node) < 0) return -3;
     if (!Is_Bone_Name(entry.Node))
-        return Refuse(std::string("a priority for ")
-                          .append(Quoted(entry.Node))
-                          .append(", a node the key file does not hold"));
+        return Refuse("a priority for " + Quoted(entry.Node) + ", a node the key file does not hold");
     for (std::uint32_t p = 0; p < SequenceSettings_NumPriorities; ++p) {
         if (std::strcmp(SequenceSettings_Priorities[p].Node, entry.Node) == 0)
             return Refuse(Quoted(entry.Node) + " is given a priority on line " +
@@ -250,7 +248,7 @@ std::int32_t Load_Setting_Line(Cursor in) {
     Skip_Blanks(in);
     if (in.At == in.End || *in.At == '#') return 0;
     const SettingRow* row = Find_Setting(in);
-    if (row == nullptr) return Refuse("unknown setting '" + Word(in) + "'");
+    if (row == nullptr) return Refuse("unknown setting " + Quoted(Word(in)));
     const SequenceSetting setting = row->Setting;
     if (Given_Once(setting) && SequenceSettings_Given[setting])
         return Refuse(Quoted(row->Keyword) + " is given on line " +
