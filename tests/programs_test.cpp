@@ -119,6 +119,7 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
     const std::string kBone = Opening({"Empty.kf"}) + kLoaded + kSequence;
     const std::string rows[][3] = {
         {"", "posewright", usage},
+        {"", "posewright Empty.kf", usage},
         {"", "posewright Empty.kf keys.txt", Opening({"Empty.kf!"})},
         {"", "posewright --output", "\nERROR: Option '--output' needs a file name after it!\n"},
         {"Empty.kf=example", "posewright Empty.kf keys.txt", Opening({"Empty.kf", "keys.txt!"})},
