@@ -427,6 +427,13 @@ TEST(SequenceFile, ReadBackCarriesWhatTheBlocksHold) {
         std::copy(none.begin(), none.end(), l.Bodies.back().begin() + 12 + 29 + 4);
     });
     EXPECT_EQ(Read_Back_Sequence(noBlock), "Stop 2\nText keys none\n");
+    // Two text keys need the sequence file unless they are "start" at 0 and "end" at the stop time.
+    using Keys = std::vector<std::pair<float, std::string>>;
+    for (const auto& [keys, needed] :
+         {std::pair{Keys{{0, "start"}, {2, "Hit"}}, true}, {Keys{{0, "start"}, {2, "end"}}, false}}) {
+        Read_Back_Sequence(Animated({}, false, 2, {One_Key("A")}, {.TextKeys = keys}));
+        EXPECT_EQ(Sequence_Settings_Needed(), needed);
+    }
 }
 
 } // namespace
