@@ -29,8 +29,6 @@ void PrintTo(const Row& row, std::ostream* out) {
 const std::string kLoading = "\n[Load_from_File___All_NIF_Blocks] Loading NIF header: ";
 const std::string kKeys = kLoading + "<done>\nLoading ANIMATION KEYS from 'keys.txt' to Memory: ";
 const std::string kConverted = kKeys + "<done>\n\n";
-const std::string kSwapped =
-    "\nERROR: The two files look swapped: give the template .kf first and the key file second!\n";
 
 Bone One_Key(const std::string& name, Key key = {0.5f, 1, 2, 3, 1, 0, 0, 0, 1}) {
     return {name, {key}};
@@ -99,14 +97,6 @@ std::string Keys_Refused(int line, const std::string& what) {
     return kKeys + "\n[Load_from_File___Animation_Keys] ERROR: Line " + std::to_string(line) + ", " + what +
            "\n\nERROR: Cannot load Animation keys without errors!\n";
 }
-std::string Keys_Refused(int line, int record, const std::string& what) {
-    return Keys_Refused(line, "bone record " + std::to_string(record) + ": " + what);
-}
-std::string Warning(int line, int record, const std::string& name, const std::string& end) {
-    return "WARNING: Line " + std::to_string(line) + ", bone record " + std::to_string(record) +
-           ": the node name " + name + ": its name line has a character too many or too few at its " + end +
-           "\n";
-}
 
 // Every table of the container at its capacity, and the largest texts.
 TemplateLayout Full_Template() {
@@ -165,8 +155,13 @@ std::vector<Row> Rows() {
                  Key_Text(false, 2, {One_Key("A")}).substr(0, oneKey.size() - 2)),
         {"a closing record with keys, cut short, and names with a quote too many", Build_Template(example),
          "Euler\n2\n" + std::string("Bone name:  \"A\"; \n0\n") + Name_Line("End") + "1\n1 2",
-         kKeys + "<done>\n" + Warning(3, 1, "'\"A\"' begins with a double quote", "start") +
-             Warning(3, 1, "'\"A\"' ends with a double quote", "end") +
+         kKeys +
+             "<done>\nWARNING: Line 3, bone record 1: the node name '\"A\"' begins with a double quote: its "
+             "name line has a character too many or too few at its start\nWARNING: Line 3, bone record 1: "
+             "the "
+             "node name '\"A\"' ends with a double quote: its name line has a character too many or too few "
+             "at "
+             "its end\n" +
              "WARNING: Line 5, bone record 2 'End' holds 1 keys but is not converted: a key file ends with "
              "one "
              "record more than its bones, such as 'End of keys' with 0 keys\n\n",
@@ -192,7 +187,8 @@ std::vector<Row> Rows() {
         Refused("an empty file", {}, unsupported),
         Refuses("a .kf given as the key file", Cut(valid, 13), std::string(valid.begin(), valid.end()),
                 kLoading + Ends_Inside("Load_from_File___All_NIF_Blocks", "NifBlocks[2]", 299, 300) +
-                    kSwapped),
+                    "\nERROR: The two files look swapped: give the template .kf first and the key file "
+                    "second!\n"),
         Refused("another version", With(example, [](TemplateLayout& l) { l.Version[0] = 4; }), unsupported),
         Refused("1025 blocks", With(empty, [](TemplateLayout& l) { l.NumBlocks = 1025; }),
                 Header_Limit("Header_NumBlocks=1025")),
@@ -244,14 +240,15 @@ std::vector<Row> Rows() {
         Refuses("neither format", valid, "Keyframes\n2\n" + Name_Line("A") + "-5\n",
                 kKeys + "<done>\n\nERROR: Animation data format don't recognized !\n"),
         Refuses("301 records", valid, Key_Text(false, 1, Generated_Bones(300, 0, false, 0)),
-                Keys_Refused(603, 301, "the file holds more than the 300 records that fit!")),
+                Keys_Refused(603, "bone record 301: the file holds more than the 300 records that fit!")),
         Refuses("1537 keys", valid, "Quaternions\n2\n" + Name_Line("A") + "1537\n",
-                Keys_Refused(4, 1, "Variable 'NumKeys=1537' is out of limits (0 to 1536)!")),
+                Keys_Refused(4, "bone record 1: Variable 'NumKeys=1537' is out of limits (0 to 1536)!")),
         Refuses("a negative key count", valid,
                 "Euler\n2\n" + Name_Line("A") + "0\n" + Name_Line("B") + "-2\n",
-                Keys_Refused(6, 2, "Variable 'NumKeys=-2' is out of limits (0 to 1536)!")),
-        Refuses("a short name line", valid, "Quaternions\n2\nshort name\n0\n",
-                Keys_Refused(3, 1, "the name line holds 11 characters, fewer than the 15 it needs!")),
+                Keys_Refused(6, "bone record 2: Variable 'NumKeys=-2' is out of limits (0 to 1536)!")),
+        Refuses(
+            "a short name line", valid, "Quaternions\n2\nshort name\n0\n",
+            Keys_Refused(3, "bone record 1: the name line holds 11 characters, fewer than the 15 it needs!")),
         // Numbers it cannot read in the duration or a converted record: their zeros would collapse the bone.
         Refuses("a decimal comma", valid,
                 "Quaternions\n2\n" + Name_Line("NPC Spine") + "2\n" + still + "0,5 0 0 0 1 0 0 0 1\n" + end,
