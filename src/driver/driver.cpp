@@ -19,8 +19,6 @@
 #include "nif/nif_file.h"
 
 inline constexpr const char* kOutputSuffix = "_new.kf";
-// The output is written under its name plus this, beside it, and takes its place once complete.
-inline constexpr const char* kPartialSuffix = ".part";
 
 static const char* const kHelp =
     "\nPosewright: keyframed bone animation in a key file to a .kf animation file (NIF 20.2.0.7).\n"

@@ -10,6 +10,9 @@
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;
 
+// Both programs write a file under its name plus this, beside it; it takes its place once complete.
+inline constexpr const char* kPartialSuffix = ".part";
+
 // The program's run on UTF-8 arguments (argument 0 the program name), called by the platform layer's
 // entry; each program defines it once.
 int Program_Main(int argc, const char* const* argv);
