@@ -396,15 +396,6 @@ std::string Row_Name(const testing::TestParamInfo<Row>& info) {
 INSTANTIATE_TEST_SUITE_P(Table, Conversion, testing::ValuesIn(Rows()), Row_Name);
 INSTANTIATE_TEST_SUITE_P(Sequences, Conversion, testing::ValuesIn(Sequence_Rows()), Row_Name);
 
-TEST(SequenceFile, StandsBesideItsKeyFile) {
-    for (const auto& [keys, sequence] : {std::pair{"walk.txt", "walk.sequence.txt"},
-                                         {"Attack_keys.txt", "Attack_keys.sequence.txt"},
-                                         {"My.Mods/keys", "My.Mods/keys.sequence.txt"},
-                                         {"a\\b.c\\.hidden", "a\\b.c\\.hidden.sequence.txt"},
-                                         {"x.tar.gz", "x.tar.sequence.txt"}})
-        EXPECT_EQ(Sequence_File_Name(keys), sequence);
-}
-
 // The sequence text of the only sequence of `layout`, from its stop time on, and the problem lines.
 std::string Read_Back_Sequence(const TemplateLayout& layout) {
     testing::internal::CaptureStdout();

@@ -69,6 +69,15 @@ std::size_t File_Name_Start(const std::string& name) {
     return start;
 }
 
+std::string Without_Extension(const std::string& name) {
+    const std::size_t start = File_Name_Start(name), dot = name.rfind('.');
+    return name.substr(0, dot != std::string::npos && dot > start ? dot : name.size());
+}
+
+std::string Sequence_File_Name(const std::string& keyFileName) {
+    return Without_Extension(keyFileName) + ".sequence.txt";
+}
+
 bool Derive_Output_File_Name(const char* input, char* output, std::size_t capacity) {
     // The stem is cut from the file-name part, so a '.' in a folder name never ends it. That part's first
     // character is never tested, so ".anim.kf" keeps its leading dot.

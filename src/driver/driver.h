@@ -35,6 +35,13 @@ bool Answer_Help_or_Version(int argc, const char* const* argv, const char* progr
 // Where the file-name part of `name` begins: after its last folder separator.
 std::size_t File_Name_Start(const std::string& name);
 
+// `name` without the last extension of its file-name part (a leading dot is no extension).
+std::string Without_Extension(const std::string& name);
+
+// The sequence file that goes with key file `keyFileName`: its name without its extension, then
+// ".sequence.txt".
+std::string Sequence_File_Name(const std::string& keyFileName);
+
 // Copies `argument` into a file-name buffer of kFileNameSize bytes, or prints why it is too long.
 bool Copy_File_Name(const char* argument, char* name);
 

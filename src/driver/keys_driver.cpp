@@ -32,11 +32,7 @@ static const char* const kHelp =
     "Exit status 0 after the DONE line, 1 after an ERROR.\n";
 
 std::string Key_File_Name(const std::string& input, const std::string& sequence, bool severalSequences) {
-    const std::size_t start = File_Name_Start(input);
-    std::string name = input.substr(start);
-    // Its last extension goes; a leading dot is no extension.
-    const std::size_t dot = name.rfind('.');
-    if (dot != std::string::npos && dot != 0) name.resize(dot);
+    std::string name = Without_Extension(input);
     if (severalSequences) {
         name += "_";
         for (char c : sequence) {
@@ -45,7 +41,7 @@ std::string Key_File_Name(const std::string& input, const std::string& sequence,
             name += unfit ? '_' : c;
         }
     }
-    return input.substr(0, start) + name + "_keys.txt";
+    return name + "_keys.txt";
 }
 
 namespace {

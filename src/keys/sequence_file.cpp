@@ -38,14 +38,6 @@ SequenceTextKey SequenceSettings_TextKeys[kMaxKeys];
 std::uint32_t SequenceSettings_NumPriorities;
 SequencePriority SequenceSettings_Priorities[kMaxControlledBlocks];
 
-std::string Sequence_File_Name(const std::string& keyFileName) {
-    const std::size_t folder = keyFileName.find_last_of("/\\");
-    const std::size_t part = folder == std::string::npos ? 0 : folder + 1;
-    const std::size_t dot = keyFileName.rfind('.');
-    const bool extension = dot != std::string::npos && dot > part;
-    return keyFileName.substr(0, extension ? dot : keyFileName.size()) + ".sequence.txt";
-}
-
 namespace {
 
 char LineBuffer[kSequenceLineSize];

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <string>
 
 #include "capacities.h"
 
@@ -69,10 +68,6 @@ inline constexpr std::uint32_t kDefaultCycleType = 0;
 inline constexpr float kDefaultFrequency = 1;
 inline constexpr float kDefaultWeight = 1;
 inline constexpr float kDefaultStartTime = 0;
-
-// The sequence file that goes with key file `keyFileName`: the last extension of its file-name part
-// replaced by ".sequence.txt", or that appended when the part has none (a leading dot is no extension).
-std::string Sequence_File_Name(const std::string& keyFileName);
 
 // Reads SequenceSettingsFile into the settings after the key file has been read (priorities name
 // nodes of AnimBones[0 .. NumAnimBones)). 0, or -3 after its message naming the line refused.
