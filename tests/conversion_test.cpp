@@ -7,8 +7,6 @@
 #include <optional>
 
 #include "capacities.h"
-#include "keys/sequence_file.h"
-#include "kf/read_back.h"
 #include "support/fixtures.h"
 
 namespace {
@@ -137,7 +135,6 @@ std::vector<Row> Rows() {
         Converts("the first exact root name",
                  Example({"npc root [root]", "NPC Root [Root] ", "NPC Root [Root]", "NPC Root [Root]"}),
                  false, 2, {One_Key("A")}),
-        Converts("a stale maximum string length", stale, false, 2, {One_Key("A")}),
         Converts("the controller type is the first string", Example({"NiTransformController"}), false, 2,
                  {One_Key("A")}),
         Converts("1536 keys", example, false, 2, Generated_Bones(1, kMaxKeys, false, 3)),
@@ -169,11 +166,7 @@ std::vector<Row> Rows() {
         // The template alone: copied, or refused with the message that says where.
         Copies("every table at its capacity", full, full),
         Copies("a stale maximum string length is raised", stale, rich),
-        {"bytes after the footer are dropped",
-         With(rich,
-              [](TemplateLayout& l) {
-                  l.Trailing = {9, 9};
-              }),
+        {"bytes after the footer are dropped", With(rich, [](TemplateLayout& l) { l.Trailing.assign(2, 9); }),
          std::nullopt, kLoading + "<done>\n", valid},
         {"no footer: one with no roots", With(rich, [](TemplateLayout& l) { l.HasFooter = false; }),
          std::nullopt, kLoading + "<done>\n", With(rich, [](TemplateLayout& l) { l.Roots.clear(); })},
@@ -309,10 +302,11 @@ Row Refused_After(Row row, const std::string& console) {
     return row;
 }
 
-Row Sequence_Refused(std::string name, const std::string& sequence, int line, const std::string& what) {
-    return Refused_After(Sequenced(std::move(name), sequence, {}),
-                         "\n[Load_from_File___Sequence_Settings] ERROR: Line " + std::to_string(line) + ": " +
-                             what + "!\n\nERROR: Cannot load Sequence settings without errors!\n");
+// Refused with "Line `where`!"; the row is named by its message.
+Row Sequence_Refused(const std::string& sequence, const std::string& where) {
+    return Refused_After(Sequenced(where, sequence, {}),
+                         "\n[Load_from_File___Sequence_Settings] ERROR: Line " + where +
+                             "!\n\nERROR: Cannot load Sequence settings without errors!\n");
 }
 
 std::vector<Row> Sequence_Rows() {
@@ -343,30 +337,23 @@ std::vector<Row> Sequence_Rows() {
         Refused_After(Sequenced("no room for the name", "\nName \"Attack1\"\n", {}, crowded),
                       "<done>\n\n" + Limit("Create_New_String_in_Header", "Header_NumStrings=256",
                                            "limits (the text on line 2 of 'keys.sequence.txt')!")),
-        Sequence_Refused("an unknown setting", "Speed 2\n", 1, "unknown setting 'Speed'"),
-        Sequence_Refused("not a number", "Name \"A\"\nText key fast \"a\"\n", 2, "a number is expected"),
-        Sequence_Refused("not finite as a float", "Frequency 1e39\n", 1,
-                         "the number 1e39 is not finite as a float"),
-        Sequence_Refused("a comma", "Start 0,5\n", 1, "',5' follows the value"),
-        Sequence_Refused("a text left open", "Name \"Attack\n", 1,
-                         "the text is left open (no closing double quote)"),
-        Sequence_Refused("a bad escape", "Name \"a\\tb\"\n", 1,
-                         "a backslash in a text goes only before \" or \\"),
-        Sequence_Refused("a setting twice", "Weight 1\n# again\nWeight 2\n", 3,
-                         "'Weight' is given on line 1 too"),
-        Sequence_Refused("text keys and none", "Text keys none\nText key 1 \"x\"\n", 2,
-                         "'Text key' and 'Text keys none' are given together"),
-        Sequence_Refused("a priority for another node", "Priority \"Spine\" 3\n", 1,
-                         "a priority for 'Spine', a node the key file does not hold"),
-        Sequence_Refused("a priority of 256", "Priority \"A\" 256\n", 1,
-                         "the priority 256 is outside 0 to 255"),
-        Sequence_Refused("a node given two priorities", "Priority \"A\" 1\nPriority \"A\" 1\n", 2,
-                         "'A' is given a priority on line 1 too"),
-        Sequence_Refused("1537 text keys", tooMany, 1537, "more text keys than the 1536 the table holds"),
-        Sequence_Refused("a text of 256 bytes", "Name \"" + std::string(256, 'n') + "\"\n", 1,
-                         "the text is longer than the 255 bytes a text holds"),
-        Sequence_Refused("a line of 1025 bytes", "#" + std::string(1024, ' '), 1,
-                         "the line is longer than the 1024 bytes read here"),
+        Sequence_Refused("Speed 2\n", "1: unknown setting 'Speed'"),
+        Sequence_Refused("Name \"A\"\nText key fast \"a\"\n", "2: a number is expected"),
+        Sequence_Refused("Frequency 1e39\n", "1: the number 1e39 is not finite as a float"),
+        Sequence_Refused("Start 0,5\n", "1: ',5' follows the value"),
+        Sequence_Refused("Name \"Attack\n", "1: the text is left open (no closing double quote)"),
+        Sequence_Refused("Name \"a\\tb\"\n", "1: a backslash in a text goes only before \" or \\"),
+        Sequence_Refused("Weight 1\n# again\nWeight 2\n", "3: 'Weight' is given on line 1 too"),
+        Sequence_Refused("Text keys none\nText key 1 \"x\"\n",
+                         "2: 'Text key' and 'Text keys none' are given together"),
+        Sequence_Refused("Priority \"Spine\" 3\n",
+                         "1: a priority for 'Spine', a node the key file does not hold"),
+        Sequence_Refused("Priority \"A\" 256\n", "1: the priority 256 is outside 0 to 255"),
+        Sequence_Refused("Priority \"A\" 1\nPriority \"A\" 1\n", "2: 'A' is given a priority on line 1 too"),
+        Sequence_Refused(tooMany, "1537: more text keys than the 1536 the table holds"),
+        Sequence_Refused("Name \"" + std::string(256, 'n') + "\"\n",
+                         "1: the text is longer than the 255 bytes a text holds"),
+        Sequence_Refused("#" + std::string(1024, ' '), "1: the line is longer than the 1024 bytes read here"),
     };
     for (const auto& [word, cycle] : {std::pair{"loop", 0u}, {"reverse", 1u}, {"clamp", 2u}})
         rows.push_back(
@@ -395,33 +382,5 @@ std::string Row_Name(const testing::TestParamInfo<Row>& info) {
 
 INSTANTIATE_TEST_SUITE_P(Table, Conversion, testing::ValuesIn(Rows()), Row_Name);
 INSTANTIATE_TEST_SUITE_P(Sequences, Conversion, testing::ValuesIn(Sequence_Rows()), Row_Name);
-
-// The sequence text of the only sequence of `layout`, from its stop time on, and the problem lines.
-std::string Read_Back_Sequence(const TemplateLayout& layout) {
-    testing::internal::CaptureStdout();
-    Read_Back(Build_Template(layout));
-    const std::string text = Save_Sequence();
-    testing::internal::GetCapturedStdout();
-    return text.substr(text.find("Stop ")) + Problem_Lines;
-}
-
-TEST(SequenceFile, ReadBackCarriesWhatTheBlocksHold) {
-    const SequenceSpec named = {.Name = "a\nb", .TextKeys = {{{0.5f, "Hit"}}}};
-    EXPECT_EQ(Read_Back_Sequence(Animated({}, false, 2, {One_Key("A")}, named)),
-              "Stop 2\nText key 0.5 \"Hit\"\n\t- Sequence 'a\nb': its name holds a line feed: written as a "
-              "space\n");
-    const TemplateLayout noBlock = Changed(Animated({}, false, 2, {One_Key("A")}), [](TemplateLayout& l) {
-        const ByteString none = Bytes().put(-1).Data; // the sequence's text-key block
-        std::copy(none.begin(), none.end(), l.Bodies.back().begin() + 12 + 29 + 4);
-    });
-    EXPECT_EQ(Read_Back_Sequence(noBlock), "Stop 2\nText keys none\n");
-    // Two text keys need the sequence file unless they are "start" at 0 and "end" at the stop time.
-    using Keys = std::vector<std::pair<float, std::string>>;
-    for (const auto& [keys, needed] :
-         {std::pair{Keys{{0, "start"}, {2, "Hit"}}, true}, {Keys{{0, "start"}, {2, "end"}}, false}}) {
-        Read_Back_Sequence(Animated({}, false, 2, {One_Key("A")}, {.TextKeys = keys}));
-        EXPECT_EQ(Sequence_Settings_Needed(), needed);
-    }
-}
 
 } // namespace

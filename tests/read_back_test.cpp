@@ -1,6 +1,7 @@
 // The road back in process: each row a .kf from the fixture writer, what posewright-keys' stages read
 // from its sequence (bones, keys, rotation form), the problem lines they report and, where values are
-// made up (tracks resampled or without keys), the key text after its format line.
+// made up (tracks resampled or without keys), the key text after its format line; and the sequence file
+// written beside it, from its stop time on, when the sequence needs one.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -8,6 +9,7 @@
 
 #include "capacities.h"
 #include "keys/anim_keys.h"
+#include "keys/sequence_file.h"
 #include "kf/read_back.h"
 #include "support/fixtures.h"
 
@@ -16,7 +18,7 @@ namespace {
 struct Row {
     std::string Name;
     TemplateLayout File;
-    std::string Counts, Lines, Keys = "";
+    std::string Counts, Lines, Keys = "", Sequence = "";
 };
 
 void PrintTo(const Row& row, std::ostream* out) {
@@ -53,6 +55,10 @@ std::vector<Row> Rows() {
     compressed.BlockTypes.push_back("NiBSplineCompTransformInterpolator");
     compressed.BlockTypeIndex[1] = 4;
     cut.Bodies[0].pop_back();
+    const TemplateLayout noTextKeys = Changed(Keys(false, still), [](TemplateLayout& l) {
+        const ByteString none = Bytes().put(-1).Data; // the sequence's text-key link
+        std::copy(none.begin(), none.end(), l.Bodies.back().begin() + 12 + 29 + 4);
+    });
     return {
         {"time order", Keys(false, {{"A", {At(0), At(0.5f), At(0.5f)}}}), "1 bones, 3 keys",
          a + ", key 3: its time 0.5 s comes no later than the key before's\n"},
@@ -80,8 +86,16 @@ std::vector<Row> Rows() {
          Keys(false, still, {{2, Text_Keys_Body({{0.5f, 0}, {5, 1}})}}, {.Start = 0.25f}),
          "1 bones, 1 keys", // "start" is the first string
          sequence + "its \"start\" text key is at 0.5 s, the sequence's start at 0.25 s\n" + sequence +
-             "its \"end\" text key is at 5 s, the sequence's end at 1 s\n"},
+             "its \"end\" text key is at 5 s, the sequence's end at 1 s\n",
+         "", "Stop 1\nText key 0.5 \"start\"\nText key 5 \"end\"\n"},
         {"note arrays passed over", Keys(false, still, {}, {.NoteArrays = {-1, 7}}), "1 bones, 1 keys", ""},
+        // Text keys other than "start" at 0 and "end" at the stop time need the sequence file.
+        {"a text key of its own", Keys(false, still, {}, {.TextKeys = {{{0, "start"}, {1, "Hit"}}}}),
+         "1 bones, 1 keys", "", "", "Stop 1\nText key 0 \"start\"\nText key 1 \"Hit\"\n"},
+        {"a name with a line feed", Keys(false, still, {}, {.Name = "a\nb"}), "1 bones, 1 keys",
+         "\t- Sequence 'a\nb': its name holds a line feed: written as a space\n", "",
+         "Stop 1\nText key 0 \"start\"\nText key 1 \"end\"\n"},
+        {"no text-key block", noTextKeys, "1 bones, 1 keys", "", "", "Stop 1\nText keys none\n"},
         {"compressed", compressed, "1 bones, 0 keys",
          a + ": its interpolator (block 1 'NiBSplineCompTransformInterpolator') is compressed: written with "
              "0 "
@@ -156,6 +170,8 @@ TEST_P(ReadBack, FindsWhatItMust) {
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_TRUE(row.Keys.empty() || Keys_Body(texts[0]) == row.Keys + Name_Line("End of keys") + "0\n")
         << texts[0];
+    const std::string sequence = Sequence_Settings_Needed() ? Save_Sequence() : "";
+    EXPECT_EQ(sequence.substr(std::min(sequence.find("Stop "), sequence.size())), row.Sequence);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, ReadBack, testing::ValuesIn(Rows()), [](const auto& info) {
