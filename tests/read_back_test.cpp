@@ -95,6 +95,10 @@ std::vector<Row> Rows() {
         {"a name with a line feed", Keys(false, still, {}, {.Name = "a\nb"}), "1 bones, 1 keys",
          "\t- Sequence 'a\nb': its name holds a line feed: written as a space\n", "",
          "Stop 1\nText key 0 \"start\"\nText key 1 \"end\"\n"},
+        {"1537 text keys", Keys(false, still, {{2, Bytes().put(-1, kMaxKeys + 1).Data}}), "1 bones, 1 keys",
+         sequence +
+             "block 2 'NiTextKeyExtraData' does not hold the layout read here (it holds more than the 1536 "
+             "text keys read here): its text keys are not checked\n"},
         {"no text-key block", noTextKeys, "1 bones, 1 keys", "", "", "Stop 1\nText keys none\n"},
         {"compressed", compressed, "1 bones, 0 keys",
          a + ": its interpolator (block 1 'NiBSplineCompTransformInterpolator') is compressed: written with "
@@ -134,13 +138,13 @@ std::vector<Row> Rows() {
              "0.5 4 1 2 0 0.57735026 0.57735026 0.57735026 1.75\n0.75 5 2 3.5 -0.2773501 0.5547002 0.5547002 "
              "0.5547002 2.5\n1 6 3 5 0.5 -0.5 -0.5 -0.5 2.5\n" +
              Name_Line("B") + "3\n0 1 2 3 1 0 0 0 2\n0.5 2 3 4 1 0 0 0 2\n1 3 4 5 1 0 0 0 2\n"},
-        // Rotations from the poses: A's, and for B the identity, as its pose holds no rotation.
+        // Rotations and scales from the poses: A's, and for B the identity and 1, as its pose holds neither.
         {"poses",
          Keys(false, {{"A", {}}, {"B", {}}},
               {{0, Transform_Data({.Translations = {1, {{0, 1, 2, 3}}}})},
                {1, Interpolator_Body(0, {5, 6, 7, 0, 0.6f, 0.8f, 0, 2})},
                {2, Transform_Data({.Translations = {1, {{0, 1, 2, 3}}}})},
-               {3, Interpolator_Body(2, {0, 0, 0, 1, 0, 0, 3.4028235e38f, 1})}}),
+               {3, Interpolator_Body(2, {0, 0, 0, 1, 0, 0, 3.4028235e38f, 3.4028235e38f})}}),
          "2 bones, 2 keys", "",
          "\n1\n" + Name_Line("A") + "1\n0 1 2 3 0 0.6 0.8 0 2\n" + Name_Line("B") + "1\n0 1 2 3 1 0 0 0 1\n"},
         // Times below zero sort before the others, the lower first; a tension on a quaternion key.
