@@ -313,7 +313,7 @@ TEST(Names, OfTheOutputs) {
     EXPECT_EQ(Key_File_Name("a.b.kf", "x:y/z*\t", true), "a.b_x_y_z___keys.txt");
     for (const auto& [keys, sequence] : {std::pair{"walk.txt", "walk.sequence.txt"},
                                          {"My.Mods/keys", "My.Mods/keys.sequence.txt"},
-                                         {"a/.hidden", "a/.hidden.sequence.txt"},
+                                         {"/.hidden", "/.hidden.sequence.txt"},
                                          {"x.tar.gz", "x.tar.sequence.txt"}})
         EXPECT_EQ(Sequence_File_Name(keys), sequence);
 }

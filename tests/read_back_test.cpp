@@ -99,6 +99,10 @@ std::vector<Row> Rows() {
          sequence +
              "block 2 'NiTextKeyExtraData' does not hold the layout read here (it holds more than the 1536 "
              "text keys read here): its text keys are not checked\n"},
+        {"a text key at no time",
+         Keys(false, still, {{2, Text_Keys_Body({{std::numeric_limits<float>::infinity(), 2}})}}),
+         "1 bones, 1 keys", sequence + "its text key 1 is at inf s: skipped\n", "",
+         "Stop 1\nText keys none\n"},
         {"no text-key block", noTextKeys, "1 bones, 1 keys", "", "", "Stop 1\nText keys none\n"},
         {"compressed", compressed, "1 bones, 0 keys",
          a + ": its interpolator (block 1 'NiBSplineCompTransformInterpolator') is compressed: written with "
