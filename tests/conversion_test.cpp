@@ -271,9 +271,15 @@ std::vector<Row> Rows() {
         Refuses("no room for a block",
                 With(Example({}, {"T"}), [](TemplateLayout& l) { l.Bodies.assign(1023, {}); }), oneKey,
                 kConverted + "\n[AllocateRAM_forNifBlock] ERROR: Number of NIF block is too big !\n"),
-        Refuses("no room for a block type",
-                With(full, [](TemplateLayout& l) { l.Bodies.clear(), l.Strings.clear(); }), oneKey,
-                kConverted + Limit("AddNewNodeToHeader", "Header_NumBlockTypes=256")),
+        Refuses("no room for the sequence's block type",
+                With(full,
+                     [](TemplateLayout& l) {
+                         l.Bodies.clear(), l.Strings.clear();
+                         std::copy_n(
+                             Words("NiTransformData NiTransformInterpolator NiTextKeyExtraData").begin(), 3,
+                             l.BlockTypes.begin());
+                     }),
+                oneKey, kConverted + Limit("AddNewNodeToHeader", "Header_NumBlockTypes=256")),
     };
 }
 

@@ -11,6 +11,8 @@
 #include "keys/anim_keys.h"
 #include "keys/sequence_file.h"
 #include "kf/read_back.h"
+#include "kf/transform_data.h"
+#include "nif/le.h"
 #include "support/fixtures.h"
 
 namespace {
@@ -142,15 +144,19 @@ std::vector<Row> Rows() {
              "0.5 4 1 2 0 0.57735026 0.57735026 0.57735026 1.75\n0.75 5 2 3.5 -0.2773501 0.5547002 0.5547002 "
              "0.5547002 2.5\n1 6 3 5 0.5 -0.5 -0.5 -0.5 2.5\n" +
              Name_Line("B") + "3\n0 1 2 3 1 0 0 0 2\n0.5 2 3 4 1 0 0 0 2\n1 3 4 5 1 0 0 0 2\n"},
-        // Rotations and scales from the poses: A's, and for B the identity and 1, as its pose holds neither.
+        // Rotations and scales from the poses: A's, and for B the identity and 1, as its pose holds neither;
+        // C's position from its pose but for y, which it does not hold, and a scale with a tangent alone.
         {"poses",
-         Keys(false, {{"A", {}}, {"B", {}}},
+         Keys(false, {{"A", {}}, {"B", {}}, {"C", {}}},
               {{0, Transform_Data({.Translations = {1, {{0, 1, 2, 3}}}})},
                {1, Interpolator_Body(0, {5, 6, 7, 0, 0.6f, 0.8f, 0, 2})},
                {2, Transform_Data({.Translations = {1, {{0, 1, 2, 3}}}})},
-               {3, Interpolator_Body(2, {0, 0, 0, 1, 0, 0, 3.4028235e38f, 3.4028235e38f})}}),
-         "2 bones, 2 keys", "",
-         "\n1\n" + Name_Line("A") + "1\n0 1 2 3 0 0.6 0.8 0 2\n" + Name_Line("B") + "1\n0 1 2 3 1 0 0 0 1\n"},
+               {3, Interpolator_Body(2, {0, 0, 0, 1, 0, 0, 3.4028235e38f, 3.4028235e38f})},
+               {4, Transform_Data({.Scales = {2, {{0, 3, 0.5f}}}})},
+               {5, Interpolator_Body(4, {4, 3.4028235e38f, 6, 1, 0, 0, 0, 1})}}),
+         "3 bones, 3 keys", "\t- Sequence 'SpecialIdle', bone 3 'C'" + tangents,
+         "\n1\n" + Name_Line("A") + "1\n0 1 2 3 0 0.6 0.8 0 2\n" + Name_Line("B") + "1\n0 1 2 3 1 0 0 0 1\n" +
+             Name_Line("C") + "1\n0 4 0 6 1 0 0 0 3\n"},
         // Times below zero sort before the others, the lower first; a tension on a quaternion key.
         {"negative times",
          Keys(false, still,
@@ -203,6 +209,23 @@ TEST(RoundTrip, OneBoneAtCapacityInBothForms) {
         EXPECT_TRUE(Convert(example, &back[0]) == kf) << (euler ? "Euler angles" : "quaternions");
     }
     testing::internal::GetCapturedStdout();
+}
+
+// The writer reserves for a transform-data record the bytes its body takes, key type by key type, and
+// writes nothing past what it reserved.
+TEST(Writer, ReservesWhatABodyTakesAndWritesNoMore) {
+    for (const Tracks& tracks : {Tracks{.Rotations = {3, {{0, 1}}}, .Translations = {1, {{0, 1, 2, 3}}}},
+                                 Tracks{.Rotations = {1, {{0, 1}}}}, Tracks{.Scales = {2, {{0, 1}}}},
+                                 Tracks{.Angles = {{3, {{0, 1}}}, {2, {{0, 1}}}, {1, {{0, 1}}}}}}) {
+        const ByteString body = Transform_Data(tracks);
+        ByteReader in{body.data(), static_cast<std::uint32_t>(body.size()), 0, nullptr};
+        ASSERT_EQ(Load_from_Memory___NiTransformData(in), 0);
+        EXPECT_EQ(Calculate_Size___NiTransformData(), body.size());
+    }
+    std::uint8_t bytes[8] = {};
+    ByteWriter out{bytes, 2, 0, false};
+    Write_u32(out, 0xFFFFFFFFu);
+    EXPECT_TRUE(out.Overflow && out.Pos == 0 && bytes[0] == 0);
 }
 
 } // namespace
