@@ -186,11 +186,12 @@ TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const
         sequence.put(names[b], -1, Index_Of(layout.Strings, "NiTransformController"), -1, -1);
     }
     const auto root = std::find(layout.Strings.begin(), layout.Strings.end(), "NPC Root [Root]");
-    const auto accumRoot = settings.NoRoot                    ? -1
-                           : settings.Root                    ? Index_Of(layout.Strings, *settings.Root)
+    const auto accumRoot = settings.NoRoot                ? -1
+                           : settings.Root                ? Index_Of(layout.Strings, *settings.Root)
                            : root == layout.Strings.end() ? 0
                                                           : root - layout.Strings.begin();
-    sequence.put(settings.Weight, textKeys, settings.Cycle, settings.Frequency, settings.Start, settings.Stop.value_or(duration));
+    sequence.put(settings.Weight, textKeys, settings.Cycle, settings.Frequency, settings.Start,
+                 settings.Stop.value_or(duration));
     sequence.put(-1, accumRoot).u16(static_cast<std::uint16_t>(settings.NoteArrays.size()));
     for (std::int32_t notes : settings.NoteArrays)
         sequence.put(notes);
