@@ -35,7 +35,7 @@ test: build build-asan
 test-capacity:
 	$(CONFIGURE)
 	cmake --build build -j $(JOBS)
-	build/tests/posewright_tests --gtest_also_run_disabled_tests --gtest_filter='Programs.DISABLED_RoundTripsWholeFilesAtCapacity*' </dev/null
+	build/tests/posewright_tests --gtest_also_run_disabled_tests --gtest_filter='RoundTrip.DISABLED_WholeFilesAtCapacity*' </dev/null
 
 clean:
 	rm -rf build build-asan build-windows build-bench build-fuzz

@@ -275,29 +275,23 @@ class AddonTest(unittest.TestCase):
     def test_refused_with_the_scene_unchanged(self):
         head, end = QUATERNIONS + '1\n', record('End of keys')
         keyed = head + record('Root', ZERO) + end
-        for setup, text, error in (
-                (lambda: bpy.ops.wm.read_homefile(use_empty=True), head + end, 'No armature to import onto'),
-                (make_rig, head + record('Ghost', ZERO) + end, r'None of the 1 node\(s\) in the file'),
-                (make_rig, None, r'Reading walk.cycle.kf failed \(exit status 1\): .*ERROR'),
-                # The converter's own refusal line, to the character.
-                (make_rig, head + record('Root', ZERO) + 'Bone "x";\n0\n', None), (make_rig, head, None),
-                (make_rig, head + record('Root') + 'Bone name: "Arm";\n1537\n', None),
-                (make_rig, 'Nothing\n1\n' + end, None),
-                (make_rig, head + ''.join(record('B%d' % i) for i in range(300)) + end, None),
-                (make_rig, head + record('Root', ZERO.replace(' 1 ', ' 5,0 ', 1)) + end, None),
-                (make_rig, head + 'Bone name: "Root";\ntwo\n' + end, None), (make_rig, QUATERNIONS + 'x\n' + end, None),
-                # A key text (and the sequence file beside it): the sequence file's refusals as well.
-                (make_rig, (keyed, 'Speed 2\n'), None), (make_rig, (keyed, 'Frequency fast\n'), None),
-                (make_rig, (keyed, 'Cycle loopy\n'), None), (make_rig, (keyed, 'Start 0,5\n'), None),
-                (make_rig, (keyed, 'Name "Run\n'), None), (make_rig, (keyed, 'Name "a\\tb"\n'), None),
-                (make_rig, (keyed, 'Weight 1\n# again\nWeight 2\n'), None),
-                (make_rig, (keyed, 'Priority "Ghost" 3\n'), None), (make_rig, (keyed, 'Priority "Root" 256\n'), None),
-                (make_rig, (keyed, 'Priority "Root" 1\nPriority "Root" 2\n'), None),
-                (make_rig, (keyed, 'Text keys none\nText key 1 "x"\n'), None),
-                (make_rig, (keyed, 'Name "%s"\n' % ('n' * 256)), None), (make_rig, (keyed, '#' + ' ' * 1024), None)):
-            setup()
+        rows = [(head + end, None, 'No armature to import onto'),
+                (head + record('Ghost', ZERO) + end, None, r'None of the 1 node\(s\) in the file'),
+                (None, None, r'Reading walk.cycle.kf failed \(exit status 1\): .*ERROR')]
+        # The converter's own refusal line, to the character: key texts, and the sequence file beside one.
+        rows += [(text, None, None) for text in (
+            head + record('Root', ZERO) + 'Bone "x";\n0\n', head, head + record('Root') + 'Bone name: "Arm";\n1537\n',
+            'Nothing\n1\n' + end, head + ''.join(record('B%d' % i) for i in range(300)) + end,
+            head + record('Root', ZERO.replace(' 1 ', ' 5,0 ', 1)) + end, head + 'Bone name: "Root";\ntwo\n' + end,
+            QUATERNIONS + 'x\n' + end)]
+        rows += [(keyed, beside, None) for beside in (
+            'Speed 2\n', 'Frequency fast\n', 'Cycle loopy\n', 'Start 0,5\n', 'Name "Run\n', 'Name "a\\tb"\n',
+            'Weight 1\n# again\nWeight 2\n', 'Priority "Ghost" 3\n', 'Priority "Root" 256\n',
+            'Priority "Root" 1\nPriority "Root" 2\n', 'Text keys none\nText key 1 "x"\n', 'Name "%s"\n' % ('n' * 256),
+            '#' + ' ' * 1024)]
+        for n, (text, beside, error) in enumerate(rows):
+            (make_rig if n else lambda: bpy.ops.wm.read_homefile(use_empty=True))()
             scene, folder = bpy.context.scene, tempfile.mkdtemp()
-            text, beside = text if isinstance(text, tuple) else (text, None)
             if beside:
                 write(folder + '/walk.cycle.sequence.txt', beside)
             path = write(folder + ('/walk.cycle.txt' if text else '/walk.cycle.kf'), text or 'not a .kf')
@@ -310,7 +304,6 @@ class AddonTest(unittest.TestCase):
             with self.assertRaisesRegex(RuntimeError, 'Error: ' + error):
                 load(path)
             self.assertEqual(before, state())
-
 
 if __name__ == '__main__':
     result = unittest.TextTestRunner(verbosity=2).run(unittest.TestLoader().loadTestsFromTestCase(AddonTest))

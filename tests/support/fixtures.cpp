@@ -32,10 +32,8 @@ ByteString Build_Template(const TemplateLayout& layout) {
     Bytes out;
     out.raw(layout.HeaderLine).raw(ByteString(layout.Version.begin(), layout.Version.end())).u8(1);
     out.put(12, Count(layout.NumBlocks, layout.Bodies.size()), 83);
-    if (layout.CreatorLength >= 0)
-        out.u8(static_cast<std::uint8_t>(layout.CreatorLength)).raw(layout.ShortStrings[0]);
-    for (std::size_t i = layout.CreatorLength >= 0 ? 1 : 0; i < layout.ShortStrings.size(); ++i)
-        out.short_string(layout.ShortStrings[i]);
+    for (const std::string& text : layout.ShortStrings)
+        out.short_string(text);
     out.u16(static_cast<std::uint16_t>(Count(layout.NumBlockTypes, layout.BlockTypes.size())));
     for (const std::string& type : layout.BlockTypes)
         out.sized(type);
@@ -49,13 +47,13 @@ ByteString Build_Template(const TemplateLayout& layout) {
     out.put(Count(layout.NumStrings, layout.Strings.size()), Count(layout.MaxStringLength, longest));
     for (const std::string& text : layout.Strings)
         out.sized(text);
-    out.put(layout.NumGroups);
+    out.put(0); // no groups
     for (const ByteString& body : layout.Bodies)
         out.raw(body);
-    if (layout.HasFooter) out.put(layout.Roots.size());
-    for (std::size_t i = 0; layout.HasFooter && i < layout.Roots.size(); ++i)
-        out.put(layout.Roots[i]);
-    return out.raw(layout.Trailing).Data;
+    out.put(layout.Roots.size());
+    for (std::int32_t root : layout.Roots)
+        out.put(root);
+    return out.Data;
 }
 
 TemplateLayout Example_Template() {
@@ -172,7 +170,8 @@ TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const
     std::vector<std::pair<float, std::int32_t>> textKeyIndices;
     for (const auto& [time, text] : texts)
         textKeyIndices.push_back({time, Index_Of(layout.Strings, text)});
-    const std::int32_t textKeys = append("NiTextKeyExtraData", Text_Keys_Body(textKeyIndices));
+    const std::int32_t textKeys =
+        settings.NoTextKeyBlock ? -1 : append("NiTextKeyExtraData", Text_Keys_Body(textKeyIndices));
     std::vector<std::int32_t> names;
     for (const Bone& bone : bones)
         names.push_back(Index_Of(layout.Strings, bone.Name, true));

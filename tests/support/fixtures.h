@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cctype>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -50,14 +51,10 @@ struct TemplateLayout {
     std::vector<ByteString> Bodies{};
     std::vector<std::string> Strings{};
     std::int64_t MaxStringLength = -1; // -1: the longest string's length
-    bool HasFooter = true;
     std::vector<std::int32_t> Roots{};
-    ByteString Trailing{}; // bytes after the footer
     // Counts written in place of the true ones (-1: the true one), for headers that lie about them:
     // only the count is written, no entries.
-    std::int64_t NumBlocks = -1, NumBlockTypes = -1, NumStrings = -1, NumGroups = 0;
-    // The creator's length byte in place of the true one, its text then written without its zero.
-    std::int64_t CreatorLength = -1;
+    std::int64_t NumBlocks = -1, NumBlockTypes = -1, NumStrings = -1;
 };
 
 ByteString Build_Template(const TemplateLayout& layout);
@@ -105,6 +102,7 @@ struct SequenceSpec {
         TextKeys{};                                        // "start" at 0, "end" at the duration
     std::vector<std::pair<std::string, int>> Priorities{}; // node name, priority
     std::vector<std::int32_t> NoteArrays{};                // block links a conversion never writes
+    bool NoTextKeyBlock = false;                           // a link of -1 and no block
 };
 
 // A transform-data body as the converter writes one.
@@ -128,6 +126,15 @@ std::string Keys_Body(const Text& text) {
 }
 // `bones` bones of `keys` keys each with values drawn from `seed`, odd floats among them.
 std::vector<Bone> Generated_Bones(int bones, int keys, bool euler, unsigned seed);
+
+// A parameterised row's test name: its Name with every character but letters and digits as '_'.
+template <typename Info>
+std::string Row_Name(const Info& info) {
+    std::string name = info.param.Name;
+    std::replace_if(
+        name.begin(), name.end(), [](unsigned char c) { return !std::isalnum(c); }, '_');
+    return name;
+}
 
 // ---- the tables and the stages in process --------------------------------------------------------
 

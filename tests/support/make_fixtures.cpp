@@ -18,12 +18,8 @@ static void Write_Seeds(const std::filesystem::path& root) {
     const std::pair<const char*, ByteString> seeds[] = {
         {"template/seed-example", Build_Template(Example_Template())},
         {"template/seed-rich", valid},
-        {"template/seed-stale-max-string-length",
-         Build_Template(Changed(Rich_Template(), [](TemplateLayout& l) { l.MaxStringLength = 4; }))},
         {"key_file/seed-quaternion", As_Bytes(quaternions)},
         {"key_file/seed-euler", As_Bytes(euler)},
-        {"conversion/seed-rich-euler",
-         As_Bytes(std::string(valid.begin(), valid.end()) + "\n#==KEYS==#\n" + euler)},
         {"conversion/seed-sequence", As_Bytes(std::string(valid.begin(), valid.end()) + "\n#==KEYS==#\n" +
                                               euler + "\n#==SEQUENCE==#\n" + sequence)},
         {"sequence_file/seed-every-setting", As_Bytes(sequence)},
