@@ -239,6 +239,8 @@ TEST_F(Programs, ExampleGoesWhereAskedWithAnyName) {
     }
 }
 
+// The key file's and the sequence file's names: the last extension of the file-name part goes, never a
+// folder's; a sequence's name, made fit for a file name, joins it when the .kf holds several.
 TEST(Names, OfTheOutputs) {
     EXPECT_EQ(Key_File_Name("anims.old/walk.kf", "SpecialIdle", false), "anims.old/walk_keys.txt");
     EXPECT_EQ(Key_File_Name("a.b.kf", "x:y/z*\t", true), "a.b_x_y_z___keys.txt");
