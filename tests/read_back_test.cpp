@@ -45,7 +45,7 @@ std::vector<Row> Rows() {
     const std::string a = "\t- Sequence 'SpecialIdle', bone 1 'A'",
                       b = "\t- Sequence 'SpecialIdle', bone 2 'B'", sequence = "\t- Sequence 'SpecialIdle': ",
                       resampled = ": its tracks have different key times: resampled at every one of them\n",
-                      length = ": its rotation's length is 2, not 1\n", zero = ": written with 0 keys\n",
+                      length = ": its rotation's length is 2, not 1\n", noKeys = ": written with 0 keys\n",
                       hemisphere =
                           ": its rotation is in the other hemisphere from the key before's: the engine "
                           "turns the long way round\n",
@@ -53,10 +53,10 @@ std::vector<Row> Rows() {
                           ": tangents or tension, bias and continuity that are not zero were dropped: the "
                           "key text has no place for them\n";
     const Key endless = {0, std::numeric_limits<float>::infinity(), 0, 0, 1, 0, 0, 0, 1};
-    TemplateLayout compressed = Keys(false, {still[0], {"B", {At(0)}}}); // and B's data cut short
-    compressed.BlockTypes.push_back("NiBSplineCompTransformInterpolator");
-    compressed.BlockTypeIndex[1] = 4;
-    compressed.Bodies[2].pop_back();
+    TemplateLayout unreadable = Keys(false, {still[0], {"B", {At(0)}}}); // A compressed, B cut short
+    unreadable.BlockTypes.push_back("NiBSplineCompTransformInterpolator");
+    unreadable.BlockTypeIndex[1] = 4;
+    unreadable.Bodies[2].pop_back();
     return {
         {"time order and the duration", Keys(false, {{"A", {At(0), At(0.5f), At(0.5f), At(2)}}}),
          "1 bones, 4 keys",
@@ -99,12 +99,12 @@ std::vector<Row> Rows() {
          "Stop 1\nText keys none\n"},
         {"no text-key block", Keys(false, still, {}, {.NoTextKeyBlock = true}), "1 bones, 1 keys", "", "",
          "Stop 1\nText keys none\n"},
-        {"compressed, and cut short", compressed, "2 bones, 0 keys",
-         a + ": its interpolator (block 1 'NiBSplineCompTransformInterpolator') is compressed" + zero + b +
+        {"compressed, and cut short", unreadable, "2 bones, 0 keys",
+         a + ": its interpolator (block 1 'NiBSplineCompTransformInterpolator') is compressed" + noKeys + b +
              ": block 2 'NiTransformData' does not hold the layout read here (its fields run past its end)" +
-             zero},
+             noKeys},
         {"two forms", Keys(false, {still[0], {"B", {At(0)}}}, {{2, Transform_Data_Body(true, {At(0)})}}),
-         "2 bones, 1 keys", b + ": its rotations are angles, the sequence's are not" + zero},
+         "2 bones, 1 keys", b + ": its rotations are angles, the sequence's are not" + noKeys},
         // B: an X angle at 0.5 alone, with a tension, beside a position at 0; its Y and Z tracks are empty.
         {"angles resampled",
          Keys(true, {{"A", {At(0, 0, 90), At(0.5f, 0, 4)}}, {"B", {}}},
