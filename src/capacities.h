@@ -30,6 +30,9 @@ inline constexpr std::uint32_t kMaxBoneRecords = 300;
 inline constexpr std::uint32_t kMaxKeys = 1536;
 // Controlled blocks of the one controller sequence.
 inline constexpr std::uint32_t kMaxControlledBlocks = 256;
+// Control values of one spline-data block, floats or packed: a sequence's curves share one block, and a
+// million values hold 250 bones of 500 control points in all three channels.
+inline constexpr std::uint32_t kMaxSplineValues = 1u << 20;
 // A line of the key file, without its terminating zero.
 inline constexpr std::uint32_t kKeyLineSize = 256;
 // A line of the sequence file, its line end not included: the longest setting, a text key of 255

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "capacities.h"
+#include "driver/options.h"
 #include "driver/platform.h"
 #include "keys/anim_keys.h"
 #include "keys/sequence_file.h"
@@ -114,34 +115,6 @@ bool Copy_File_Name(const char* argument, char* name) {
     }
     std::snprintf(name, kFileNameSize, "%s", argument);
     return true;
-}
-
-// The options before the two files, each followed by a file name.
-struct Options {
-    const char* Output = nullptr;
-    const char* Sequence = nullptr;
-};
-
-// Takes the options. The index of the first file, or -1 after a message.
-static int Take_Options(int argc, const char* const* argv, Options& options) {
-    const struct {
-        const char* Short;
-        const char* Long;
-        const char* Options::*Value;
-    } known[] = {{"-o", "--output", &Options::Output}, {"--sequence", "--sequence", &Options::Sequence}};
-    int i = 1;
-    for (; i < argc; i += 2) {
-        const auto* option = std::find_if(std::begin(known), std::end(known), [&](const auto& o) {
-            return std::strcmp(argv[i], o.Short) == 0 || std::strcmp(argv[i], o.Long) == 0;
-        });
-        if (option == std::end(known)) break;
-        if (i + 1 == argc) {
-            std::printf("\nERROR: Option '%s' needs a file name after it!\n", argv[i]);
-            return -1;
-        }
-        options.*(option->Value) = argv[i + 1];
-    }
-    return i;
 }
 
 static bool Take_File_Names(const char* templateName, const char* keysName, const Options& options) {
@@ -292,7 +265,7 @@ std::int32_t Run_Conversion_Stages() {
 int Posewright_Main(int argc, const char* const* argv) {
     if (Answer_Help_or_Version(argc, argv, "Posewright", kHelp)) return Wait_and_Return(kExitSuccess);
     Options options;
-    const int first = Take_Options(argc, argv, options);
+    const int first = Take_Options(argc, argv, kOptionOutput | kOptionSequence, options);
     if (first < 0) return Wait_and_Return(kExitFailure);
     if (argc - first < 2) {
         std::printf("\nERROR: not enough arguments.\n\n\t(Example of use: 'Posewright.exe Empty.kf "

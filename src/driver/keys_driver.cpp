@@ -11,6 +11,7 @@
 
 #include "capacities.h"
 #include "driver/driver.h"
+#include "driver/options.h"
 #include "driver/platform.h"
 #include "keys/anim_keys.h"
 #include "keys/number_text.h"
@@ -22,12 +23,15 @@
 static const char* const kHelp =
     "\nPosewright-Keys: a .kf animation back to key files, with the problems found in it.\n"
     "\n"
-    "Usage:\tPosewright-Keys.exe FILE.kf\n"
+    "Usage:\tPosewright-Keys.exe [--rate N] FILE.kf\n"
     "\tPosewright-Keys.exe --help | --version\n"
     "\n"
     "Writes FILE_keys.txt beside FILE.kf (FILE_<sequence>_keys.txt for each sequence when it holds\n"
     "several), in the key-file format Posewright.exe reads, and lists what it finds wrong: rotations\n"
     "that turn the long way round, keys after the end, angles that look like degrees, names repeated.\n"
+    "A bone that moves along a spline curve becomes keys sampled from it.\n"
+    "\n"
+    "--rate\tkeys a second sampled from a curve, 1 to 1000 (default 30, the rate games animate at)\n"
     "\n"
     "Exit status 0 after the DONE line, 1 after an ERROR.\n";
 
@@ -133,6 +137,9 @@ std::int32_t Write_All_Key_Files(const std::vector<std::int32_t>& sequences) {
         Put_Float(duration, AnimDuration);
         std::printf("\nSequence '%s': %d bones, %d keys, %s s, %s\n", Sequence_Name().c_str(), NumAnimBones,
                     Total_Keys(), duration, IsEulerFormat ? "Euler angles" : "quaternions");
+        if (Curve_Bones() > 0)
+            std::printf("\t- %d bones sampled from their curves at %s keys a second\n", Curve_Bones(),
+                        Rate_Text(Curve_Keys_Per_Second).c_str());
         std::string name = Key_File_Name(InputKfFileName, Sequence_Name(), sequences.size() > 1);
         // Two sequences of one name: the second key file is numbered.
         for (int n = 2; std::find(taken.begin(), taken.end(), name) != taken.end(); ++n)
@@ -148,11 +155,15 @@ std::int32_t Write_All_Key_Files(const std::vector<std::int32_t>& sequences) {
 
 int Posewright_Keys_Main(int argc, const char* const* argv) {
     if (Answer_Help_or_Version(argc, argv, "Posewright-Keys", kHelp)) return Wait_and_Return(kExitSuccess);
-    if (argc < 2) {
+    Options options;
+    const int first = Take_Options(argc, argv, kOptionRate, options);
+    if (first < 0) return Wait_and_Return(kExitFailure);
+    if (first >= argc) {
         std::printf("\nERROR: not enough arguments.\n\n\t(Example of use: 'Posewright-Keys.exe Walk.kf')\n");
         return Wait_and_Return(kExitFailure);
     }
-    if (!Copy_File_Name(argv[1], InputKfFileName)) return Wait_and_Return(kExitFailure);
+    Curve_Keys_Per_Second = options.Rate;
+    if (!Copy_File_Name(argv[first], InputKfFileName)) return Wait_and_Return(kExitFailure);
     std::printf("\nTry to open files:\n");
     InputKfFile = Open_File(InputKfFileName, "rb");
     if (InputKfFile == nullptr) {

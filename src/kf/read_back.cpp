@@ -12,13 +12,20 @@
 #include "keys/anim_keys.h"
 #include "keys/sequence_file.h"
 #include "kf/problems.h"
+#include "kf/resample.h"
 #include "kf/sequence.h"
+#include "kf/spline.h"
 #include "kf/transform_data.h"
 #include "nif/nif_document.h"
+
+double Curve_Keys_Per_Second = kDefaultKeysPerSecond;
 
 namespace {
 
 std::string SequenceName;
+std::int32_t CurveBones;            // of the sequence last read
+std::int32_t LoadedSplineData = -1; // the block NiBSplineData_* holds, read once for all its curves
+float CurveTimes[kMaxKeys];
 
 enum Form { kNoRotation, kQuaternions, kEulerAngles };
 
@@ -43,29 +50,10 @@ void Load_Bone_Name(std::int32_t b, std::int32_t index) {
     }
 }
 
-// A pose component that is not finite, or the largest float in size, holds no value.
-bool Holds_Value(float value) {
-    return std::isfinite(value) && std::fabs(value) < std::numeric_limits<float>::max();
-}
-
-float Pose_Value(float value, float absent) {
-    return Holds_Value(value) ? value : absent;
-}
-
 // The interpolator's own transform: what a track without keys holds.
 AnimKey Interpolator_Pose() {
-    AnimKey pose{};
-    pose.PosX = Pose_Value(NiTransformInterpolator_Translation[0], 0);
-    pose.PosY = Pose_Value(NiTransformInterpolator_Translation[1], 0);
-    pose.PosZ = Pose_Value(NiTransformInterpolator_Translation[2], 0);
-    const float* q = NiTransformInterpolator_Rotation;
-    const bool rotation = std::all_of(q, q + 4, Holds_Value);
-    pose.RotW = rotation ? q[0] : 1;
-    pose.RotX = rotation ? q[1] : 0;
-    pose.RotY = rotation ? q[2] : 0;
-    pose.RotZ = rotation ? q[3] : 0;
-    pose.Scale = Pose_Value(NiTransformInterpolator_Scale, 1);
-    return pose;
+    return Pose_of(NiTransformInterpolator_Translation, NiTransformInterpolator_Rotation,
+                   NiTransformInterpolator_Scale);
 }
 
 // Block `index` when it is a `type` that holds its layout; false after a problem line otherwise.
@@ -81,6 +69,69 @@ bool Load_Block(std::int32_t b, std::int32_t index, const char* type, std::int32
     return false;
 }
 
+// Spline interpolators that move something other than a bone's transform, and what they move.
+const struct {
+    const char* Type;
+    const char* What;
+} kOtherCurves[] = {
+    {"NiBSplineFloatInterpolator", "a float"},  {"NiBSplineCompFloatInterpolator", "a float"},
+    {"NiBSplinePoint3Interpolator", "a point"}, {"NiBSplineCompPoint3Interpolator", "a point"},
+    {"NiBSplineColorInterpolator", "a colour"}, {"NiBSplineCompColorInterpolator", "a colour"}};
+
+const char* Other_Curve(const char* type) {
+    for (const auto& curve : kOtherCurves) {
+        if (type != nullptr && std::strcmp(type, curve.Type) == 0) return curve.What;
+    }
+    return nullptr;
+}
+
+// The curve's control points and basis, each of its own block; the points are read once for all the
+// curves that share them.
+bool Load_Curve_Blocks(std::int32_t b) {
+    const std::int32_t data = NiBSplineInterpolator_SplineData;
+    if (data != LoadedSplineData || data < 0) {
+        LoadedSplineData = -1;
+        if (!Load_Block(b, data, "NiBSplineData", Load_from_Memory___NiBSplineData)) return false;
+        LoadedSplineData = data;
+    }
+    return Load_Block(b, NiBSplineInterpolator_BasisData, "NiBSplineBasisData",
+                      Load_from_Memory___NiBSplineBasisData);
+}
+
+// A bone that moves along a curve: keys sampled from it from the sequence's start to its stop.
+Form Load_Curve_Bone(std::int32_t b, std::int32_t interpolator, bool compressed) {
+    if (!Load_Block(b, interpolator, Block_Type_Name(interpolator),
+                    compressed ? Load_from_Memory___NiBSplineCompTransformInterpolator
+                               : Load_from_Memory___NiBSplineTransformInterpolator) ||
+        !Load_Curve_Blocks(b))
+        return kNoRotation;
+    const float start = NiControllerSequence_StartTime, stop = NiControllerSequence_StopTime;
+    const char* fault = Spline_Fault();
+    if (fault == nullptr && (!std::isfinite(start) || !std::isfinite(stop)))
+        fault = "the sequence's start or stop time is not finite, so its curve has no times to be sampled at";
+    if (fault != nullptr) {
+        Note(b, std::string(fault) + ": written with 0 keys");
+        return kNoRotation;
+    }
+    bool spread = false;
+    const std::uint32_t count = Curve_Times(start, stop, Curve_Keys_Per_Second, CurveTimes, spread);
+    if (spread)
+        Note(b, "its curve would take more than the " + std::to_string(kMaxKeys) + " keys a bone holds at " +
+                    Rate_Text(Curve_Keys_Per_Second) + " keys a second: sampled with " +
+                    std::to_string(kMaxKeys) + " keys, at " +
+                    Rate_Text((kMaxKeys - 1) / (double{stop} - start)) + " keys a second");
+    float failed = 0;
+    const AnimKey pose = Pose_of(NiBSplineInterpolator_Translation, NiBSplineInterpolator_Rotation,
+                                 NiBSplineInterpolator_Scale);
+    if (!Fill_Bone_from_Curve(b, pose, CurveTimes, count, failed)) {
+        Note(b, "its rotation curve comes to a length below 1e-6 at " + Number(failed) +
+                    " s: written with 0 keys");
+        return kNoRotation;
+    }
+    ++CurveBones;
+    return kQuaternions;
+}
+
 Form Load_Bone(std::int32_t b) {
     const ControlledBlock& controlled = NiControllerSequence_ControlledBlocks[b];
     AnimBones[b].NumKeys = 0;
@@ -88,8 +139,15 @@ Form Load_Bone(std::int32_t b) {
     const std::int32_t interpolator = controlled.Interpolator;
     const char* type = Block_Type_Name(interpolator);
     if (interpolator == -1) return kNoRotation;
-    if (type != nullptr && std::strstr(type, "BSpline") != nullptr) {
-        Note(b, "its interpolator (" + Block_Label(interpolator) + ") is compressed: written with 0 keys");
+    for (const bool compressed : {false, true}) {
+        const char* curve =
+            compressed ? "NiBSplineCompTransformInterpolator" : "NiBSplineTransformInterpolator";
+        if (type != nullptr && std::strcmp(type, curve) == 0)
+            return Load_Curve_Bone(b, interpolator, compressed);
+    }
+    if (const char* what = Other_Curve(type)) {
+        Note(b, "its interpolator (" + Block_Label(interpolator) + ") is " + what +
+                    " curve, which does not animate a bone's transform: written with 0 keys");
         return kNoRotation;
     }
     if (!Load_Block(b, interpolator, "NiTransformInterpolator", Load_from_Memory___NiTransformInterpolator))
@@ -142,10 +200,21 @@ void Setting_Number(SequenceSetting setting, float* slot, float value, const cha
              std::string("its ") + what + " is " + Number(value) + ": written as the converter's default");
 }
 
+// The converter finds the root "NPC Root [Root]" over any template only when a bone carries that name,
+// which the converter adds to the strings it searches; any other root is written.
+bool Root_Found_by_Default(std::int32_t root) {
+    const char* text = String_at(root);
+    if (text == nullptr || std::strcmp(text, kAccumRootName) != 0) return false;
+    for (std::int32_t b = 0; b < NumAnimBones; ++b) {
+        if (std::strcmp(AnimBones[b].Name, kAccumRootName) == 0) return true;
+    }
+    return false;
+}
+
 void Load_Accum_Root_Setting() {
     const std::int32_t root = NiControllerSequence_AccumRootName;
     SequenceSettings_Given[kSettingAccumRoot] = 1;
-    if (root == Find_Accum_Root_Name()) {
+    if (Root_Found_by_Default(root)) {
         SequenceSettings_Given[kSettingAccumRoot] = 0;
     } else if (root == -1) {
         SequenceSettings_AccumRoot = kAccumRootNone;
@@ -225,6 +294,7 @@ std::vector<std::int32_t> Sequence_Blocks() {
 
 std::int32_t Load_Sequence_Keys(std::int32_t block) {
     NumAnimBones = 0;
+    CurveBones = 0;
     SequenceLabel = "Sequence in " + Block_Label(block);
     ByteReader in = Open_Block_Reader(block);
     if (Load_from_Memory___NiControllerSequence(in) < 0) {
@@ -264,7 +334,20 @@ const std::string& Sequence_Name() {
     return SequenceName;
 }
 
+std::int32_t Curve_Bones() {
+    return CurveBones;
+}
+
+std::string Rate_Text(double rate) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", rate);
+    return text;
+}
+
 void Reset_Read_Back() {
     SequenceName.clear();
+    CurveBones = 0;
+    LoadedSplineData = -1;
+    Curve_Keys_Per_Second = kDefaultKeysPerSecond;
     Reset_Problems();
 }

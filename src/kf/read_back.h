@@ -8,6 +8,11 @@
 
 #include "kf/problems.h" // Problem_Lines
 
+// Keys a second sampled from a bone's curve, from its sequence's start to its stop: the rate games
+// animate at, unless the driver sets another.
+inline constexpr double kDefaultKeysPerSecond = 30;
+extern double Curve_Keys_Per_Second;
+
 // Every controller sequence of the document, in block order.
 std::vector<std::int32_t> Sequence_Blocks();
 
@@ -19,6 +24,12 @@ std::int32_t Load_Sequence_Keys(std::int32_t block);
 
 // The name of the sequence last read, "" when it has none.
 const std::string& Sequence_Name();
+
+// How many bones of the sequence last read were sampled from their curves.
+std::int32_t Curve_Bones();
+
+// A rate of keys a second in its shortest text ("30", "29.97").
+std::string Rate_Text(double rate);
 
 // Back to the state of program start.
 void Reset_Read_Back();

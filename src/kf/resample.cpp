@@ -7,6 +7,9 @@
 #include <cmath>
 #include <cstring>
 #include <iterator>
+#include <limits>
+
+#include "kf/spline.h"
 
 namespace {
 
@@ -128,6 +131,73 @@ void Rotation_At(const Blend& blend, AnimKey& out) {
     const float length = std::sqrt(w * w + x * x + y * y + z * z);
     if (length > 0)
         out.RotW = w / length, out.RotX = x / length, out.RotY = y / length, out.RotZ = z / length;
+}
+
+namespace {
+
+// A pose component that is not finite, or the largest float in size, holds no value.
+bool Holds_Value(float value) {
+    return std::isfinite(value) && std::fabs(value) < std::numeric_limits<float>::max();
+}
+
+float Pose_Value(float value, float absent) {
+    return Holds_Value(value) ? value : absent;
+}
+
+} // namespace
+
+AnimKey Pose_of(const float (&translation)[3], const float (&rotation)[4], float scale) {
+    AnimKey pose{};
+    pose.PosX = Pose_Value(translation[0], 0);
+    pose.PosY = Pose_Value(translation[1], 0);
+    pose.PosZ = Pose_Value(translation[2], 0);
+    const bool held = std::all_of(std::begin(rotation), std::end(rotation), Holds_Value);
+    pose.RotW = held ? rotation[0] : 1;
+    pose.RotX = held ? rotation[1] : 0;
+    pose.RotY = held ? rotation[2] : 0;
+    pose.RotZ = held ? rotation[3] : 0;
+    pose.Scale = Pose_Value(scale, 1);
+    return pose;
+}
+
+std::uint32_t Curve_Times(float start, float stop, double rate, float (&times)[kMaxKeys], bool& spread) {
+    spread = false;
+    std::uint32_t count = 0;
+    for (std::uint32_t k = 0; count < kMaxKeys; ++k) {
+        // Computed in double and rounded once, so that every key stands where its frame does.
+        const auto time = static_cast<float>(start + k / rate);
+        const bool last = !(time < stop);
+        times[count++] = last ? stop : time;
+        if (last) return count;
+    }
+    spread = true;
+    const double span = double{stop} - start;
+    for (std::uint32_t k = 0; k + 1 < kMaxKeys; ++k)
+        times[k] = static_cast<float>(start + span * k / (kMaxKeys - 1));
+    times[kMaxKeys - 1] = stop;
+    return kMaxKeys;
+}
+
+bool Fill_Bone_from_Curve(std::int32_t bone, const AnimKey& pose, const float* times, std::uint32_t count,
+                          float& failed) {
+    AnimBone& out = AnimBones[bone];
+    out.NumKeys = 0;
+    for (std::uint32_t k = 0; k < count; ++k) {
+        AnimKey key = pose;
+        key.Time = times[k];
+        if (!Spline_At(times[k], key)) {
+            failed = times[k];
+            return false;
+        }
+        const AnimKey* before = k > 0 ? &out.Keys[k - 1] : nullptr;
+        if (before != nullptr && key.RotW * before->RotW + key.RotX * before->RotX + key.RotY * before->RotY +
+                                         key.RotZ * before->RotZ <
+                                     0)
+            key.RotW = -key.RotW, key.RotX = -key.RotX, key.RotY = -key.RotY, key.RotZ = -key.RotZ;
+        out.Keys[k] = key;
+    }
+    out.NumKeys = static_cast<std::int32_t>(count);
+    return true;
 }
 
 bool Record_Has_Tangents() {

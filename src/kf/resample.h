@@ -43,5 +43,21 @@ float Value_At(const FloatKeyGroup& group, const Blend& blend, float absent);
 // The quaternion keys' rotation at `blend` into out's rotation slots, normalised.
 void Rotation_At(const Blend& blend, AnimKey& out);
 
+// An interpolator's own transform, what a channel without keys holds: a component that holds no value
+// (not finite, or the largest float in size) is at rest, a position's per component, a rotation unless
+// all four hold one, a scale.
+AnimKey Pose_of(const float (&translation)[3], const float (&rotation)[4], float scale);
+
+// The key times of a curve sampled from `start` to `stop` at `rate` keys a second: the float nearest to
+// start + k / rate while before `stop`, then `stop` itself. More than kMaxKeys of them are kMaxKeys
+// spread evenly from start to stop, and `spread` says so. Their count; both times must be finite.
+std::uint32_t Curve_Times(float start, float stop, double rate, float (&times)[kMaxKeys], bool& spread);
+
+// Sets bone `bone` of AnimBones from the curve read last, which Spline_Fault passed, at `count` times:
+// channels that are not animated from `pose`, each rotation in the hemisphere of the one before. False,
+// with the time in `failed`, when a rotation cancels out there.
+bool Fill_Bone_from_Curve(std::int32_t bone, const AnimKey& pose, const float* times, std::uint32_t count,
+                          float& failed);
+
 // Whether a track of the working record holds tangents or TBC values other than zero.
 bool Record_Has_Tangents();

@@ -17,6 +17,7 @@
 #include "keys/sequence_file.h"
 #include "kf/read_back.h"
 #include "kf/sequence.h"
+#include "kf/spline.h"
 #include "kf/transform_data.h"
 #include "nif/nif_document.h"
 #include "nif/nif_file.h"
@@ -234,6 +235,7 @@ void Reset_All_Tables() {
     Reset_Transform_Data();
     Reset_Sequence();
     Reset_Read_Back();
+    Reset_Splines();
     Reset_Sequence_Settings();
 }
 

@@ -1,0 +1,56 @@
+// Options take one value each: a file name, or for --rate a number, whole or decimal, read with the C
+// library in the "C" locale that the programs never leave.
+#include "driver/options.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+
+namespace {
+
+constexpr double kMinRate = 1, kMaxRate = 1000;
+
+bool Take_Rate(const char* text, double& rate) {
+    char* end = nullptr;
+    const double value = std::strtod(text, &end);
+    if (end != text && *end == '\0' && std::isfinite(value) && value >= kMinRate && value <= kMaxRate) {
+        rate = value;
+        return true;
+    }
+    std::printf("\nERROR: Option '--rate' takes a number of keys a second from %g to %g, not '%s'!\n",
+                kMinRate, kMaxRate, text);
+    return false;
+}
+
+} // namespace
+
+int Take_Options(int argc, const char* const* argv, std::uint32_t accepted, Options& options) {
+    const struct {
+        const char* Short;
+        const char* Long;
+        std::uint32_t Flag;
+        const char* Value; // what must follow
+    } known[] = {{"-o", "--output", kOptionOutput, "a file name"},
+                 {"--sequence", "--sequence", kOptionSequence, "a file name"},
+                 {"--rate", "--rate", kOptionRate, "a number of keys a second"}};
+    int i = 1;
+    for (; i < argc; i += 2) {
+        const auto* option = std::find_if(std::begin(known), std::end(known), [&](const auto& o) {
+            return (accepted & o.Flag) != 0 &&
+                   (std::strcmp(argv[i], o.Short) == 0 || std::strcmp(argv[i], o.Long) == 0);
+        });
+        if (option == std::end(known)) break;
+        if (i + 1 == argc) {
+            std::printf("\nERROR: Option '%s' needs %s after it!\n", argv[i], option->Value);
+            return -1;
+        }
+        const char* value = argv[i + 1];
+        if (option->Flag == kOptionOutput) options.Output = value;
+        if (option->Flag == kOptionSequence) options.Sequence = value;
+        if (option->Flag == kOptionRate && !Take_Rate(value, options.Rate)) return -1;
+    }
+    return i;
+}
