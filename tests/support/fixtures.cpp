@@ -201,6 +201,47 @@ TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const
     return layout;
 }
 
+TemplateLayout Curved(TemplateLayout layout, std::size_t data, const Curve& curve) {
+    const auto type = [&](std::size_t block, const char* name) {
+        layout.BlockTypeIndex[block] = static_cast<std::uint16_t>(Index_Of(layout.BlockTypes, name));
+    };
+    Bytes values, interpolator, basis;
+    values.u32(curve.Compressed ? 0 : static_cast<std::uint32_t>(curve.Values.size()));
+    for (float value : curve.Compressed ? std::vector<float>{} : curve.Values)
+        values.put(value);
+    values.u32(curve.Compressed ? static_cast<std::uint32_t>(curve.Values.size()) : 0);
+    for (float value : curve.Compressed ? curve.Values : std::vector<float>{})
+        values.u16(static_cast<std::uint16_t>(static_cast<std::int16_t>(value)));
+    interpolator.put(curve.Start, curve.Stop, data, layout.Bodies.size());
+    for (float value : curve.Pose)
+        interpolator.put(value);
+    for (std::uint32_t handle : curve.Handles)
+        interpolator.u32(handle);
+    for (float value : curve.Compressed ? std::vector<float>(curve.Unpack.begin(), curve.Unpack.end())
+                                        : std::vector<float>{})
+        interpolator.put(value);
+    layout.Bodies[data] = values.Data;
+    layout.Bodies[data + 1] = interpolator.Data;
+    layout.Bodies.push_back(basis.u32(curve.Points).Data);
+    layout.BlockTypeIndex.push_back(0);
+    type(data, "NiBSplineData");
+    type(data + 1,
+         curve.Compressed ? "NiBSplineCompTransformInterpolator" : "NiBSplineTransformInterpolator");
+    type(layout.Bodies.size() - 1, "NiBSplineBasisData");
+    return layout;
+}
+
+Curve Drawn_Curve(std::uint32_t points, float stop, unsigned seed) {
+    std::mt19937 random(seed);
+    Curve curve{.Stop = stop,
+                .Handles = {0, 3 * points, 7 * points},
+                .Unpack = {1, 4, 0, 1, 1, 0.25f},
+                .Points = points};
+    for (std::uint32_t i = 0; i < 8 * points; ++i)
+        curve.Values.push_back(static_cast<float>(static_cast<int>(random() % 65535) - 32767));
+    return curve;
+}
+
 std::vector<Bone> Generated_Bones(int bones, int keys, bool euler, unsigned seed) {
     std::mt19937 random(seed);
     const float odd[] = {0.0f,           -0.0f, 1.0f,       1e-45f,     -1.17549435e-38f,

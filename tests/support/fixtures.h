@@ -112,6 +112,23 @@ ByteString Interpolator_Body(std::int32_t data, const std::array<float, 8>& pose
 // A text-key body: each key's time and string index.
 ByteString Text_Keys_Body(const std::vector<std::pair<float, std::int32_t>>& keys);
 
+// A bone's curve: its interpolator (the packed form when Compressed), control values and basis. The
+// programs read these blocks and never write them; this is their writer.
+struct Curve {
+    bool Compressed = true;
+    float Start = 0, Stop = 1;
+    std::array<float, 8> Pose = {0, 0, 0, 1, 0, 0, 0, 1};     // position, rotation w x y z, scale
+    std::array<std::uint32_t, 3> Handles = {0, 65535, 65535}; // translation, rotation, scale
+    std::array<float, 6> Unpack = {0, 1, 0, 1, 0, 1};         // offset and half range of each channel
+    std::uint32_t Points = 4;
+    std::vector<float> Values{}; // the control values; packed ones are whole numbers
+};
+// `layout` with the blocks at `data` (a transform-data block) and `data` + 1 (its interpolator) made
+// `curve`'s: its control values, then its interpolator, whose basis block is appended.
+TemplateLayout Curved(TemplateLayout layout, std::size_t data, const Curve& curve);
+// A packed curve of `points` control points in all three channels, drawn from `seed`, over `stop` s.
+Curve Drawn_Curve(std::uint32_t points, float stop, unsigned seed);
+
 // `layout` with the blocks, types and strings a conversion of `bones` appends.
 TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const std::vector<Bone>& bones,
                         const SequenceSpec& sequence = {});

@@ -1,6 +1,7 @@
 // Writes the files made by the fixture library that the repository keeps:
 //     make_fixtures example examples/Empty.kf    the bundled template
 //     make_fixtures seeds tests/fuzz/corpus      the seed inputs of the five fuzz targets (seed-*)
+//     make_fixtures curves FILE.kf NODE...       a sequence "Idle" of 2.4 s, each node on a packed curve
 // Seeds are small on purpose: libFuzzer grows them, and the replay in every test run stays fast.
 #include <cstring>
 #include <filesystem>
@@ -39,8 +40,17 @@ int main(int argc, char** argv) {
         Write_File(argv[2], Build_Template(Example_Template()));
     } else if (argc == 3 && std::strcmp(argv[1], "seeds") == 0) {
         Write_Seeds(argv[2]);
+    } else if (argc > 3 && std::strcmp(argv[1], "curves") == 0) {
+        std::vector<Bone> bones;
+        for (int i = 3; i < argc; ++i)
+            bones.push_back({argv[i], {}});
+        TemplateLayout layout = Animated(Example_Template(), false, 2.4f, bones, {.Name = "Idle"});
+        for (std::size_t b = 0; b < bones.size(); ++b)
+            layout = Curved(layout, 2 * b, Drawn_Curve(8, 2.4f, static_cast<unsigned>(b)));
+        Write_File(argv[2], Build_Template(layout));
     } else {
-        std::fprintf(stderr, "usage: make_fixtures example FILE.kf | make_fixtures seeds CORPUS_FOLDER\n");
+        std::fprintf(stderr, "usage: make_fixtures example FILE.kf | make_fixtures seeds CORPUS_FOLDER | "
+                             "make_fixtures curves FILE.kf NODE...\n");
         return 2;
     }
     return 0;
