@@ -17,7 +17,8 @@
 namespace {
 
 // A sequence converted over an empty template: its root is string 0, which the file must name.
-const std::string kConverted = "Stop 1\nAccumulation root \"start\"\nText key 0 \"start\"\nText key 1 \"end\"\n";
+const std::string kConverted =
+    "Stop 1\nAccumulation root \"start\"\nText key 0 \"start\"\nText key 1 \"end\"\n";
 
 struct Row {
     std::string Name;
@@ -56,7 +57,8 @@ std::vector<Row> Rows() {
                           ": tangents or tension, bias and continuity that are not zero were dropped: the "
                           "key text has no place for them\n";
     const Key endless = {0, std::numeric_limits<float>::infinity(), 0, 0, 1, 0, 0, 0, 1};
-    TemplateLayout unreadable = Keys(false, {still[0], {"B", {At(0)}}}); // A a curve of too few bytes, B cut short
+    TemplateLayout unreadable =
+        Keys(false, {still[0], {"B", {At(0)}}}); // A a curve of too few bytes, B cut short
     unreadable.BlockTypes.push_back("NiBSplineCompTransformInterpolator");
     unreadable.BlockTypeIndex[1] = 4;
     unreadable.Bodies[2].pop_back();
@@ -88,7 +90,8 @@ std::vector<Row> Rows() {
         {"note arrays passed over", Keys(false, still, {}, {.NoteArrays = {-1, 7}}), "1 bones, 1 keys", ""},
         // Text keys other than "start" at 0 and "end" at the stop time need the sequence file.
         {"a text key of its own", Keys(false, still, {}, {.TextKeys = {{{0, "start"}, {1, "Hit"}}}}),
-         "1 bones, 1 keys", "", "", "Stop 1\nAccumulation root \"start\"\nText key 0 \"start\"\nText key 1 \"Hit\"\n"},
+         "1 bones, 1 keys", "", "",
+         "Stop 1\nAccumulation root \"start\"\nText key 0 \"start\"\nText key 1 \"Hit\"\n"},
         {"a name with a line feed", Keys(false, still, {}, {.Name = "a\nb"}), "1 bones, 1 keys",
          "\t- Sequence 'a\nb': its name holds a line feed: written as a space\n", "",
          "Stop 1\nAccumulation root \"start\"\nText key 0 \"start\"\nText key 1 \"end\"\n"},
@@ -103,7 +106,10 @@ std::vector<Row> Rows() {
         {"no text-key block", Keys(false, still, {}, {.NoTextKeyBlock = true}), "1 bones, 1 keys", "", "",
          "Stop 1\nAccumulation root \"start\"\nText keys none\n"},
         {"a curve and a body cut short", unreadable, "2 bones, 0 keys",
-         a + ": block 1 'NiBSplineCompTransformInterpolator' does not hold the layout read here (its fields run past its end)" + noKeys + b +
+         a +
+             ": block 1 'NiBSplineCompTransformInterpolator' does not hold the layout read here (its fields "
+             "run past its end)" +
+             noKeys + b +
              ": block 2 'NiTransformData' does not hold the layout read here (its fields run past its end)" +
              noKeys},
         {"two forms", Keys(false, {still[0], {"B", {At(0)}}}, {{2, Transform_Data_Body(true, {At(0)})}}),

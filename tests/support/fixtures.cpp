@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -212,7 +213,8 @@ TemplateLayout Curved(TemplateLayout layout, std::size_t data, const Curve& curv
     values.u32(curve.Compressed ? static_cast<std::uint32_t>(curve.Values.size()) : 0);
     for (float value : curve.Compressed ? curve.Values : std::vector<float>{})
         values.u16(static_cast<std::uint16_t>(static_cast<std::int16_t>(value)));
-    interpolator.put(curve.Start, curve.Stop, data, layout.Bodies.size());
+    interpolator.put(curve.Start, curve.Stop, curve.Data.value_or(static_cast<std::int32_t>(data)),
+                     curve.Basis.value_or(static_cast<std::int32_t>(layout.Bodies.size())));
     for (float value : curve.Pose)
         interpolator.put(value);
     for (std::uint32_t handle : curve.Handles)
@@ -229,6 +231,46 @@ TemplateLayout Curved(TemplateLayout layout, std::size_t data, const Curve& curv
          curve.Compressed ? "NiBSplineCompTransformInterpolator" : "NiBSplineTransformInterpolator");
     type(layout.Bodies.size() - 1, "NiBSplineBasisData");
     return layout;
+}
+
+std::array<double, 8> Curve_At(const Curve& curve, double time) {
+    const int n = static_cast<int>(curve.Points), dims[] = {3, 4, 1}, first[] = {0, 3, 7};
+    const auto knot = [&](int i) { return static_cast<double>(std::clamp(i - 3, 0, n - 3)); };
+    const double u = (std::clamp<double>(time, curve.Start, curve.Stop) - curve.Start) /
+                     (curve.Stop - curve.Start) * (n - 3);
+    int s = 3;
+    while (s < n - 1 && knot(s + 1) <= u)
+        ++s;
+    std::array<double, 8> value{};
+    for (int c = 0; c < 3; ++c) {
+        for (int j = 0; j < dims[c]; ++j) {
+            const float pose = curve.Pose[static_cast<std::size_t>(first[c] + j)];
+            value[static_cast<std::size_t>(first[c] + j)] = std::fabs(pose) < 3e38f ? pose
+                                                            : c == 1                ? j == 0
+                                                                                    : c == 2;
+        }
+        if (curve.Handles[c] == 65535 || curve.Handles[c] == 0xFFFFFFFF) continue;
+        for (int j = 0; j < dims[c]; ++j) {
+            double d[4];
+            for (int i = 0; i < 4; ++i) {
+                const double v =
+                    curve.Values[curve.Handles[c] + static_cast<std::uint32_t>((s - 3 + i) * dims[c] + j)];
+                d[i] = curve.Compressed ? curve.Unpack[2 * c] + curve.Unpack[2 * c + 1] * v / 32767 : v;
+            }
+            for (int r = 1; r <= 3; ++r) {
+                for (int i = 3; i >= r; --i) {
+                    const int k = i + s - 3;
+                    const double alpha = (u - knot(k)) / (knot(k + 4 - r) - knot(k));
+                    d[i] = (1 - alpha) * d[i - 1] + alpha * d[i];
+                }
+            }
+            value[static_cast<std::size_t>(first[c] + j)] = d[3];
+        }
+    }
+    const double length = std::hypot(std::hypot(value[3], value[4]), std::hypot(value[5], value[6]));
+    for (std::size_t i = 3; i < 7; ++i)
+        value[i] /= length;
+    return value;
 }
 
 Curve Drawn_Curve(std::uint32_t points, float stop, unsigned seed) {

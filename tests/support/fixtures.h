@@ -121,11 +121,15 @@ struct Curve {
     std::array<std::uint32_t, 3> Handles = {0, 65535, 65535}; // translation, rotation, scale
     std::array<float, 6> Unpack = {0, 1, 0, 1, 0, 1};         // offset and half range of each channel
     std::uint32_t Points = 4;
-    std::vector<float> Values{}; // the control values; packed ones are whole numbers
+    std::vector<float> Values{};                 // the control values; packed ones are whole numbers
+    std::optional<std::int32_t> Data{}, Basis{}; // links in place of the blocks written
 };
 // `layout` with the blocks at `data` (a transform-data block) and `data` + 1 (its interpolator) made
 // `curve`'s: its control values, then its interpolator, whose basis block is appended.
 TemplateLayout Curved(TemplateLayout layout, std::size_t data, const Curve& curve);
+// The curve's position x y z, rotation w x y z (normalised) and scale at `time`, by de Boor's algorithm
+// over its own control values: apart from the programs' evaluation by basis weights.
+std::array<double, 8> Curve_At(const Curve& curve, double time);
 // A packed curve of `points` control points in all three channels, drawn from `seed`, over `stop` s.
 Curve Drawn_Curve(std::uint32_t points, float stop, unsigned seed);
 
