@@ -111,6 +111,12 @@ std::vector<Row> Rows() {
                " with a double quote: its name line has a character too many or too few at its " + end + "\n";
     };
     const TemplateLayout full = Full_Template();
+    const Key rest = {0, 0, 0, 0, 1, 0, 0, 0, 1};
+    const std::string numbers = "10.0 1.0 0.0 0.0 0.0 1",
+                      countedShort = "Quaternions\n2\n" + Name_Line("A") + "1\n" + still +
+                                     "0.5 0.0 0.0 10.0 1.0 0.0 0.0 0.0 1.0\n",
+                      keyLineAsName = "the name line looks like a key line: the key count 1 of bone record 1 "
+                                      "(line 3) is likely smaller than its keys";
     return {
         // Conversions, their blocks, types and strings byte for byte.
         Converts("one quaternion key over the example", example, false, 2, {One_Key("A")}),
@@ -195,6 +201,15 @@ std::vector<Row> Rows() {
         Refuses("more keys counted than follow", valid,
                 "Quaternions\n2\n" + Name_Line("A") + "2\n" + still + Name_Line("B") + "0\n" + end,
                 Keys_Refused(6, "bone record 1 'A', key 2: 'Bone' is not a number!")),
+        // A key count too small: a key line taken for a name line says so.
+        Refuses("a key count one too small", valid, countedShort + Name_Line("B") + "0\n" + end,
+                Keys_Refused(7, "bone record 2 '" + numbers +
+                                    "', key count: 'Bone' is not a number: " + keyLineAsName + "!")),
+        {"a key count two too small", Build_Template(example),
+         countedShort + "1.0" + still.substr(1) + Name_Line("B") + "0\n" + end, // count 1, key time .0
+         kKeys + "<done>\nWARNING: Line 6, bone record 2 '" + numbers + "': " + keyLineAsName + "\n\n",
+         Build_Template(
+             Animated(example, false, 2, {One_Key("A", rest), One_Key(numbers, rest), {"B", {}}}))},
         // Tables that the new blocks, types and strings overfill.
         Refuses("299 bones: no room for their names", Build_Template(example),
                 Key_Text(false, 1, Generated_Bones(299, 0, false, 0)),
