@@ -6,6 +6,9 @@
 #include <optional>
 
 #include "capacities.h"
+#include "keys/anim_keys.h"
+#include "keys/sequence_file.h"
+#include "nif/nif_file.h"
 #include "support/fixtures.h"
 
 namespace {
@@ -312,5 +315,39 @@ TEST_P(Conversion, PrintsAndWritesWhatItMust) {
 INSTANTIATE_TEST_SUITE_P(Table, Conversion, testing::ValuesIn(Rows()), Row_Name<testing::TestParamInfo<Row>>);
 INSTANTIATE_TEST_SUITE_P(Sequences, Conversion, testing::ValuesIn(Sequence_Rows()),
                          Row_Name<testing::TestParamInfo<Row>>);
+
+// A read that fails is refused, not taken for the end: a folder opens as a file on Linux, and its first
+// read fails.
+TEST(ReadError, IsRefusedNamingTheFile) {
+    const std::string failed = "Cannot read '";
+    const struct {
+        std::FILE** File;
+        std::int32_t (*Load)();
+        std::string Console;
+    } rows[] = {
+        {&AnimationKeysFile, Load_from_File___Animation_Keys,
+         "Loading ANIMATION KEYS from 'keys.txt' to Memory: \n[Load_from_File___Animation_Keys] ERROR: " +
+             failed + "keys.txt': the read failed at line 1!\n"},
+        {&InputKfFile, Load_from_File___All_NIF_Blocks,
+         kLoading + "\n[Load_from_File___All_NIF_Blocks] ERROR: " + failed +
+             "t.kf': the read failed inside 'Header_String'!\n"},
+        {&SequenceSettingsFile, Load_from_File___Sequence_Settings,
+         "Loading SEQUENCE settings from 'keys.sequence.txt' to Memory: "
+         "\n[Load_from_File___Sequence_Settings] "
+         "ERROR: " +
+             failed + "keys.sequence.txt': the read failed at line 1!\n"},
+    };
+    const TempDir folder;
+    for (const auto& row : rows) {
+        Reset_All_Tables();
+        std::snprintf(InputKfFileName, sizeof InputKfFileName, "t.kf");
+        *row.File = std::fopen(folder.Path.c_str(), "r");
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(row.Load(), -3);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), row.Console);
+        std::fclose(*row.File);
+        *row.File = nullptr;
+    }
+}
 
 } // namespace

@@ -75,8 +75,17 @@ static std::string Key_Line_As_Name(std::int32_t r) {
            ") is likely smaller than its keys";
 }
 
+// A read that failed cut the text short wherever it fell, so whatever went wrong after it, it is the
+// one reported.
+static std::int32_t Refuse_Failed_Read() {
+    std::printf("\n[Load_from_File___Animation_Keys] ERROR: Cannot read '%s': the read failed at line %d!\n",
+                AnimationKeysFileName, Scanner.Line);
+    return -3;
+}
+
 // Lines and records are counted from 1 in messages.
 static std::int32_t Refuse(std::int32_t line, const std::string& what) {
+    if (Scanner.ReadFailed) return Refuse_Failed_Read();
     std::printf("\n[Load_from_File___Animation_Keys] ERROR: Line %d, %s\n", line, what.c_str());
     return -3;
 }
@@ -185,6 +194,7 @@ std::int32_t Load_from_File___Animation_Keys() {
     } else {
         Note_Short_Read(-1, -1);
     }
+    if (Scanner.ReadFailed) return Refuse_Failed_Read();
     if (Scan_At_Eof(Scanner)) {
         std::printf("<done>\n");
         return -1;
@@ -201,6 +211,7 @@ std::int32_t Load_from_File___Animation_Keys() {
         ++records;
     }
     // At least one record was read, so a short read in the duration (record -1) falls here too.
+    if (Scanner.ReadFailed) return Refuse_Failed_Read();
     if (ShortRead.Happened && ShortRead.Record < records - 1) return Refuse_Short_Read();
     std::printf("<done>\n");
     if (Format_Is_Known()) Warn_About_Mistypes(records);

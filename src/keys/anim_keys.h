@@ -49,10 +49,10 @@ extern std::int32_t NumAnimBones; // set by the driver from the loader's result
 
 // Reads AnimationKeysFile to its end. The number of bones to convert (records read minus one, since
 // the last record is never converted), -1 when the file holds no record, -3 (its message printed) for a
-// record that does not fit the table or a number that cannot be read in the duration or in a converted
-// record. Prints a warning line for what looks mistyped: a converted bone's name
-// that begins or ends with a double quote or white space, or that is made of numbers, a last record that
-// holds keys.
+// record that does not fit the table, a number that cannot be read in the duration or in a converted
+// record, or a read of the file that failed. Prints a warning line for what looks mistyped: a converted
+// bone's name that begins or ends with a double quote or white space or is made of numbers, a last
+// record that holds keys.
 std::int32_t Load_from_File___Animation_Keys();
 
 // The 12 characters before a bone name in its name line and the 3 after it, the line feed being the
