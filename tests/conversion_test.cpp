@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <tuple>
 
 #include "capacities.h"
 #include "keys/anim_keys.h"
@@ -115,11 +116,12 @@ std::vector<Row> Rows() {
     };
     const TemplateLayout full = Full_Template();
     const Key rest = {0, 0, 0, 0, 1, 0, 0, 0, 1};
-    const std::string numbers = "10.0 1.0 0.0 0.0 0.0 1",
-                      countedShort = "Quaternions\n2\n" + Name_Line("A") + "1\n" + still +
-                                     "0.5 0.0 0.0 10.0 1.0 0.0 0.0 0.0 1.0\n",
-                      keyLineAsName = "the name line looks like a key line: the key count 1 of bone record 1 "
-                                      "(line 3) is likely smaller than its keys";
+    const std::string
+        numbers = "10.0 1.0 0.0 0.0 0.0 1", // key 2 of A read as a name line
+        shortCount =
+            "Quaternions\n2\n" + Name_Line("A") + "1\n" + still + "0.5 0.0 0.0 10.0 1.0 0.0 0.0 0.0 1.0\n",
+        keyLine = "the name line looks like a key line: the key count 1 of bone record 1 (line 3) is likely "
+                  "smaller than its keys";
     return {
         // Conversions, their blocks, types and strings byte for byte.
         Converts("one quaternion key over the example", example, false, 2, {One_Key("A")}),
@@ -204,15 +206,14 @@ std::vector<Row> Rows() {
         Refuses("more keys counted than follow", valid,
                 "Quaternions\n2\n" + Name_Line("A") + "2\n" + still + Name_Line("B") + "0\n" + end,
                 Keys_Refused(6, "bone record 1 'A', key 2: 'Bone' is not a number!")),
-        // A key count too small: a key line taken for a name line says so.
-        Refuses("a key count one too small", valid, countedShort + Name_Line("B") + "0\n" + end,
+        // A key count too small: the key line read as a name line says so.
+        Refuses("a key count one too small", valid, shortCount + Name_Line("B") + "0\n" + end,
                 Keys_Refused(7, "bone record 2 '" + numbers +
-                                    "', key count: 'Bone' is not a number: " + keyLineAsName + "!")),
+                                    "', key count: 'Bone' is not a number: " + keyLine + "!")),
         {"a key count two too small", Build_Template(example),
-         countedShort + "1.0" + still.substr(1) + Name_Line("B") + "0\n" + end, // count 1, key time .0
-         kKeys + "<done>\nWARNING: Line 6, bone record 2 '" + numbers + "': " + keyLineAsName + "\n\n",
-         Build_Template(
-             Animated(example, false, 2, {One_Key("A", rest), One_Key(numbers, rest), {"B", {}}}))},
+         shortCount + "1." + still + end, // the count 1, then a key from ".0"
+         kKeys + "<done>\nWARNING: Line 6, bone record 2 '" + numbers + "': " + keyLine + "\n\n",
+         Build_Template(Animated(example, false, 2, {One_Key("A", rest), One_Key(numbers, rest)}))},
         // Tables that the new blocks, types and strings overfill.
         Refuses("299 bones: no room for their names", Build_Template(example),
                 Key_Text(false, 1, Generated_Bones(299, 0, false, 0)),
@@ -316,37 +317,26 @@ INSTANTIATE_TEST_SUITE_P(Table, Conversion, testing::ValuesIn(Rows()), Row_Name<
 INSTANTIATE_TEST_SUITE_P(Sequences, Conversion, testing::ValuesIn(Sequence_Rows()),
                          Row_Name<testing::TestParamInfo<Row>>);
 
-// A read that fails is refused, not taken for the end: a folder opens as a file on Linux, and its first
-// read fails.
+// A read that fails is refused, not taken for the end: on Linux a folder opens as a file, and its first read
+// fails.
+using Reader = std::tuple<std::FILE**, std::int32_t (*)(), std::string>;
 TEST(ReadError, IsRefusedNamingTheFile) {
-    const std::string failed = "Cannot read '";
-    const struct {
-        std::FILE** File;
-        std::int32_t (*Load)();
-        std::string Console;
-    } rows[] = {
-        {&AnimationKeysFile, Load_from_File___Animation_Keys,
-         "Loading ANIMATION KEYS from 'keys.txt' to Memory: \n[Load_from_File___Animation_Keys] ERROR: " +
-             failed + "keys.txt': the read failed at line 1!\n"},
-        {&InputKfFile, Load_from_File___All_NIF_Blocks,
-         kLoading + "\n[Load_from_File___All_NIF_Blocks] ERROR: " + failed +
-             "t.kf': the read failed inside 'Header_String'!\n"},
-        {&SequenceSettingsFile, Load_from_File___Sequence_Settings,
-         "Loading SEQUENCE settings from 'keys.sequence.txt' to Memory: "
-         "\n[Load_from_File___Sequence_Settings] "
-         "ERROR: " +
-             failed + "keys.sequence.txt': the read failed at line 1!\n"},
-    };
     const TempDir folder;
-    for (const auto& row : rows) {
+    std::snprintf(InputKfFileName, sizeof InputKfFileName, "t.kf");
+    for (const auto& [file, load, message] :
+         {Reader{&AnimationKeysFile, Load_from_File___Animation_Keys,
+                 "Animation_Keys] ERROR: Cannot read 'keys.txt': the read failed at line 1!"},
+          Reader{&InputKfFile, Load_from_File___All_NIF_Blocks,
+                 "All_NIF_Blocks] ERROR: Cannot read 't.kf': the read failed inside 'Header_String'!"},
+          Reader{&SequenceSettingsFile, Load_from_File___Sequence_Settings,
+                 "Sequence_Settings] ERROR: Cannot read 'keys.sequence.txt': the read failed at line 1!"}}) {
         Reset_All_Tables();
-        std::snprintf(InputKfFileName, sizeof InputKfFileName, "t.kf");
-        *row.File = std::fopen(folder.Path.c_str(), "r");
+        *file = std::fopen(folder.Path.c_str(), "r");
         testing::internal::CaptureStdout();
-        EXPECT_EQ(row.Load(), -3);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), row.Console);
-        std::fclose(*row.File);
-        *row.File = nullptr;
+        EXPECT_EQ(load(), -3);
+        EXPECT_TRUE(
+            testing::internal::GetCapturedStdout().ends_with(": \n[Load_from_File___" + message + "\n"));
+        std::fclose(std::exchange(*file, nullptr));
     }
 }
 

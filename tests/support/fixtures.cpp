@@ -121,9 +121,7 @@ ByteString Node_Body(std::int32_t name, const std::array<float, 3>& translation,
     Bytes out;
     out.put(name, 0, -1); // no extra data, no controller
     wideFlags ? out.u32(14) : out.u16(14);
-    for (float axis : translation)
-        out.put(axis);
-    return out.raw(after).Data;
+    return out.put(translation[0], translation[1], translation[2]).raw(after).Data;
 }
 
 ByteString Text_Keys_Body(const std::vector<std::pair<float, std::int32_t>>& keys) {
@@ -327,9 +325,8 @@ static std::int32_t Load_Text(std::FILE*& file, const std::string& text, std::in
 }
 
 std::int32_t Load_Skeleton(const ByteString& nif) {
-    InputKfFile = Open_Bytes(nif);
-    const std::int32_t result = Load_from_File___All_NIF_Blocks();
-    Close(InputKfFile);
+    const std::int32_t result =
+        Load_Text(InputKfFile, {nif.begin(), nif.end()}, Load_from_File___All_NIF_Blocks);
     if (result == 0) Take_Skeleton_from_Document();
     Reset_Nif_Document();
     return result;
