@@ -18,6 +18,8 @@ inline constexpr std::uint32_t kHeaderLineSize = 512;
 inline constexpr std::uint32_t kMaxRoots = 256;
 // Largest body one block may have (5 MiB): more is taken for a damaged size field.
 inline constexpr std::uint32_t kMaxBlockSize = 0x500000;
+// Nodes of the skeleton's table: each is a block of the document the skeleton is read into.
+inline constexpr std::uint32_t kMaxSkeletonNodes = kMaxBlocks;
 // Upper bound the header tests apply to the block type count before the table's own capacity.
 inline constexpr std::uint32_t kBlockTypeCountLimit = 1024;
 
@@ -40,6 +42,7 @@ inline constexpr std::uint32_t kKeyLineSize = 256;
 inline constexpr std::uint32_t kSequenceLineSize = 1024;
 
 static_assert(kMaxRoots <= kMaxBlocks, "roots name blocks");
+static_assert(kMaxSkeletonNodes <= kMaxBlocks, "every skeleton node is a block of the document");
 static_assert(kMaxControlledBlocks <= kMaxBoneRecords, "every controlled block is read into a bone record");
 static_assert(kMaxControlledBlocks <= kMaxStrings, "every controlled block names a string of its own");
 static_assert(kMaxBlockTypes <= 65536, "type indices are written as u16");

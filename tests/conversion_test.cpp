@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <tuple>
 
 #include "capacities.h"
+#include "keys/anim_keys.h"
+#include "keys/sequence_file.h"
+#include "nif/nif_file.h"
 #include "support/fixtures.h"
 
 namespace {
@@ -111,6 +115,13 @@ std::vector<Row> Rows() {
                " with a double quote: its name line has a character too many or too few at its " + end + "\n";
     };
     const TemplateLayout full = Full_Template();
+    const Key rest = {0, 0, 0, 0, 1, 0, 0, 0, 1};
+    const std::string
+        numbers = "10.0 1.0 0.0 0.0 0.0 1", // key 2 of A read as a name line
+        shortCount =
+            "Quaternions\n2\n" + Name_Line("A") + "1\n" + still + "0.5 0.0 0.0 10.0 1.0 0.0 0.0 0.0 1.0\n",
+        keyLine = "the name line looks like a key line: the key count 1 of bone record 1 (line 3) is likely "
+                  "smaller than its keys";
     return {
         // Conversions, their blocks, types and strings byte for byte.
         Converts("one quaternion key over the example", example, false, 2, {One_Key("A")}),
@@ -195,6 +206,14 @@ std::vector<Row> Rows() {
         Refuses("more keys counted than follow", valid,
                 "Quaternions\n2\n" + Name_Line("A") + "2\n" + still + Name_Line("B") + "0\n" + end,
                 Keys_Refused(6, "bone record 1 'A', key 2: 'Bone' is not a number!")),
+        // A key count too small: the key line read as a name line says so.
+        Refuses("a key count one too small", valid, shortCount + Name_Line("B") + "0\n" + end,
+                Keys_Refused(7, "bone record 2 '" + numbers +
+                                    "', key count: 'Bone' is not a number: " + keyLine + "!")),
+        {"a key count two too small", Build_Template(example),
+         shortCount + "1." + still + end, // the count 1, then a key from ".0"
+         kKeys + "<done>\nWARNING: Line 6, bone record 2 '" + numbers + "': " + keyLine + "\n\n",
+         Build_Template(Animated(example, false, 2, {One_Key("A", rest), One_Key(numbers, rest)}))},
         // Tables that the new blocks, types and strings overfill.
         Refuses("299 bones: no room for their names", Build_Template(example),
                 Key_Text(false, 1, Generated_Bones(299, 0, false, 0)),
@@ -297,5 +316,28 @@ TEST_P(Conversion, PrintsAndWritesWhatItMust) {
 INSTANTIATE_TEST_SUITE_P(Table, Conversion, testing::ValuesIn(Rows()), Row_Name<testing::TestParamInfo<Row>>);
 INSTANTIATE_TEST_SUITE_P(Sequences, Conversion, testing::ValuesIn(Sequence_Rows()),
                          Row_Name<testing::TestParamInfo<Row>>);
+
+// A read that fails is refused, not taken for the end: on Linux a folder opens as a file, and its first read
+// fails.
+using Reader = std::tuple<std::FILE**, std::int32_t (*)(), std::string>;
+TEST(ReadError, IsRefusedNamingTheFile) {
+    const TempDir folder;
+    std::snprintf(InputKfFileName, sizeof InputKfFileName, "t.kf");
+    for (const auto& [file, load, message] :
+         {Reader{&AnimationKeysFile, Load_from_File___Animation_Keys,
+                 "Animation_Keys] ERROR: Cannot read 'keys.txt': the read failed at line 1!"},
+          Reader{&InputKfFile, Load_from_File___All_NIF_Blocks,
+                 "All_NIF_Blocks] ERROR: Cannot read 't.kf': the read failed inside 'Header_String'!"},
+          Reader{&SequenceSettingsFile, Load_from_File___Sequence_Settings,
+                 "Sequence_Settings] ERROR: Cannot read 'keys.sequence.txt': the read failed at line 1!"}}) {
+        Reset_All_Tables();
+        *file = std::fopen(folder.Path.c_str(), "r");
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(load(), -3);
+        EXPECT_TRUE(
+            testing::internal::GetCapturedStdout().ends_with(": \n[Load_from_File___" + message + "\n"));
+        std::fclose(std::exchange(*file, nullptr));
+    }
+}
 
 } // namespace

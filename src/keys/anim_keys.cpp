@@ -20,7 +20,6 @@ std::int32_t NumAnimBones;
 
 static KeyScanner Scanner;
 static char LineBuffer[kKeyLineSize];
-static std::int32_t NameLines[kMaxBoneRecords]; // the line of each record's name, for warnings
 
 // Without a known format no key is read and the driver stops before building, so records are only
 // counted: refusing one of them would hide the clearer message about the format.
@@ -53,21 +52,55 @@ static bool Scan_Key(AnimKey& key, const Slots& slots) {
     return true;
 }
 
+// A name of numbers alone is most likely a key line read as a name line: the record before counts fewer
+// keys than it holds.
+static bool Looks_Like_Key_Line(const char* name) {
+    bool digit = false;
+    for (const char* c = name; *c != '\0'; ++c) {
+        if (*c >= '0' && *c <= '9') {
+            digit = true;
+        } else if (std::strchr(".+-eE \t\n\v\f\r", *c) == nullptr) {
+            return false;
+        }
+    }
+    return digit;
+}
+
+// What a name line that looks like a key line in record r tells; "" when it does not look like one.
+static std::string Key_Line_As_Name(std::int32_t r) {
+    if (r < 1 || !Looks_Like_Key_Line(AnimBones[r].Name)) return "";
+    const AnimBone& before = AnimBones[r - 1];
+    return "the name line looks like a key line: the key count " + std::to_string(before.NumKeys) +
+           " of bone record " + std::to_string(r) + " (line " + std::to_string(before.NameLine) +
+           ") is likely smaller than its keys";
+}
+
+// A read that failed cut the text short wherever it fell, so whatever went wrong after it, it is the
+// one reported.
+static std::int32_t Refuse_Failed_Read() {
+    std::printf("\n[Load_from_File___Animation_Keys] ERROR: Cannot read '%s': the read failed at line %d!\n",
+                AnimationKeysFileName, Scanner.Line);
+    return -3;
+}
+
 // Lines and records are counted from 1 in messages.
 static std::int32_t Refuse(std::int32_t line, const std::string& what) {
+    if (Scanner.ReadFailed) return Refuse_Failed_Read();
     std::printf("\n[Load_from_File___Animation_Keys] ERROR: Line %d, %s\n", line, what.c_str());
     return -3;
 }
 
 static std::int32_t Refuse_Short_Read() {
     const std::string found = ShortRead.Word.empty() ? "the end of the file" : "'" + ShortRead.Word + "'";
-    std::string where = "duration";
+    std::string where = "duration", cause;
     if (ShortRead.Record >= 0) {
         where = "bone record " + std::to_string(ShortRead.Record + 1) + " '" +
                 AnimBones[ShortRead.Record].Name +
                 (ShortRead.Key < 0 ? "', key count" : "', key " + std::to_string(ShortRead.Key + 1));
+        cause = Key_Line_As_Name(ShortRead.Record);
     }
-    return Refuse(ShortRead.Line, where + ": " + found + " is not a number!");
+    return Refuse(ShortRead.Line,
+                  where + ": " + found + " is not a number" + (cause.empty() ? "" : ": ") + cause + "!");
 }
 
 // A number that could not be read earlier is the cause of whatever goes wrong after it, so it is the
@@ -80,7 +113,7 @@ static std::int32_t Refuse_Record(std::int32_t line, std::int32_t record, const 
 // Name line, key count and keys of record r.
 static std::int32_t Load_Bone_Record(std::int32_t r) {
     AnimBone& bone = AnimBones[r];
-    NameLines[r] = Scanner.Line;
+    bone.NameLine = Scanner.Line;
     LineBuffer[0] = '\0';
     Scan_Line(Scanner, LineBuffer, kKeyLineSize);
     const std::size_t length = std::strlen(LineBuffer);
@@ -89,7 +122,7 @@ static std::int32_t Load_Bone_Record(std::int32_t r) {
         std::memcpy(bone.Name, LineBuffer + kNamePrefix, nameLength);
         bone.Name[nameLength] = '\0';
     } else if (Format_Is_Known()) {
-        return Refuse_Record(NameLines[r], r,
+        return Refuse_Record(bone.NameLine, r,
                              "the name line holds " + std::to_string(length) +
                                  " characters, fewer than the " + std::to_string(kNamePrefix + kNameSuffix) +
                                  " it needs!");
@@ -125,7 +158,7 @@ static void Warn_About_Name_End(std::int32_t record, char c, const char* verb, c
     if (c != '"' && !space) return;
     std::printf("WARNING: Line %d, bone record %d: the node name '%s' %s with %s: its name line has a "
                 "character too many or too few at its %s\n",
-                NameLines[record], record + 1, AnimBones[record].Name, verb,
+                AnimBones[record].NameLine, record + 1, AnimBones[record].Name, verb,
                 space ? "white space" : "a double quote", end);
 }
 
@@ -135,13 +168,17 @@ static void Warn_About_Mistypes(std::int32_t records) {
         if (name[0] == '\0') continue;
         Warn_About_Name_End(r, name[0], "begins", "start");
         Warn_About_Name_End(r, name[std::strlen(name) - 1], "ends", "end");
+        const std::string cause = Key_Line_As_Name(r);
+        if (!cause.empty())
+            std::printf("WARNING: Line %d, bone record %d '%s': %s\n", AnimBones[r].NameLine, r + 1, name,
+                        cause.c_str());
     }
     const AnimBone& last = AnimBones[records - 1];
     if (last.NumKeys > 0)
         std::printf(
             "WARNING: Line %d, bone record %d '%s' holds %d keys but is not converted: a key file ends "
             "with one record more than its bones, such as 'End of keys' with 0 keys\n",
-            NameLines[records - 1], records, last.Name, last.NumKeys);
+            last.NameLine, records, last.Name, last.NumKeys);
 }
 
 std::int32_t Load_from_File___Animation_Keys() {
@@ -157,6 +194,7 @@ std::int32_t Load_from_File___Animation_Keys() {
     } else {
         Note_Short_Read(-1, -1);
     }
+    if (Scanner.ReadFailed) return Refuse_Failed_Read();
     if (Scan_At_Eof(Scanner)) {
         std::printf("<done>\n");
         return -1;
@@ -173,6 +211,7 @@ std::int32_t Load_from_File___Animation_Keys() {
         ++records;
     }
     // At least one record was read, so a short read in the duration (record -1) falls here too.
+    if (Scanner.ReadFailed) return Refuse_Failed_Read();
     if (ShortRead.Happened && ShortRead.Record < records - 1) return Refuse_Short_Read();
     std::printf("<done>\n");
     if (Format_Is_Known()) Warn_About_Mistypes(records);

@@ -37,6 +37,7 @@ struct AnimBone {
     std::int32_t NumKeys;           // 0 .. kMaxKeys once the reader has accepted the record
     std::int32_t InterpolatorBlock; // block index, set by the block builder
     std::int32_t NameString;        // string-table index, set by the block builder
+    std::int32_t NameLine;          // line of its name line in the key file; 0 when not read from one
     AnimKey Keys[kMaxKeys];
 };
 
@@ -48,9 +49,10 @@ extern std::int32_t NumAnimBones; // set by the driver from the loader's result
 
 // Reads AnimationKeysFile to its end. The number of bones to convert (records read minus one, since
 // the last record is never converted), -1 when the file holds no record, -3 (its message printed) for a
-// record that does not fit the table or a number that cannot be read in the duration or in a converted
-// record. Prints a warning line for what looks mistyped: a converted bone's name that begins or ends with
-// a double quote or white space, a last record that holds keys.
+// record that does not fit the table, a number that cannot be read in the duration or in a converted
+// record, or a read of the file that failed. Prints a warning line for what looks mistyped: a converted
+// bone's name that begins or ends with a double quote or white space or is made of numbers, a last
+// record that holds keys.
 std::int32_t Load_from_File___Animation_Keys();
 
 // The 12 characters before a bone name in its name line and the 3 after it, the line feed being the

@@ -49,6 +49,8 @@ bool Refill(KeyScanner& s) {
         const std::size_t held = s.PendingCr ? 1 : 0;
         if (held != 0) s.Buffer[0] = '\r';
         const std::size_t got = std::fread(s.Buffer + held, 1, kScannerBufferSize - held, s.File);
+        // A failed read ends the stream for the reader, which refuses it rather than take it for the end.
+        if (got < kScannerBufferSize - held && std::ferror(s.File)) s.AtEof = s.ReadFailed = true;
         std::size_t size = held + got;
         s.PendingCr = got > 0 && s.Buffer[size - 1] == '\r';
         if (s.PendingCr) --size;
@@ -263,6 +265,7 @@ void Scanner_Open(KeyScanner& scanner, std::FILE* file) {
     scanner.Before = scanner.TokenStart = 0;
     scanner.TokenLine = 1;
     scanner.AtEof = std::feof(file) != 0;
+    scanner.ReadFailed = false;
     scanner.PendingCr = false;
     scanner.Line = 1;
 }

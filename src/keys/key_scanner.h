@@ -18,6 +18,7 @@ struct KeyScanner {
     std::size_t Size;  // valid bytes in Buffer
     std::size_t Pos;   // next unread byte in Buffer
     bool AtEof;        // the stream's end-of-file indicator: sticky once a read went past the end
+    bool ReadFailed;   // a read of the stream failed (a failing disk, a share gone): AtEof is set too
     bool PendingCr;    // a CR that ended the last chunk; decided by the first byte of the next
     std::int32_t Line; // 1-based line of the next unread character
     // What a message about the last number read needs: where it began (counted in bytes read since the
@@ -52,5 +53,5 @@ void Scan_Skip_Space(KeyScanner& scanner);
 // after it), "..." marking a cut; "" at the end of the file. Reads nothing.
 std::string Scan_Token_Word(const KeyScanner& scanner);
 
-// feof: true once a read has tried to go past the last byte.
+// feof: true once a read has tried to go past the last byte, or has failed.
 bool Scan_At_Eof(const KeyScanner& scanner);

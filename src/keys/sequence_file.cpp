@@ -256,7 +256,7 @@ std::int32_t Load_Setting_Line(Cursor in) {
 }
 
 // The next line into LineBuffer without its line end (LF, or CR LF): its length, -1 at the end of the
-// file, -2 when it does not fit.
+// file, -2 when it does not fit, -3 when a read failed.
 std::int64_t Read_Line() {
     std::size_t length = 0;
     int c = 0;
@@ -264,6 +264,7 @@ std::int64_t Read_Line() {
         if (length == sizeof LineBuffer) return -2;
         LineBuffer[length++] = static_cast<char>(c);
     }
+    if (c == EOF && std::ferror(SequenceSettingsFile)) return -3;
     if (c == EOF && length == 0) return -1;
     if (c == '\n' && length != 0 && LineBuffer[length - 1] == '\r') --length;
     return static_cast<std::int64_t>(length);
@@ -277,6 +278,13 @@ std::int32_t Load_from_File___Sequence_Settings() {
     for (Sequence_File_Line = 1;; ++Sequence_File_Line) {
         const std::int64_t length = Read_Line();
         if (length == -1) break;
+        if (length == -3) {
+            std::printf(
+                "\n[Load_from_File___Sequence_Settings] ERROR: Cannot read '%s': the read failed at line "
+                "%lld!\n",
+                SequenceSettingsFileName, static_cast<long long>(Sequence_File_Line));
+            return -3;
+        }
         if (length == -2)
             return Refuse("the line is longer than the " + std::to_string(kSequenceLineSize) +
                           " bytes read here");
@@ -286,7 +294,6 @@ std::int32_t Load_from_File___Sequence_Settings() {
             in.At += 3;
         if (Load_Setting_Line(in) < 0) return -3;
     }
-    if (std::ferror(SequenceSettingsFile)) return Refuse("the file cannot be read on");
     SequenceSettings_Loaded = 1;
     std::printf("<done>\n");
     return 0;

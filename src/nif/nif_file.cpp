@@ -1,5 +1,6 @@
 // The container reader and writer, in mirror pairs that list the fields in file order. Every read of
-// the template goes through Load_Bytes, which remembers the first field that found the file's end;
+// the template goes through Load_Bytes, which remembers the first field that found the file's end or
+// whose read failed;
 // every write goes through Emit_Bytes, which remembers the first failure.
 #include "nif/nif_file.h"
 
@@ -18,10 +19,11 @@ char OutputKfFileName[kFileNameSize];
 
 // ---- the read path and the write path ------------------------------------------------------------
 
-// The first field that the file's end cut short, and how much of it was there.
+// The first field that the file's end, or a read that failed, cut short, and how much of it was there.
 static struct {
     std::string Field; // empty while every field was read whole
     std::uint32_t Got, Needed;
+    bool Failed; // a read failed (a failing disk, a share gone): the file may go on
 } Cut;
 
 // Reads `count` bytes of `field` into `out`. At the file's end the bytes missing are zeros and the field
@@ -30,7 +32,8 @@ static bool Load_Bytes(void* out, std::uint32_t count, const std::string& field)
     const std::size_t got = count == 0 ? 0 : std::fread(out, 1, count, InputKfFile);
     if (got == count) return true;
     std::memset(static_cast<std::uint8_t*>(out) + got, 0, count - got);
-    if (Cut.Field.empty()) Cut = {field, static_cast<std::uint32_t>(got), count};
+    if (Cut.Field.empty())
+        Cut = {field, static_cast<std::uint32_t>(got), count, std::ferror(InputKfFile) != 0};
     return false;
 }
 
@@ -50,16 +53,22 @@ static void Load_u32(std::uint32_t& value, const std::string& field) {
     value = Get_u32(bytes);
 }
 
-// Whether the file goes on: the one look at it that reads nothing (the footer is optional).
+// Whether the file goes on: the one look at it that reads nothing (the footer is optional). A look that
+// failed goes on, for the footer's read to find the failure.
 static bool Template_Goes_On() {
     const int next = std::fgetc(InputKfFile);
-    if (next == EOF) return false;
+    if (next == EOF) return std::ferror(InputKfFile) != 0;
     std::ungetc(next, InputKfFile);
     return true;
 }
 
-// Prints where the file ended, once, for the operation that found it. -3.
+// Prints where the file ended or could not be read on, once, for the operation that found it. -3.
 static std::int32_t Refuse_Cut_File(const char* operation) {
+    if (Cut.Failed) {
+        std::printf("\n[%s] ERROR: Cannot read '%s': the read failed inside '%s'!\n", operation,
+                    InputKfFileName, Cut.Field.c_str());
+        return -3;
+    }
     std::printf("\n[%s] ERROR: The file ends inside '%s' (%d of its %d bytes are there)!\n", operation,
                 Cut.Field.c_str(), static_cast<std::int32_t>(Cut.Got), static_cast<std::int32_t>(Cut.Needed));
     return -3;
@@ -350,6 +359,8 @@ static void Write_Block_Bodies() {
 std::int32_t Load_from_File___All_NIF_Blocks() {
     std::printf("\n[Load_from_File___All_NIF_Blocks] Loading NIF header: ");
     if (Load_from_File___Header() < 0) return -3;
+    // The zeros a failed read leaves are no version of their own.
+    if (Cut.Failed) return Refuse_Cut_File("Load_from_File___All_NIF_Blocks");
     if (std::memcmp(Header_Version, kSupportedVersion, sizeof kSupportedVersion) != 0) {
         std::printf(
             "\n[Load_from_File___All_NIF_Blocks] ERROR: Unsupported NIF file (support version '20.2.0.7' "

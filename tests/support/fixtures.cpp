@@ -18,6 +18,7 @@
 #include "keys/sequence_file.h"
 #include "kf/read_back.h"
 #include "kf/sequence.h"
+#include "kf/skeleton.h"
 #include "kf/spline.h"
 #include "kf/transform_data.h"
 #include "nif/nif_document.h"
@@ -33,7 +34,7 @@ static std::int64_t Count(std::int64_t raw, std::size_t count) {
 ByteString Build_Template(const TemplateLayout& layout) {
     Bytes out;
     out.raw(layout.HeaderLine).raw(ByteString(layout.Version.begin(), layout.Version.end())).u8(1);
-    out.put(12, Count(layout.NumBlocks, layout.Bodies.size()), 83);
+    out.put(12, Count(layout.NumBlocks, layout.Bodies.size()), layout.UserVersion2);
     for (const std::string& text : layout.ShortStrings)
         out.short_string(text);
     out.u16(static_cast<std::uint16_t>(Count(layout.NumBlockTypes, layout.BlockTypes.size())));
@@ -115,6 +116,14 @@ ByteString Interpolator_Body(std::int32_t data, const std::array<float, 8>& pose
     for (float value : pose)
         out.put(value);
     return out.put(data).Data;
+}
+
+ByteString Node_Body(std::int32_t name, const std::array<float, 3>& translation, bool wideFlags,
+                     const ByteString& after) {
+    Bytes out;
+    out.put(name, 0, -1); // no extra data, no controller
+    wideFlags ? out.u32(14) : out.u16(14);
+    return out.put(translation[0], translation[1], translation[2]).raw(after).Data;
 }
 
 ByteString Text_Keys_Body(const std::vector<std::pair<float, std::int32_t>>& keys) {
@@ -320,6 +329,7 @@ void Reset_All_Tables() {
     Reset_Read_Back();
     Reset_Splines();
     Reset_Sequence_Settings();
+    Reset_Skeleton();
 }
 
 std::string Table_Fault() {
@@ -396,6 +406,14 @@ static std::int32_t Load_Text(std::FILE*& file, const std::string& text, std::in
     file = Open_Bytes(bytes);
     const std::int32_t result = load();
     Close(file);
+    return result;
+}
+
+std::int32_t Load_Skeleton(const ByteString& nif) {
+    const std::int32_t result =
+        Load_Text(InputKfFile, {nif.begin(), nif.end()}, Load_from_File___All_NIF_Blocks);
+    if (result == 0) Take_Skeleton_from_Document();
+    Reset_Nif_Document();
     return result;
 }
 

@@ -55,6 +55,7 @@ struct TemplateLayout {
     // Counts written in place of the true ones (-1: the true one), for headers that lie about them:
     // only the count is written, no entries.
     std::int64_t NumBlocks = -1, NumBlockTypes = -1, NumStrings = -1;
+    std::uint32_t UserVersion2 = 83; // above 26 a node's flags are 32 bits, else 16
 };
 
 ByteString Build_Template(const TemplateLayout& layout);
@@ -109,6 +110,10 @@ struct SequenceSpec {
 ByteString Transform_Data_Body(bool euler, const std::vector<Key>& keys);
 // An interpolator body: its pose (position x y z, rotation w x y z, scale) and its data block.
 ByteString Interpolator_Body(std::int32_t data, const std::array<float, 8>& pose = {0, 0, 0, 1, 0, 0, 0, 1});
+// A node body: its name's string index, no extra data, no controller, its flags (32 bits when `wideFlags`,
+// else 16), its translation, then `after`.
+ByteString Node_Body(std::int32_t name, const std::array<float, 3>& translation, bool wideFlags = true,
+                     const ByteString& after = {});
 // A text-key body: each key's time and string index.
 ByteString Text_Keys_Body(const std::vector<std::pair<float, std::int32_t>>& keys);
 
@@ -171,6 +176,9 @@ std::string Table_Fault();
 ByteString Convert(const ByteString& templateBytes, const std::string* keys,
                    const std::string* sequence = nullptr);
 
+// The container loader on the bytes of a skeleton, its nodes taken into the skeleton table, and the
+// document reset; the loader's result.
+std::int32_t Load_Skeleton(const ByteString& nif);
 // The key reader on `text`, named "keys.txt", after a reset; its result.
 std::int32_t Load_Keys(const std::string& text);
 // The bone table as the key-file writer writes it.

@@ -1,0 +1,37 @@
+// The skeleton an animation plays on: the names and offsets of its nodes, taken from a .nif read into
+// the document before the template (which then replaces it), and the check of the bone table against
+// them. Nothing of the skeleton reaches an output.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "capacities.h"
+
+struct SkeletonNode {
+    char Name[kTextEntrySize]; // "" for a node without a name
+    float Offset[3];           // translation relative to its parent
+    bool HasOffset;            // false when the body is too short to hold it
+};
+extern SkeletonNode SkeletonNodes[kMaxSkeletonNodes];
+extern std::uint32_t NumSkeletonNodes;
+
+// Copies the nodes of the document as it stands (the skeleton just loaded) into the skeleton table.
+void Take_Skeleton_from_Document();
+
+// One finding of the check: the bone it is about (-1: the accumulation root, or the units) and its text,
+// a sentence without the leading "WARNING: " and without a line end.
+struct SkeletonFinding {
+    std::int32_t Bone;
+    std::string Text;
+};
+
+// The check of the bone table (AnimBones[0..NumAnimBones)) against the skeleton table: each bone whose
+// node the skeleton lacks, with its close names; the accumulation root `root` (nullptr when none) when
+// the skeleton lacks it; and the animation's offsets when they look to be in other units than the
+// skeleton's. `skeleton` is the skeleton's file name for the texts. Prints nothing.
+std::vector<SkeletonFinding> Check_Against_Skeleton(const char* skeleton, const char* root);
+
+// Back to the zero-filled state of program start.
+void Reset_Skeleton();

@@ -1,0 +1,82 @@
+// The skeleton check: each row a skeleton built by the fixture writer, the bones of a key text, the
+// accumulation root, and the findings the check returns (each its bone, then its text).
+#include <gtest/gtest.h>
+
+#include "keys/anim_keys.h"
+#include "kf/skeleton.h"
+#include "support/fixtures.h"
+
+namespace {
+
+// NiNode blocks of these names, each 9.8 along its parent, their flags as user version 2 asks; the first
+// body cut to `cut` bytes (0: whole).
+ByteString Skeleton(const std::vector<std::string>& names, std::uint32_t version2 = 83, std::size_t cut = 0) {
+    TemplateLayout layout{.BlockTypes = {"NiNode"}, .Strings = names, .UserVersion2 = version2};
+    for (std::int32_t n = 0; n < static_cast<std::int32_t>(names.size()); ++n)
+        layout.Bodies.push_back(Node_Body(n, {9.8f, 0, 0}, version2 > 26, ByteString(8, 1)));
+    if (cut != 0) layout.Bodies[0].resize(cut);
+    return Build_Template(layout);
+}
+
+// A bone of one key at x along its parent.
+Bone At(const std::string& name, float x = 0) {
+    return {name, {{0, x, 0, 0, 1, 0, 0, 0, 1}}};
+}
+
+const std::string kLacks = "' is not a node of the skeleton 'skeleton.nif': ",
+                  kNone = "no node of it has a name close to it";
+
+// The finding for bone `bone` (of one key each, so its name on line 3 + 3 x bone).
+std::string Lacks(int bone, const std::string& name, const std::string& why) {
+    return std::to_string(bone) + " Line " + std::to_string(3 + 3 * bone) + ", bone '" + name + kLacks + why;
+}
+
+struct Row {
+    std::string Name;
+    ByteString Skeleton;
+    std::vector<Bone> Bones;
+    std::vector<std::string> Findings;
+    const char* Root = nullptr;
+};
+
+const std::string kThigh = "did you mean 'NPC L Thigh [LThg]'?",
+                  kSmaller =
+                      "-1 the animation's offsets are about 70 times smaller than the skeleton's (bone 'NPC "
+                      "Spine' moves 0.14 from its parent, the skeleton's is 9.8): the animation may be in "
+                      "other units";
+const std::vector<Bone> kSmall = {At("NPC Root [Root]", 0.5f), At("NPC Spine", 0.14f)};
+
+const Row kRows[] = {
+    {"names within three edits nearest first, or that differ in case, spaces or a numbered suffix",
+     Skeleton({"Spinex2x", "Spine", "Spine1", "Spine3", "Spine12", "NPC L Thigh [LThg]", "npc root [root]"}),
+     {At("Spine2"), At("NPC LThigh[lthg]"), At("NPC L Thigh [LThg].001"), At("Tail")},
+     {Lacks(0, "Spine2", "did you mean 'Spine', 'Spine1' or 'Spine3'?"), Lacks(1, "NPC LThigh[lthg]", kThigh),
+      Lacks(2, "NPC L Thigh [LThg].001", kThigh), Lacks(3, "Tail", kNone),
+      "-1 the accumulation root 'NPC Root [Root]" + kLacks + "did you mean 'npc root [root]'?"},
+     "NPC Root [Root]"},
+    {"offsets 70 times smaller", Skeleton({"NPC Root [Root]", "NPC Spine"}), kSmall, {kSmaller}},
+    {"16-bit flags to user version 26", Skeleton({"NPC Root [Root]", "NPC Spine"}, 26), kSmall, {kSmaller}},
+    {"the skeleton's units, a bone still", Skeleton({"A", "B"}), {At("A", 9), At("B")}, {}},
+    {"a body too short for its offset", Skeleton({"A"}, 83, 22), {At("A", 0.14f)}, {}},
+    {"a body too short for its name", Skeleton({"A"}, 83, 3), {At("A")}, {Lacks(0, "A", kNone)}},
+};
+
+class SkeletonCheck : public testing::TestWithParam<Row> {};
+
+TEST_P(SkeletonCheck, FindsWhatItMust) {
+    testing::internal::CaptureStdout();
+    NumAnimBones = Load_Keys(Key_Text(false, 1, GetParam().Bones));
+    ASSERT_EQ(Load_Skeleton(GetParam().Skeleton), 0);
+    testing::internal::GetCapturedStdout();
+    testing::internal::CaptureStdout();
+    std::vector<std::string> findings;
+    for (const SkeletonFinding& finding : Check_Against_Skeleton("skeleton.nif", GetParam().Root))
+        findings.push_back(std::to_string(finding.Bone) + " " + finding.Text);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(findings, GetParam().Findings);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, SkeletonCheck, testing::ValuesIn(kRows),
+                         Row_Name<testing::TestParamInfo<Row>>);
+
+} // namespace
