@@ -108,6 +108,7 @@ class AddonTest(unittest.TestCase):
     def setUp(self):  # a folder a test (in run.sh's scratch folder), and a dot that must not cut the .kf's name
         preferences = bpy.context.preferences.addons['posewright_blender'].preferences
         preferences.converter, preferences.reader = os.environ['POSEWRIGHT'], os.environ['POSEWRIGHT_KEYS']
+        preferences.skeleton = ''
         self.path = os.path.join(tempfile.mkdtemp(), 'walk.cycle.txt')
 
     def assertKeys(self, bone, columns, expected, **options):
@@ -189,14 +190,18 @@ class AddonTest(unittest.TestCase):
             with self.assertRaisesRegex(RuntimeError, 'Error: .*' + error) if error else nullcontext():
                 export(path, **options)
             self.assertEqual(os.path.exists(path), not error, 'nothing written when refused')
-        # Warnings, and the export goes on: a numbered name, and the mean of uneven scales written.
-        key(make_rig([('Arm.001', (0, 0, 0), (0, 1, 0), None)]), 'Arm.001', 1, scale=(1, 2, 6))
-        printed = export(self.path)
+        # Warnings, and the export goes on: a numbered name, the mean of uneven scales written, the converter's.
+        key(make_rig([('Arm.001', (0, 0, 0), (0, 1, 0), None), ('"Leg', (0, 0, 0), (0, 1, 0), None)]), 'Arm.001', 1,
+            scale=(1, 2, 6))
+        write(self.path[:-4] + '.sequence.txt', 'Name "Old"\n')  # the defaults need none: it goes
+        printed = export(self.path, template=TEMPLATE, sequence_name='SpecialIdle')
         self.assertRegex(printed, r'Warning: 1 bone name\(s\) end in a numbered suffix, .* \(Arm\.001\)')
         self.assertRegex(printed, r'Warning: Scale is not uniform on 1 bone\(s\) \(Arm\.001\)')
+        self.assertRegex(printed, r'Warning: Warnings from the converter: 1\nWARNING: .*\'"Leg\' begins with')
         self.assertEqual(read_keys(self.path)[2]['Arm.001'][0][-1], 3.0)
+        self.assertFalse(os.path.exists(self.path[:-4] + '.sequence.txt'))
 
-    def test_converter_on_path_and_a_failed_conversion(self):
+    def test_converter_on_path_a_failed_conversion_and_the_skeleton(self):
         make_rig()
         # No preference: the converter is found on PATH. This script as the template makes it fail.
         bpy.context.preferences.addons['posewright_blender'].preferences.converter = ''
@@ -207,6 +212,14 @@ class AddonTest(unittest.TestCase):
                                                   r'\(the key file is kept at .*run\.cycle\.txt\)'):
             export(self.path, template=os.path.abspath(__file__))
         self.assertEqual([os.path.exists(self.path), os.path.exists(self.path[:-4] + '.kf')], [True, False])
+        # The skeleton goes before the two files: the preference's, else the export's own.
+        convert, seen = sys.modules['posewright_blender.convert'], []
+        self.addCleanup(setattr, convert, '_run', convert._run)
+        convert._run = lambda program, arguments, *_: seen.append(arguments[:2]) or ('', [])  # no .kf: refused
+        bpy.context.preferences.addons['posewright_blender'].preferences.skeleton = TEMPLATE
+        for option in ('', __file__):
+            self.assertRaises(RuntimeError, export, self.path, template=TEMPLATE, skeleton=option)
+        self.assertEqual(seen, [['--skeleton', TEMPLATE], ['--skeleton', __file__]])
 
     def test_round_trip(self):
         # Export with markers, convert, import the .kf, export again: the same key text and sequence file.
@@ -258,6 +271,13 @@ class AddonTest(unittest.TestCase):
         again = os.path.join(tempfile.mkdtemp(), os.path.basename(self.path))
         export(again, sequence_name='Walk')
         self.assertEqual(open(again[:-4] + '.sequence.txt').read(), SEQUENCE.replace('"Run"', '"Walk"'))
+        # A pair of other keys and name whose sequence file cannot be written: the old pair stays, whole.
+        pair = [again, again[:-4] + '.sequence.txt']
+        before, scene.frame_end = [open(path).read() for path in pair], 3
+        os.mkdir(pair[1] + '.part')
+        with self.assertRaisesRegex(RuntimeError, r'Could not write .*\.sequence\.txt\.part'):
+            export(again, sequence_name='Other')
+        self.assertEqual([open(path).read() for path in pair] + [os.path.exists(again + '.part')], before + [False])
         self.assertEqual([sys.modules['posewright_blender.sequence'].sequence_path(path) for path in
                           ('Attack_keys.txt', 'My.Mods/keys', 'a/.hidden', 'a\\b.c\\d')],
                          ['Attack_keys.sequence.txt', 'My.Mods/keys.sequence.txt', 'a/.hidden.sequence.txt',
