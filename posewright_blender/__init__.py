@@ -4,7 +4,7 @@ asked), and imports them, or a .kf, back onto an armature as actions."""
 import os
 
 import bpy
-from bpy.props import EnumProperty, IntProperty, StringProperty
+from bpy.props import BoolProperty, EnumProperty, IntProperty, StringProperty
 from bpy_extras.io_utils import ExportHelper, ImportHelper
 
 from . import convert, exporting, importing, keys, sequence
@@ -180,14 +180,24 @@ class ImportPosewrightKeys(_Axes, bpy.types.Operator, ImportHelper):
     bl_options = {'REGISTER', 'UNDO'}
 
     filter_glob: StringProperty(default='*.kf;*.txt', options={'HIDDEN'})
+    update_scene_fps: BoolProperty(
+        name='Update Scene Frame Rate', default=True,
+        description="Set the scene's frame rate to the file's (the common rate its keys fall on); "
+                    "off, a .kf's curves are sampled at the scene's")
+    update_scene_duration: BoolProperty(
+        name='Update Scene Duration', default=True,
+        description="End the scene's frame range at the frame of the first sequence's last key")
 
     def draw(self, context):
         self.layout.use_property_split = True
+        self.layout.prop(self, 'update_scene_fps')
+        self.layout.prop(self, 'update_scene_duration')
         self.draw_axes(self.layout)
 
     def run(self, context, correction):
         actions, warnings = importing.import_file(context, bpy.path.abspath(self.filepath),
-                                                  lambda: find_reader(context), correction)
+                                                  lambda: find_reader(context), correction,
+                                                  self.update_scene_fps, self.update_scene_duration)
         self.warn(warnings)
         self.report({'INFO'}, 'Imported %s' % ', '.join('"%s"' % action.name for action in actions))
         return {'FINISHED'}
@@ -211,7 +221,7 @@ class PosewrightSequencePanel(bpy.types.Panel):
         action = context.object.animation_data.action
         layout = self.layout
         layout.label(text='Action "%s"; its pose markers are the text keys' % action.name)
-        names = [name for name in action.keys() if name.startswith(sequence.PROPERTY)]
+        names = [name for name in action.keys() if name.startswith(sequence.PROPERTY) and name != keys.TURNS]
         if not names:
             layout.label(text='No imported settings: the export writes the defaults')
         for name in names:

@@ -92,12 +92,16 @@ def convert(converter, template, keys_path, skeleton=''):
     return (lines[-1] if lines else 'done'), destination, warnings
 
 
-def read_kf(reader, kf_path, read_keys):
-    """read_keys(path) of every key file posewright-keys writes for kf_path, in its transcript's order."""
+def read_kf(reader, kf_path, read_keys, rate=None):
+    """read_keys(path) of every key file posewright-keys writes for kf_path, in its transcript's order,
+    and its problem lines; curves are sampled at rate keys a second when given, else at its default."""
     with tempfile.TemporaryDirectory(prefix='posewright-') as work:
         try:
             shutil.copyfile(kf_path, os.path.join(work, 'animation.kf'))
         except OSError as error:
             raise Refusal('Could not read %s: %s' % (kf_path, error)) from None
-        transcript = _run(reader, ['animation.kf'], work, 'Reading %s' % os.path.basename(kf_path))[0]
-        return [read_keys(os.path.join(work, name)) for name in _WRITTEN.findall(transcript)]
+        arguments = (['--rate', '%.17g' % rate] if rate else []) + ['animation.kf']
+        transcript, lines = _run(reader, arguments, work, 'Reading %s' % os.path.basename(kf_path))
+        problems = lines[lines.index('Problems found:') + 1:] if 'Problems found:' in lines else []
+        return ([read_keys(os.path.join(work, name)) for name in _WRITTEN.findall(transcript)],
+                [line for line in problems if line.startswith('- ')])

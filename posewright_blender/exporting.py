@@ -27,7 +27,9 @@ def keys_text(scene, obj, first, last, correction, euler):
     fps = scene.render.fps / scene.render.fps_base
     times = [(frame - first) / fps for frame in range(first, last + 1)]
     names = [bone.name for bone in bones]
-    text, uneven = key_text(names, tracks, times, (last - first) / fps, euler=euler)
+    action = obj.animation_data.action if obj.animation_data else None
+    turns = action.get(keys.TURNS, {}) if action else {}
+    text, uneven = key_text(names, tracks, times, (last - first) / fps, euler=euler, turns=turns)
     if uneven:
         warnings.append('Scale is not uniform on %d bone(s) (%s): the mean of the three is written'
                         % (len(uneven), keys.listed(uneven)))

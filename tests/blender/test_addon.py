@@ -82,12 +82,12 @@ def transcript(program, *arguments, folder=None):
                           stdout=subprocess.PIPE, timeout=60).stdout.decode()
 
 
-# The key text converted, then read back by posewright-keys.
+# The key text converted, then read back by posewright-keys: the .kf.
 def programs_road(text):
     kf = sys.modules['posewright_blender.convert'].convert(
         os.environ['POSEWRIGHT'], TEMPLATE, write(tempfile.mkdtemp() + '/road.txt', text))[1]
     transcript('POSEWRIGHT_KEYS', kf)
-    return open(kf[:-3] + '_keys.txt', encoding='utf-8', newline='').read()
+    return kf
 
 
 # (euler, duration, {bone: [nine slots of each key]}) through the add-on's reader, which the refusal rows
@@ -116,6 +116,14 @@ class AddonTest(unittest.TestCase):
         actual = [v for k in read_keys(self.path)[2][bone] for v in k[columns]]
         self.assertEqual(len(actual), len(expected))
         self.assertLess(max(abs(a - e) for a, e in zip(actual, expected)), 1e-5, (actual, expected))
+
+    # Bones, key counts and times exact; every other number within tolerance relative to max(1, |value|).
+    def assertSameKeys(self, first, second, tolerance):
+        self.assertEqual([first[:2], list(first[2])], [second[:2], list(second[2])])
+        for bone, keys in first[2].items():
+            self.assertEqual([k[0] for k in keys], [k[0] for k in second[2][bone]])
+            for a, b in zip(sum(keys, []), sum(second[2][bone], [])):
+                self.assertLessEqual(abs(a - b), tolerance * max(1, abs(a)), bone)
 
     def test_bone_axes_and_order(self):
         key(make_rig(frame_end=1), 'Child', 1, rotation_euler=(0, R(30), 0))  # about the child's own Y
@@ -163,7 +171,8 @@ class AddonTest(unittest.TestCase):
         keys = [(Vector(odd[i:i + 3]), Quaternion((abs(odd[i + 3]), *odd[i + 4:i + 7])), [odd[i + 7]] * 3)
                 for i in (0, 8)]
         text = self.keys.key_text(['B'], [keys], [0, 2 ** -96], 1 / 3)[0]
-        self.assertEqual(programs_road(text).split('\n', 1)[1], text.split('\n', 1)[1])
+        road = open(programs_road(text)[:-3] + '_keys.txt', encoding='utf-8', newline='').read()
+        self.assertEqual(road.split('\n', 1)[1], text.split('\n', 1)[1])
         source = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'src', '')
         cpp = {name: int(value) for header in ('capacities.h', 'keys/anim_keys.h')
                for name, value in re.findall(r'(k\w+) = (\d+);', open(source + header).read())}
@@ -238,12 +247,7 @@ class AddonTest(unittest.TestCase):
         bpy.context.scene.frame_set(2, subframe=0.25)
         printed = load(self.path[:-4] + '.kf', **axes) + export(again, **axes)
         self.assertEqual((bpy.context.scene.frame_current, bpy.context.scene.frame_subframe), (2, 0.25))
-        first, second = read_keys(self.path), read_keys(again)
-        self.assertEqual(first[:2], second[:2])
-        for bone, keys in first[2].items():
-            self.assertEqual([k[0] for k in keys], [k[0] for k in second[2][bone]])
-            for a, b in zip(sum(keys, []), sum(second[2][bone], [])):
-                self.assertLessEqual(abs(a - b), 1e-6 * max(1, abs(a)), bone)
+        self.assertSameKeys(read_keys(self.path), read_keys(again), 1e-6)
         first, second = (open(path[:-4] + '.sequence.txt').read() for path in (self.path, again))
         # The root the converter found in the template comes back named: no bone carries it.
         self.assertEqual(first.replace('\nText key', '\nAccumulation root "NPC Root [Root]"\nText key', 1), second)
@@ -257,7 +261,7 @@ class AddonTest(unittest.TestCase):
                 for t, a in enumerate((90, 260, 280)))  # frames 1, 1.5 and 2 at 24 per s
         write(self.path[:-4] + '.sequence.txt', SEQUENCE)
         text = QUATERNIONS + '0.1\n' + record('Root', *keys) + record('Ghost', ZERO) + record('End of keys')
-        printed = load(write(self.path, text))
+        printed = load(write(self.path, text), update_scene_fps=False)
         self.assertRegex(printed, r'Warning: 1 node\(s\) in the file are not bones of "Rig" and were left out: '
                                   r'Ghost')
         action = rig.animation_data.action
@@ -293,6 +297,33 @@ class AddonTest(unittest.TestCase):
         made = sorted(a.name for a in bpy.data.actions if a not in before)
         assigned = bpy.context.object.animation_data.action.name
         self.assertEqual([len(made), made, assigned], [2, ['One', 'Two'], 'One'])
+
+    def test_the_files_frame_rate(self):
+        # From a 24-frame scene: curves sampled at 30 (or at the scene's rate), keys on every frame at 15.
+        curves = os.path.join(tempfile.mkdtemp(), 'curves.kf')
+        transcript('POSEWRIGHT_FIXTURES', 'curves', curves, 'Root', 'Child')
+        transcript('POSEWRIGHT_KEYS', curves)
+        keyed = [record(bone, *('%r 0 %d 0 1 0 0 0 1' % (k / 15, k) for k in range(4))) for bone in ('Root', 'Child')]
+        at15 = programs_road(QUATERNIONS + '0.2\n' + ''.join(keyed) + record('End of keys'))
+        for kf, update, fps, fractions in ((curves, True, 30, {0}), (curves, False, 24, {0, 0.6}),
+                                           (at15, True, 15, {0})):
+            rig = make_rig(keyed=False)
+            printed = load(kf, update_scene_fps=update)
+            frames = {round(p.co[0] % 1, 3) for c in rig.animation_data.action.fcurves for p in c.keyframe_points}
+            self.assertEqual([bpy.context.scene.render.fps, frames, 'Warning' in printed],
+                             [fps, fractions, not update])
+            if update:  # the export right after gives back posewright-keys' files
+                export(self.path)
+                self.assertSameKeys(read_keys(kf[:-3] + '_keys.txt'), read_keys(self.path), 1e-5)
+                self.assertEqual(*(open(path[:-4] + '.sequence.txt').read().split('\n', 1)[1]
+                                   for path in (kf[:-3] + '_keys.txt', self.path)))
+        # posewright-keys' problem lines, the first three whole, the bones that came with 0 keys; keys a tenth
+        # of a second apart fit no common rate, and fall between the 15 frames a second the scene keeps.
+        turns = record('Root', *('%g 0 0 0 %d 0 0 0 1' % (k / 10, (-1) ** k) for k in range(6))) + record('Child')
+        self.assertRegex(load(programs_road(QUATERNIONS + '0.5\n' + turns + record('End of keys'))),
+                         r"Warning: Problems posewright-keys found: 4, the first 3 .*\n(- Sequence 'SpecialIdle', "
+                         r"bone 1 'Root', key \d: .* long way round\n){3}1 bone\(s\) came with 0 keys: Child\n"
+                         r"Warning: The keys fit none of the frame rates .* between the scene's frames at 15 ")
 
     def test_refused_with_the_scene_unchanged(self):
         head, end = QUATERNIONS + '1\n', record('End of keys')
