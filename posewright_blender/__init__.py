@@ -4,7 +4,7 @@ asked), and imports them, or a .kf, back onto an armature as actions."""
 import os
 
 import bpy
-from bpy.props import EnumProperty, IntProperty, StringProperty
+from bpy.props import BoolProperty, EnumProperty, IntProperty, StringProperty
 from bpy_extras.io_utils import ExportHelper, ImportHelper
 
 from . import convert, exporting, importing, keys, sequence
@@ -33,6 +33,10 @@ class PosewrightPreferences(bpy.types.AddonPreferences):
         name='Reader', subtype='FILE_PATH',
         description='The posewright-keys program; when empty, it is looked for beside the converter, '
                     'beside the add-on, then on PATH')
+    skeleton: StringProperty(
+        name='Skeleton', subtype='FILE_PATH',
+        description="The skeleton .nif an export's conversion checks the bones against, unless the "
+                    'export names one')
 
     def draw(self, context):
         for prop, finder in (('converter', find_converter), ('reader', find_reader)):
@@ -42,6 +46,7 @@ class PosewrightPreferences(bpy.types.AddonPreferences):
             except Refusal as error:
                 found = str(error)
             self.layout.label(text=found)
+        self.layout.prop(self, 'skeleton')
 
 
 def _preference(context, name):
@@ -103,6 +108,9 @@ class ExportPosewrightKeys(_Axes, bpy.types.Operator, ExportHelper):
                                               "else the action's")
     template: StringProperty(name='Template .kf', subtype='FILE_PATH',
                              description='When given, the key file is converted to a .kf beside it')
+    skeleton: StringProperty(name='Skeleton', subtype='FILE_PATH',
+                             description="The skeleton .nif the conversion checks the bones against; "
+                                         "when empty, the add-on preferences'")
 
     def invoke(self, context, event):
         for name in ('frame_start', 'frame_end'):
@@ -121,19 +129,24 @@ class ExportPosewrightKeys(_Axes, bpy.types.Operator, ExportHelper):
         self.draw_axes(layout)
         layout.prop(self, 'sequence_name')
         layout.prop(self, 'template')
+        layout.prop(self, 'skeleton')
 
     def frames(self, scene):
         return [getattr(self, name) if self.properties.is_property_set(name) else getattr(scene, name)
                 for name in ('frame_start', 'frame_end')]
 
     def converter(self, context):
-        """(converter, template), or None when no conversion is asked; refuses before anything is written."""
+        """(converter, template, skeleton or ''), or None when no conversion is asked; refuses before
+        anything is written."""
         if not self.template:
             return None
-        template = bpy.path.abspath(self.template)
-        if not os.path.isfile(template):
-            raise Refusal('Template not found: %s' % template)
-        return find_converter(context), template
+        # Absolute, as the converter runs in a folder of its own.
+        paths = [os.path.abspath(bpy.path.abspath(path)) if path else ''
+                 for path in (self.template, self.skeleton or _preference(context, 'skeleton'))]
+        for what, path in zip(('Template', 'Skeleton'), paths):
+            if path and not os.path.isfile(path):
+                raise Refusal('%s not found: %s' % (what, path))
+        return find_converter(context), *paths
 
     def run(self, context, correction):
         obj, scene = exporting.armature(context), context.scene
@@ -141,19 +154,21 @@ class ExportPosewrightKeys(_Axes, bpy.types.Operator, ExportHelper):
         conversion = self.converter(context)
         text, names, warnings = exporting.keys_text(scene, obj, first, last, correction,
                                                     self.rotation == 'EULER')
-        found, more = exporting.settings(obj, self.sequence_name, first, last,
-                                         scene.render.fps / scene.render.fps_base, names)
+        fps = scene.render.fps / scene.render.fps_base
+        found, more = exporting.settings(obj, self.sequence_name, first, last, fps, names)
         path = bpy.path.ensure_ext(bpy.path.abspath(self.filepath), '.txt')
-        exporting.write_pair(path, text, found)
+        exporting.write_pair(path, text, found, (last - first) / fps)
         self.warn(warnings + more)
         if not conversion:
             self.report({'INFO'}, 'Wrote %d bones, %d keys each, to %s'
                         % (len(names), last - first + 1, path))
             return {'FINISHED'}
         try:
-            outcome, kf = convert.convert(*conversion, path)
+            program, template, skeleton = conversion
+            outcome, kf, converted = convert.convert(program, template, path, skeleton)
         except Refusal as error:
             raise Refusal('%s (the key file is kept at %s)' % (error, path)) from None
+        self.warn([convert.summary('Warnings from the converter', converted)] if converted else [])
         self.report({'INFO'}, '%s Wrote %s' % (outcome, kf))
         return {'FINISHED'}
 
@@ -165,14 +180,24 @@ class ImportPosewrightKeys(_Axes, bpy.types.Operator, ImportHelper):
     bl_options = {'REGISTER', 'UNDO'}
 
     filter_glob: StringProperty(default='*.kf;*.txt', options={'HIDDEN'})
+    update_scene_fps: BoolProperty(
+        name='Update Scene Frame Rate', default=True,
+        description="Set the scene's frame rate to the file's (the common rate its keys fall on); "
+                    "off, a .kf's curves are sampled at the scene's")
+    update_scene_duration: BoolProperty(
+        name='Update Scene Duration', default=True,
+        description="End the scene's frame range at the frame of the first sequence's last key")
 
     def draw(self, context):
         self.layout.use_property_split = True
+        self.layout.prop(self, 'update_scene_fps')
+        self.layout.prop(self, 'update_scene_duration')
         self.draw_axes(self.layout)
 
     def run(self, context, correction):
         actions, warnings = importing.import_file(context, bpy.path.abspath(self.filepath),
-                                                  lambda: find_reader(context), correction)
+                                                  lambda: find_reader(context), correction,
+                                                  self.update_scene_fps, self.update_scene_duration)
         self.warn(warnings)
         self.report({'INFO'}, 'Imported %s' % ', '.join('"%s"' % action.name for action in actions))
         return {'FINISHED'}
@@ -196,7 +221,7 @@ class PosewrightSequencePanel(bpy.types.Panel):
         action = context.object.animation_data.action
         layout = self.layout
         layout.label(text='Action "%s"; its pose markers are the text keys' % action.name)
-        names = [name for name in action.keys() if name.startswith(sequence.PROPERTY)]
+        names = [name for name in action.keys() if name.startswith(sequence.PROPERTY) and name != keys.TURNS]
         if not names:
             layout.label(text='No imported settings: the export writes the defaults')
         for name in names:

@@ -13,6 +13,7 @@ from .sequence import sequence_path
 CONVERTER = ('posewright', 'Posewright.exe', 'Posewright')
 READER = ('posewright-keys', 'Posewright-Keys.exe', 'Posewright-Keys')
 TIMEOUT = 120  # seconds; a conversion at the format's capacity takes well under one
+SHOWN = 3  # lines of a program's findings one report shows whole; the console has them all
 _WRITTEN = re.compile(r"^\t- '(.*_keys\.txt)' <written>$", re.MULTILINE)
 
 
@@ -58,9 +59,15 @@ def _run(program, arguments, work, what):
     return transcript, lines
 
 
-def convert(converter, template, keys_path):
-    """Converts keys_path (with its sequence file) with template into keys_path's .kf; returns
-    (success line, .kf path).
+def summary(what, lines):
+    """A program's findings as one report: how many, then the first few whole."""
+    more = ', the first %d (all in the console)' % SHOWN if len(lines) > SHOWN else ''
+    return '%s: %d%s\n%s' % (what, len(lines), more, '\n'.join(lines[:SHOWN]))
+
+
+def convert(converter, template, keys_path, skeleton=''):
+    """Converts keys_path (with its sequence file) with template, checked against skeleton when given,
+    into keys_path's .kf; returns (success line, .kf path, the converter's WARNING lines).
 
     The converter names its output after the template up to the first '.' of the whole path and writes
     it into its working folder, so the inputs go under plain names into a fresh folder of their own."""
@@ -75,20 +82,26 @@ def convert(converter, template, keys_path):
                 shutil.copyfile(sequence_path(keys_path), os.path.join(work, 'keys.sequence.txt'))
         except OSError as error:
             raise Refusal('Could not copy the inputs for the converter: %s' % error) from None
-        lines = _run(converter, ['template.kf', 'keys.txt'], work, 'Conversion')[1]
+        skeleton = ['--skeleton', skeleton] if skeleton else []
+        lines = _run(converter, skeleton + ['template.kf', 'keys.txt'], work, 'Conversion')[1]
         try:
             shutil.move(os.path.join(work, 'template_new.kf'), destination)
         except OSError as error:
             raise Refusal('Could not place the converted file at %s: %s' % (destination, error)) from None
-    return (lines[-1] if lines else 'done'), destination
+    warnings = [line for line in lines if line.startswith('WARNING: ')]
+    return (lines[-1] if lines else 'done'), destination, warnings
 
 
-def read_kf(reader, kf_path, read_keys):
-    """read_keys(path) of every key file posewright-keys writes for kf_path, in its transcript's order."""
+def read_kf(reader, kf_path, read_keys, rate=None):
+    """read_keys(path) of every key file posewright-keys writes for kf_path, in its transcript's order,
+    and its problem lines; curves are sampled at rate keys a second when given, else at its default."""
     with tempfile.TemporaryDirectory(prefix='posewright-') as work:
         try:
             shutil.copyfile(kf_path, os.path.join(work, 'animation.kf'))
         except OSError as error:
             raise Refusal('Could not read %s: %s' % (kf_path, error)) from None
-        transcript = _run(reader, ['animation.kf'], work, 'Reading %s' % os.path.basename(kf_path))[0]
-        return [read_keys(os.path.join(work, name)) for name in _WRITTEN.findall(transcript)]
+        arguments = (['--rate', '%.17g' % rate] if rate else []) + ['animation.kf']
+        transcript, lines = _run(reader, arguments, work, 'Reading %s' % os.path.basename(kf_path))
+        problems = lines[lines.index('Problems found:') + 1:] if 'Problems found:' in lines else []
+        return ([read_keys(os.path.join(work, name)) for name in _WRITTEN.findall(transcript)],
+                [line for line in problems if line.startswith('- ')])

@@ -27,7 +27,9 @@ def keys_text(scene, obj, first, last, correction, euler):
     fps = scene.render.fps / scene.render.fps_base
     times = [(frame - first) / fps for frame in range(first, last + 1)]
     names = [bone.name for bone in bones]
-    text, uneven = key_text(names, tracks, times, (last - first) / fps, euler=euler)
+    action = obj.animation_data.action if obj.animation_data else None
+    turns = action.get(keys.TURNS, {}) if action else {}
+    text, uneven = key_text(names, tracks, times, (last - first) / fps, euler=euler, turns=turns)
     if uneven:
         warnings.append('Scale is not uniform on %d bone(s) (%s): the mean of the three is written'
                         % (len(uneven), keys.listed(uneven)))
@@ -57,6 +59,9 @@ def settings(obj, name, first, last, fps, names):
                    % (len(outside), first, last, keys.listed(outside))] if outside else []
 
 
+PART = '.part'  # the suffix of a file being written, until it is whole
+
+
 def write(path, text):
     try:
         with open(path, 'w', encoding='utf-8', newline='\n') as stream:
@@ -65,6 +70,33 @@ def write(path, text):
         raise Refusal('Could not write %s: %s' % (path, error)) from None
 
 
-def write_pair(path, text, found):
-    write(path, text)
-    write(sequence.sequence_path(path), sequence.sequence_text(found, os.path.basename(path)))
+def _remove(path):
+    try:
+        os.remove(path)
+    except OSError:
+        pass  # a temporary file that was never made
+
+
+def write_pair(path, text, found, duration):
+    """The key file and, when its settings are not what the converter writes by default, the sequence
+    file, whole or not at all: each written under a temporary name, then both renamed. An old sequence
+    file that the pair no longer needs goes, so that it cannot change the next conversion."""
+    beside, name = sequence.sequence_path(path), os.path.basename(path)
+    settings, defaults = (sequence.sequence_text(s, name) for s in (found, sequence.defaults(duration)))
+    pair = [(path, text)] + ([(beside, settings)] if settings != defaults else [])
+    try:
+        for target, content in pair:
+            write(target + PART, content)
+        for target, _ in pair:
+            try:
+                os.replace(target + PART, target)
+            except OSError as error:
+                raise Refusal('Could not write %s: %s' % (target, error)) from None
+    finally:
+        for target, _ in pair:
+            _remove(target + PART)
+    if len(pair) == 1 and os.path.isfile(beside):
+        try:
+            os.remove(beside)
+        except OSError as error:
+            raise Refusal('Could not remove the old sequence file %s: %s' % (beside, error)) from None

@@ -28,11 +28,71 @@ def read_pair(keys_path):
     return euler, records, settings
 
 
-def read_sequences(path, reader):
-    """Every sequence of the file; reader() finds posewright-keys when the file is a .kf."""
+def read_sequences(path, reader, rate=None):
+    """Every sequence of the file, and posewright-keys' problem lines; reader() finds posewright-keys
+    when the file is a .kf, which samples curves at rate keys a second (else at its default)."""
     if path.lower().endswith('.kf'):
-        return convert.read_kf(reader(), path, read_pair)
-    return [read_pair(path)]
+        return convert.read_kf(reader(), path, read_pair, rate)
+    return [read_pair(path)], []
+
+
+RATES = (12, 15, 24, 25, 30, 48, 50, 60, 120)  # the common frame rates a file's keys are matched to
+ON_FRAME = 1e-3  # frames: a key this near a whole frame is on it
+
+
+def on_frame(frame):
+    """The whole frame that frame is on, or None when it lies between two (or is not finite)."""
+    whole = round(frame) if math.isfinite(frame) else frame  # inf - inf is nan: never on a frame
+    return whole if abs(frame - whole) <= ON_FRAME else None
+
+
+def _tracks(records, rate):
+    """The frames of each bone's keys at rate (None for a key between two), bones with keys alone."""
+    return [tuple(on_frame(key[0] * rate) for key in node_keys) for _, node_keys in records if node_keys]
+
+
+def file_rate(sequences):
+    """The smallest common rate that puts every key on a frame and some bone's keys on two frames in a
+    row, or None."""
+    for rate in RATES:
+        tracks = [track for _, records, _ in sequences for track in _tracks(records, rate)]
+        if all(None not in track for track in tracks) and any(
+                b - a == 1 for track in tracks for a, b in zip(track, track[1:])):
+            return rate
+    return None
+
+
+def _given_back(records, settings, fps):
+    """Whether an export, which samples every frame from the first, gives back these keys: the sequence
+    starts at 0 and each bone is keyed on every one of frames 0 to the same last."""
+    tracks = set(_tracks(records, fps))
+    return settings['start'] == 0 and len(tracks) <= 1 and all(t == tuple(range(len(t))) for t in tracks)
+
+
+def _rate_warnings(sequences, fps, unmatched):
+    """Keys between the scene's frames when the file's rate is unmatched, and the sequences an export
+    would not give back."""
+    between = unmatched and any(None in track for _, records, _ in sequences
+                                for track in _tracks(records, fps))
+    warnings = ['The keys fit none of the frame rates %s: they stay between the scene\'s frames at %g a '
+                'second' % (', '.join(map(str, RATES)), fps)] if between else []
+    uneven = [settings['name'] for _, records, settings in sequences
+              if not _given_back(records, settings, fps)]
+    if uneven:
+        warnings.append('%d sequence(s) are not keyed on every frame from time 0 at %g a second (%s): an '
+                        'export samples every frame, not these keys'
+                        % (len(uneven), fps, keys.listed(uneven)))
+    return warnings
+
+
+def _problems(problems, sequences):
+    """posewright-keys' problem lines and every bone that came with 0 keys, as one warning."""
+    empty = list(dict.fromkeys(name for _, records, _ in sequences for name, node_keys in records
+                               if not node_keys))
+    found = [convert.summary('Problems posewright-keys found', problems)] if problems else []
+    if empty:
+        found.append('%d bone(s) came with 0 keys: %s' % (len(empty), ', '.join(empty)))
+    return ['\n'.join(found)] if found else []
 
 
 def _matched(obj, sequences):
@@ -57,24 +117,39 @@ def _action(obj, euler, records, settings, matched, correction, frame_of):
     for time, text in settings['text_keys']:
         action.pose_markers.new(text).frame = round(frame_of(time))  # a marker holds a whole frame
     sequence.keep(action, settings)
+    if not euler:  # the export starts each bone's turns in the file's hemisphere, where the pose has none
+        action[keys.TURNS] = {name: node_keys[0][4:8] for name, node_keys in records
+                              if name in matched and node_keys}
     return action
 
 
-def import_file(context, path, reader, correction):
-    """The actions made, and the warnings; refuses before anything changes."""
+def import_file(context, path, reader, correction, update_rate=True, update_duration=True):
+    """The actions made, and the warnings; refuses before anything changes. With update_rate the scene
+    takes the file's frame rate, else curves are sampled at the scene's; with update_duration its range
+    ends at the first sequence's last key."""
     obj = keys.find_armature(context)
     if obj is None:
         raise Refusal('No armature to import onto: select one and make it active')
-    sequences = read_sequences(path, reader)
+    scene = context.scene
+    fps, start = scene.render.fps / scene.render.fps_base, scene.frame_start
+    sequences, problems = read_sequences(path, reader, None if update_rate else fps)
     if not sequences:
         raise Refusal('%s holds no sequence' % path)
     matched, warnings = _matched(obj, sequences)
-    scene = context.scene
-    fps, start = scene.render.fps / scene.render.fps_base, scene.frame_start
-    frame_of = lambda time: start + time * fps
+    rate = file_rate(sequences) if update_rate else None
+    fps = rate or fps
+    warnings += _problems(problems, sequences) + _rate_warnings(sequences, fps, update_rate and not rate)
+    if rate:
+        scene.render.fps, scene.render.fps_base = rate, 1
+
+    def frame_of(time):
+        whole = on_frame(time * fps)
+        return start + (time * fps if whole is None else whole)
+
     actions = [_action(obj, *found, matched, correction, frame_of) for found in sequences]
     (obj.animation_data or obj.animation_data_create()).action = actions[0]
-    last = max((key[0] for _, node_keys in sequences[0][1] for key in node_keys), default=0.0)
-    # Whole frames from the start frame; a time that is a whole frame but for rounding stays that frame.
-    scene.frame_end = start + max(0, math.ceil(round(last * fps, 4)))
+    if update_duration:
+        last = max((key[0] for _, node_keys in sequences[0][1] for key in node_keys
+                    if math.isfinite(key[0])), default=0.0)
+        scene.frame_end = max(start, math.ceil(frame_of(last)))
     return actions, warnings

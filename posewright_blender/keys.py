@@ -10,6 +10,7 @@ from .keytext import MAX_BONES, MAX_KEYS, MAX_NAME_BYTES, Refusal
 
 AXES = {'X': (1, 0, 0), 'Y': (0, 1, 0), 'Z': (0, 0, 1), '-X': (-1, 0, 0), '-Y': (0, -1, 0), '-Z': (0, 0, -1)}
 _NUMBERED = re.compile(r'\.\d{3,}$')
+TURNS = 'posewright_first_turns'  # an action's: each bone's first imported rotation, w x y z
 
 
 def axis_correction(forward, up):

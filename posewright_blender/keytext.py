@@ -77,13 +77,14 @@ class NumberText(dict):
         return text
 
 
-def key_text(names, tracks, times, duration, euler=False):
-    """The key file's text, and the names of bones whose scale was not uniform."""
+def key_text(names, tracks, times, duration, euler=False, turns=None):
+    """The key file's text, and the names of bones whose scale was not uniform; a bone's first
+    quaternion is taken in the hemisphere of its rotation in turns, else of no turn."""
     number = NumberText()
     lines, uneven = [EULER_LINE if euler else QUATERNION_LINE, number[duration]], {}
     for name, track in zip(names, tracks):
         lines += ['Bone name: "%s";' % name, str(len(track))]
-        previous = Euler() if euler else Quaternion()  # the first key as near to no turn as it comes
+        previous = Euler() if euler else Quaternion((turns or {}).get(name, (1, 0, 0, 0)))
         for time, (location, rotation, scale) in zip(times, track):
             if euler:  # angles go on from the previous key instead of wrapping at +-180 degrees
                 rotation = previous = rotation.to_euler('XYZ', previous)

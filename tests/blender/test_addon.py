@@ -82,12 +82,12 @@ def transcript(program, *arguments, folder=None):
                           stdout=subprocess.PIPE, timeout=60).stdout.decode()
 
 
-# The key text converted, then read back by posewright-keys.
+# The key text converted, then read back by posewright-keys: the .kf.
 def programs_road(text):
     kf = sys.modules['posewright_blender.convert'].convert(
         os.environ['POSEWRIGHT'], TEMPLATE, write(tempfile.mkdtemp() + '/road.txt', text))[1]
     transcript('POSEWRIGHT_KEYS', kf)
-    return open(kf[:-3] + '_keys.txt', encoding='utf-8', newline='').read()
+    return kf
 
 
 # (euler, duration, {bone: [nine slots of each key]}) through the add-on's reader, which the refusal rows
@@ -108,6 +108,7 @@ class AddonTest(unittest.TestCase):
     def setUp(self):  # a folder a test (in run.sh's scratch folder), and a dot that must not cut the .kf's name
         preferences = bpy.context.preferences.addons['posewright_blender'].preferences
         preferences.converter, preferences.reader = os.environ['POSEWRIGHT'], os.environ['POSEWRIGHT_KEYS']
+        preferences.skeleton = ''
         self.path = os.path.join(tempfile.mkdtemp(), 'walk.cycle.txt')
 
     def assertKeys(self, bone, columns, expected, **options):
@@ -115,6 +116,14 @@ class AddonTest(unittest.TestCase):
         actual = [v for k in read_keys(self.path)[2][bone] for v in k[columns]]
         self.assertEqual(len(actual), len(expected))
         self.assertLess(max(abs(a - e) for a, e in zip(actual, expected)), 1e-5, (actual, expected))
+
+    # Bones, key counts and times exact; every other number within tolerance relative to max(1, |value|).
+    def assertSameKeys(self, first, second, tolerance):
+        self.assertEqual([first[:2], list(first[2])], [second[:2], list(second[2])])
+        for bone, keys in first[2].items():
+            self.assertEqual([k[0] for k in keys], [k[0] for k in second[2][bone]])
+            for a, b in zip(sum(keys, []), sum(second[2][bone], [])):
+                self.assertLessEqual(abs(a - b), tolerance * max(1, abs(a)), bone)
 
     def test_bone_axes_and_order(self):
         key(make_rig(frame_end=1), 'Child', 1, rotation_euler=(0, R(30), 0))  # about the child's own Y
@@ -162,7 +171,8 @@ class AddonTest(unittest.TestCase):
         keys = [(Vector(odd[i:i + 3]), Quaternion((abs(odd[i + 3]), *odd[i + 4:i + 7])), [odd[i + 7]] * 3)
                 for i in (0, 8)]
         text = self.keys.key_text(['B'], [keys], [0, 2 ** -96], 1 / 3)[0]
-        self.assertEqual(programs_road(text).split('\n', 1)[1], text.split('\n', 1)[1])
+        road = open(programs_road(text)[:-3] + '_keys.txt', encoding='utf-8', newline='').read()
+        self.assertEqual(road.split('\n', 1)[1], text.split('\n', 1)[1])
         source = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'src', '')
         cpp = {name: int(value) for header in ('capacities.h', 'keys/anim_keys.h')
                for name, value in re.findall(r'(k\w+) = (\d+);', open(source + header).read())}
@@ -189,14 +199,18 @@ class AddonTest(unittest.TestCase):
             with self.assertRaisesRegex(RuntimeError, 'Error: .*' + error) if error else nullcontext():
                 export(path, **options)
             self.assertEqual(os.path.exists(path), not error, 'nothing written when refused')
-        # Warnings, and the export goes on: a numbered name, and the mean of uneven scales written.
-        key(make_rig([('Arm.001', (0, 0, 0), (0, 1, 0), None)]), 'Arm.001', 1, scale=(1, 2, 6))
-        printed = export(self.path)
+        # Warnings, and the export goes on: a numbered name, the mean of uneven scales written, the converter's.
+        key(make_rig([('Arm.001', (0, 0, 0), (0, 1, 0), None), ('"Leg', (0, 0, 0), (0, 1, 0), None)]), 'Arm.001', 1,
+            scale=(1, 2, 6))
+        write(self.path[:-4] + '.sequence.txt', 'Name "Old"\n')  # the defaults need none: it goes
+        printed = export(self.path, template=TEMPLATE, sequence_name='SpecialIdle')
         self.assertRegex(printed, r'Warning: 1 bone name\(s\) end in a numbered suffix, .* \(Arm\.001\)')
         self.assertRegex(printed, r'Warning: Scale is not uniform on 1 bone\(s\) \(Arm\.001\)')
+        self.assertRegex(printed, r'Warning: Warnings from the converter: 1\nWARNING: .*\'"Leg\' begins with')
         self.assertEqual(read_keys(self.path)[2]['Arm.001'][0][-1], 3.0)
+        self.assertFalse(os.path.exists(self.path[:-4] + '.sequence.txt'))
 
-    def test_converter_on_path_and_a_failed_conversion(self):
+    def test_converter_on_path_a_failed_conversion_and_the_skeleton(self):
         make_rig()
         # No preference: the converter is found on PATH. This script as the template makes it fail.
         bpy.context.preferences.addons['posewright_blender'].preferences.converter = ''
@@ -207,6 +221,14 @@ class AddonTest(unittest.TestCase):
                                                   r'\(the key file is kept at .*run\.cycle\.txt\)'):
             export(self.path, template=os.path.abspath(__file__))
         self.assertEqual([os.path.exists(self.path), os.path.exists(self.path[:-4] + '.kf')], [True, False])
+        # The skeleton goes before the two files: the preference's, else the export's own.
+        convert, seen = sys.modules['posewright_blender.convert'], []
+        self.addCleanup(setattr, convert, '_run', convert._run)
+        convert._run = lambda program, arguments, *_: seen.append(arguments[:2]) or ('', [])  # no .kf: refused
+        bpy.context.preferences.addons['posewright_blender'].preferences.skeleton = TEMPLATE
+        for option in ('', __file__):
+            self.assertRaises(RuntimeError, export, self.path, template=TEMPLATE, skeleton=option)
+        self.assertEqual(seen, [['--skeleton', TEMPLATE], ['--skeleton', __file__]])
 
     def test_round_trip(self):
         # Export with markers, convert, import the .kf, export again: the same key text and sequence file.
@@ -225,12 +247,7 @@ class AddonTest(unittest.TestCase):
         bpy.context.scene.frame_set(2, subframe=0.25)
         printed = load(self.path[:-4] + '.kf', **axes) + export(again, **axes)
         self.assertEqual((bpy.context.scene.frame_current, bpy.context.scene.frame_subframe), (2, 0.25))
-        first, second = read_keys(self.path), read_keys(again)
-        self.assertEqual(first[:2], second[:2])
-        for bone, keys in first[2].items():
-            self.assertEqual([k[0] for k in keys], [k[0] for k in second[2][bone]])
-            for a, b in zip(sum(keys, []), sum(second[2][bone], [])):
-                self.assertLessEqual(abs(a - b), 1e-6 * max(1, abs(a)), bone)
+        self.assertSameKeys(read_keys(self.path), read_keys(again), 1e-6)
         first, second = (open(path[:-4] + '.sequence.txt').read() for path in (self.path, again))
         # The root the converter found in the template comes back named: no bone carries it.
         self.assertEqual(first.replace('\nText key', '\nAccumulation root "NPC Root [Root]"\nText key', 1), second)
@@ -244,7 +261,7 @@ class AddonTest(unittest.TestCase):
                 for t, a in enumerate((90, 260, 280)))  # frames 1, 1.5 and 2 at 24 per s
         write(self.path[:-4] + '.sequence.txt', SEQUENCE)
         text = QUATERNIONS + '0.1\n' + record('Root', *keys) + record('Ghost', ZERO) + record('End of keys')
-        printed = load(write(self.path, text))
+        printed = load(write(self.path, text), update_scene_fps=False)
         self.assertRegex(printed, r'Warning: 1 node\(s\) in the file are not bones of "Rig" and were left out: '
                                   r'Ghost')
         action = rig.animation_data.action
@@ -258,6 +275,13 @@ class AddonTest(unittest.TestCase):
         again = os.path.join(tempfile.mkdtemp(), os.path.basename(self.path))
         export(again, sequence_name='Walk')
         self.assertEqual(open(again[:-4] + '.sequence.txt').read(), SEQUENCE.replace('"Run"', '"Walk"'))
+        # A pair of other keys and name whose sequence file cannot be written: the old pair stays, whole.
+        pair = [again, again[:-4] + '.sequence.txt']
+        before, scene.frame_end = [open(path).read() for path in pair], 3
+        os.mkdir(pair[1] + '.part')
+        with self.assertRaisesRegex(RuntimeError, r'Could not write .*\.sequence\.txt\.part'):
+            export(again, sequence_name='Other')
+        self.assertEqual([open(path).read() for path in pair] + [os.path.exists(again + '.part')], before + [False])
         self.assertEqual([sys.modules['posewright_blender.sequence'].sequence_path(path) for path in
                           ('Attack_keys.txt', 'My.Mods/keys', 'a/.hidden', 'a\\b.c\\d')],
                          ['Attack_keys.sequence.txt', 'My.Mods/keys.sequence.txt', 'a/.hidden.sequence.txt',
@@ -273,6 +297,33 @@ class AddonTest(unittest.TestCase):
         made = sorted(a.name for a in bpy.data.actions if a not in before)
         assigned = bpy.context.object.animation_data.action.name
         self.assertEqual([len(made), made, assigned], [2, ['One', 'Two'], 'One'])
+
+    def test_the_files_frame_rate(self):
+        # From a 24-frame scene: curves sampled at 30 (or at the scene's rate), keys on every frame at 15.
+        curves = os.path.join(tempfile.mkdtemp(), 'curves.kf')
+        transcript('POSEWRIGHT_FIXTURES', 'curves', curves, 'Root', 'Child')
+        transcript('POSEWRIGHT_KEYS', curves)
+        keyed = [record(bone, *('%r 0 %d 0 1 0 0 0 1' % (k / 15, k) for k in range(4))) for bone in ('Root', 'Child')]
+        at15 = programs_road(QUATERNIONS + '0.2\n' + ''.join(keyed) + record('End of keys'))
+        for kf, update, fps, fractions in ((curves, True, 30, {0}), (curves, False, 24, {0, 0.6}),
+                                           (at15, True, 15, {0})):
+            rig = make_rig(keyed=False)
+            printed = load(kf, update_scene_fps=update)
+            frames = {round(p.co[0] % 1, 3) for c in rig.animation_data.action.fcurves for p in c.keyframe_points}
+            self.assertEqual([bpy.context.scene.render.fps, frames, 'Warning' in printed],
+                             [fps, fractions, not update])
+            if update:  # the export right after gives back posewright-keys' files
+                export(self.path)
+                self.assertSameKeys(read_keys(kf[:-3] + '_keys.txt'), read_keys(self.path), 1e-5)
+                self.assertEqual(*(open(path[:-4] + '.sequence.txt').read().split('\n', 1)[1]
+                                   for path in (kf[:-3] + '_keys.txt', self.path)))
+        # posewright-keys' problem lines, the first three whole, the bones that came with 0 keys; keys a tenth
+        # of a second apart fit no common rate, and fall between the 15 frames a second the scene keeps.
+        turns = record('Root', *('%g 0 0 0 %d 0 0 0 1' % (k / 10, (-1) ** k) for k in range(6))) + record('Child')
+        self.assertRegex(load(programs_road(QUATERNIONS + '0.5\n' + turns + record('End of keys'))),
+                         r"Warning: Problems posewright-keys found: 4, the first 3 .*\n(- Sequence 'SpecialIdle', "
+                         r"bone 1 'Root', key \d: .* long way round\n){3}1 bone\(s\) came with 0 keys: Child\n"
+                         r"Warning: The keys fit none of the frame rates .* between the scene's frames at 15 ")
 
     def test_refused_with_the_scene_unchanged(self):
         head, end = QUATERNIONS + '1\n', record('End of keys')
