@@ -90,7 +90,11 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
         {files, "posewright --sequence run.txt Empty.kf keys.txt",
          Opening({"Empty.kf", "keys.txt", "run.txt!"})},
         {files + " Empty_new.kf=folder", "posewright Empty.kf keys.txt",
-         Opening({"Empty.kf", "keys.txt", "Empty_new.kf!"})},
+         Opening({"Empty.kf", "keys.txt", "Empty_new.kf!"}) +
+             "\nERROR: Cannot write 'Empty_new.kf': it is a folder!\n"},
+        {files, "posewright -o no/x.kf Empty.kf keys.txt",
+         Opening({"Empty.kf", "keys.txt", "no/x.kf!"}) +
+             "\nERROR: Cannot write 'no/x.kf': the folder 'no' does not exist!\n"},
         {"x.kf=example x_new.kf=key", "posewright x.kf x_new.kf",
          Opening({"x.kf", "x_new.kf"}) +
              "\nERROR: Output file 'x_new.kf' is the input file 'x_new.kf': it would be overwritten!\n"},
@@ -118,6 +122,26 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
         {"Empty.kf=example", "posewright-keys Empty.kf",
          Opening({"Empty.kf"}) + kLoaded +
              "\nERROR: 'Empty.kf' holds no animation (no NiControllerSequence block)!\n"},
+        {"k.txt=key", "posewright-keys k.txt",
+         Opening({"k.txt"}) +
+             "\n[Load_from_File___All_NIF_Blocks] Loading NIF header: \n[Load_from_File___Header] "
+             "ERROR: Variable 'Header_NumBlocks=540697965' is out of limits!\n\nERROR: 'k.txt' is a key "
+             "file, not a .kf: "
+             "Posewright.exe turns it into one ('Posewright.exe Empty.kf k.txt')!\n" +
+             kTerminated},
+        {"d.kf=folder", "posewright-keys d.kf",
+         Opening({"d.kf"}) +
+             "\n[Load_from_File___All_NIF_Blocks] Loading NIF header: \n[Load_from_File___All_NIF_"
+             "Blocks] ERROR: Cannot read 'd.kf': the read failed inside 'Header_String'!\n" +
+             kTerminated},
+        {files + " s.nif=key", "posewright --skeleton s.nif Empty.kf keys.txt",
+         "\nTry to open the skeleton:\n\t- 's.nif' <ok>\n\n[Load_from_File___All_NIF_Blocks] Loading NIF "
+         "header: \n"
+         "[Load_from_File___Header] ERROR: Variable 'Header_NumBlocks=540697965' is out of limits!\n\nERROR: "
+         "Cannot "
+         "read the skeleton 's.nif'!\n"},
+        {"", "posewright-keys --rate 0 x.kf",
+         "\nERROR: Option '--rate' takes a number of keys a second from 1 to 1000, not '0'!\n"},
         {"Empty.kf=damaged", "posewright-keys Empty.kf",
          Opening({"Empty.kf"}) + kLoaded +
              "\nProblems found:\n\t- Sequence in block 1 'NiControllerSequence': block 1 "
@@ -199,6 +223,66 @@ TEST_F(Programs, SequenceSettingsRoundTrip) {
                 "\t- 'back/attack_keys.sequence.txt' <removed: the sequence needs no settings beside its "
                 "keys>\n") != std::string::npos);
     EXPECT_FALSE(fs::exists(Dir / "back/attack_keys.sequence.txt"));
+}
+
+// Bones on curves through posewright-keys, the converter over a template without the root's name, and
+// posewright-keys again: the same key file and sequence file, the root kept. At another rate the keys
+// follow it; rates out of bounds are refused.
+TEST_F(Programs, CurvesThereAndBack) {
+    TemplateLayout curves =
+        Animated(Example_Template(), false, 1.5f, {{"A", {}}, {"B", {}}}, {.Name = "Idle"});
+    for (std::size_t b = 0; b < 2; ++b)
+        curves = Curved(curves, 2 * b, Drawn_Curve(6, 1.5f, static_cast<unsigned>(b)));
+    Put("c.kf", Build_Template(curves));
+    Put("Empty.kf", Build_Template({}));
+    const std::string transcript = Run("posewright-keys", {"c.kf"}, 0).Transcript;
+    EXPECT_NE(
+        transcript.find("Sequence 'Idle': 2 bones, 92 keys, 1.5 s, quaternions\n\t- 2 bones sampled from "
+                        "their curves at 30 keys a second\n"),
+        std::string::npos)
+        << transcript;
+    Run("posewright", {"-o", "back.kf", "Empty.kf", "c_keys.txt"}, 0);
+    Run("posewright-keys", {"back.kf"}, 0);
+    EXPECT_EQ(Get("back_keys.txt"), Get("c_keys.txt"));
+    const auto settings = [&](const char* name) {
+        const ByteString bytes = Get(name);
+        const std::string text(bytes.begin(), bytes.end());
+        return text.substr(std::min(text.find("\nName"), text.size())); // after the line naming the key file
+    };
+    EXPECT_EQ(settings("back_keys.sequence.txt"), settings("c_keys.sequence.txt"));
+    EXPECT_NE(settings("back_keys.sequence.txt").find("Accumulation root \"NPC Root [Root]\""),
+              std::string::npos);
+    for (const char* rate : {"-1", "abc", "1001"})
+        Run("posewright-keys", {"--rate", rate, "c.kf"}, 1);
+    EXPECT_NE(Run("posewright-keys", {"--rate", "12.5", "c.kf"}, 0).Transcript.find("2 bones, 40 keys"),
+              std::string::npos);
+}
+
+// A skeleton that lacks a bone: a warning from the converter and a problem line from posewright-keys,
+// and the output as without it. A replaced output keeps its permissions.
+TEST_F(Programs, SkeletonWarnsAndChangesNothing) {
+    const std::vector<std::string> nodes = {"NPC Root [Root]", "NPC L Thigh [LThg]"};
+    Put("s.nif", Build_Template({.BlockTypes = {"NiNode"},
+                                 .BlockTypeIndex = {0, 0},
+                                 .Bodies = {Node_Body(0, {0, 0, 9}), Node_Body(1, {0, 9, 0})},
+                                 .Strings = nodes}));
+    Put("Empty.kf", Build_Template(Example_Template()));
+    Put("keys.txt",
+        As_Bytes(Key_Text(false, 1, {{nodes[0], {At(0, 9)}}, {"NPC LThigh [LThg]", {At(0, 0)}}})));
+    Put("with.kf", As_Bytes("old\n"));
+    fs::permissions(Dir / "with.kf", fs::perms::owner_read | fs::perms::group_read);
+    Run("posewright", {"-o", "plain.kf", "Empty.kf", "keys.txt"}, 0);
+    const std::string lacks =
+        "bone 'NPC LThigh [LThg]' is not a node of the skeleton 's.nif': did you mean 'NPC "
+        "L Thigh [LThg]'?\n";
+    EXPECT_NE(Run("posewright", {"--skeleton", "s.nif", "-o", "with.kf", "Empty.kf", "keys.txt"}, 0)
+                  .Transcript.find("\nWARNING: Line 6, " + lacks),
+              std::string::npos);
+    EXPECT_EQ(Get("with.kf"), Get("plain.kf"));
+    EXPECT_EQ(fs::status(Dir / "with.kf").permissions(), fs::perms::owner_read | fs::perms::group_read);
+    EXPECT_NE(Run("posewright-keys", {"--skeleton", "s.nif", "with.kf"}, 0)
+                  .Transcript.find("Problems found:\n\t- Sequence 'SpecialIdle': " + lacks),
+              std::string::npos);
 }
 
 // The bundled example converts and reads back, and the output lands beside the template whatever the

@@ -3,19 +3,24 @@
 #include "driver/driver.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "capacities.h"
+#include "driver/files.h"
 #include "driver/options.h"
 #include "driver/platform.h"
 #include "keys/anim_keys.h"
 #include "keys/sequence_file.h"
+#include "kf/read_back.h"
 #include "kf/sequence.h"
+#include "kf/skeleton.h"
 #include "nif/nif_document.h"
 #include "nif/nif_file.h"
 
@@ -24,7 +29,8 @@ inline constexpr const char* kOutputSuffix = "_new.kf";
 static const char* const kHelp =
     "\nPosewright: keyframed bone animation in a key file to a .kf animation file (NIF 20.2.0.7).\n"
     "\n"
-    "Usage:\tPosewright.exe [-o OUTPUT.kf] [--sequence SETTINGS.txt] TEMPLATE.kf KEYS.txt\n"
+    "Usage:\tPosewright.exe [-o OUTPUT.kf] [--sequence SETTINGS.txt] [--skeleton SKELETON.nif] TEMPLATE.kf "
+    "KEYS.txt\n"
     "\tPosewright.exe --help | --version\n"
     "\n"
     "TEMPLATE.kf\tthe empty .kf of your engine's tools: its header, blocks and footer are kept\n"
@@ -38,10 +44,12 @@ static const char* const kHelp =
     "\t\tfirst '.', and _new.kf (Empty.kf gives Empty_new.kf)\n"
     "--sequence\tthe sequence file (name, cycle, timing, text keys, priorities); by default the key\n"
     "\t\tfile's name with .sequence.txt for its extension, read when it is there\n"
+    "--skeleton\tthe .nif the animation plays on: a warning for each node it lacks, and for other units\n"
     "\n"
     "Exit status 0 after the DONE line, 1 after an ERROR.\n";
 
 static std::string PartialOutputName; // set once the partial output exists
+char SkeletonFileName[kFileNameSize];
 
 int Wait_and_Return(int status) {
     Wait_for_Key_Press();
@@ -196,7 +204,8 @@ static bool Open_Files(bool named) {
     AnimationKeysFile = Open_Input(AnimationKeysFileName, "r");
     if (AnimationKeysFile == nullptr || !Open_Sequence_File(named) || Output_Is_An_Input()) return false;
     if (!Open_Output()) {
-        std::printf("\t- '%s' was NOT found\n", OutputKfFileName);
+        std::printf("\t- '%s' was NOT found\n\nERROR: Cannot write '%s': %s!\n", OutputKfFileName,
+                    OutputKfFileName, Why_Not_Writable(OutputKfFileName).c_str());
         return false;
     }
     // Every body goes through one reused buffer larger than a bone's body, so that tens of megabytes
@@ -218,7 +227,8 @@ static bool Close_Files() {
         failed = SequenceSettingsFileName;
     if (failed != nullptr) {
         std::printf("\t- '%s' was NOT closed\n", failed);
-    } else if (!Replace_File(PartialOutputName.c_str(), OutputKfFileName)) {
+    } else if (Keep_Permissions(OutputKfFileName, PartialOutputName.c_str()),
+               !Replace_File(PartialOutputName.c_str(), OutputKfFileName)) {
         std::printf("\nERROR: Cannot write '%s' (it may be open in another program)!\n", OutputKfFileName);
     } else {
         return true;
@@ -239,11 +249,38 @@ static void Explain_Swapped_Files() {
                     "second!\n");
 }
 
+// A template that already animates something: the output holds its sequences beside the new one.
+static void Warn_of_Template_Sequences() {
+    std::string names;
+    const std::vector<std::int32_t> sequences = Sequence_Blocks();
+    for (const std::int32_t block : sequences) {
+        ByteReader in = Open_Block_Reader(block);
+        const char* name = String_at(Read_i32(in));
+        names += std::string(names.empty() ? "" : ", ") + "'" + (name != nullptr ? name : "") + "'";
+    }
+    if (!sequences.empty())
+        std::printf(
+            "WARNING: The template '%s' already holds %s %s: the output holds %s beside the new one\n",
+            InputKfFileName, sequences.size() == 1 ? "the sequence" : "the sequences", names.c_str(),
+            sequences.size() == 1 ? "it" : "them");
+}
+
+// The bones and the root the output holds against the skeleton given, one warning a finding.
+static void Warn_of_Skeleton_Findings() {
+    if (SkeletonFileName[0] == '\0') return;
+    const char* root = String_at(NiControllerSequence_AccumRootName);
+    for (SkeletonFinding& finding : Check_Against_Skeleton(SkeletonFileName, root)) {
+        finding.Text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(finding.Text[0])));
+        std::printf("WARNING: %s\n", finding.Text.c_str());
+    }
+}
+
 std::int32_t Run_Conversion_Stages() {
     if (Load_from_File___All_NIF_Blocks() < 0) {
         Explain_Swapped_Files();
         return -3;
     }
+    Warn_of_Template_Sequences();
     NumAnimBones = Load_from_File___Animation_Keys();
     if (NumAnimBones < 0) {
         std::printf("\nERROR: Cannot load Animation keys without errors!\n");
@@ -258,22 +295,27 @@ std::int32_t Run_Conversion_Stages() {
         return -1;
     }
     std::printf("\n");
-    if (Create_All_KF_Blocks() < 0 || Write_All_NIF_Block_to_File() < 0) return -3;
+    if (Create_All_KF_Blocks() < 0) return -3;
+    Warn_of_Skeleton_Findings();
+    if (Write_All_NIF_Block_to_File() < 0) return -3;
     return 0;
 }
 
 int Posewright_Main(int argc, const char* const* argv) {
     if (Answer_Help_or_Version(argc, argv, "Posewright", kHelp)) return Wait_and_Return(kExitSuccess);
     Options options;
-    const int first = Take_Options(argc, argv, kOptionOutput | kOptionSequence, options);
+    const int first = Take_Options(argc, argv, kOptionOutput | kOptionSequence | kOptionSkeleton, options);
     if (first < 0) return Wait_and_Return(kExitFailure);
     if (argc - first < 2) {
         std::printf("\nERROR: not enough arguments.\n\n\t(Example of use: 'Posewright.exe Empty.kf "
                     "AnimationKeys.txt')\n");
         return Wait_and_Return(kExitFailure);
     }
-    if (!Take_File_Names(argv[first], argv[first + 1], options) || !Open_Files(options.Sequence != nullptr))
+    if (!Take_File_Names(argv[first], argv[first + 1], options)) return Wait_and_Return(kExitFailure);
+    if (options.Skeleton != nullptr &&
+        (!Copy_File_Name(options.Skeleton, SkeletonFileName) || !Read_Skeleton(SkeletonFileName)))
         return Wait_and_Return(kExitFailure);
+    if (!Open_Files(options.Sequence != nullptr)) return Wait_and_Return(kExitFailure);
     const std::int32_t stages = Run_Conversion_Stages();
     if (stages == -3) Terminate_Because_Of_Errors();
     if (stages < 0) {

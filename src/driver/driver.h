@@ -6,12 +6,17 @@
 #include <cstdint>
 #include <string>
 
+#include "capacities.h"
+
 // Exit statuses: a script can tell a converted file from a refused one.
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;
 
 // Both programs write a file under its name plus this, beside it; it takes its place once complete.
 inline constexpr const char* kPartialSuffix = ".part";
+
+// The skeleton given with --skeleton, "" when none: the built bones are checked against it.
+extern char SkeletonFileName[kFileNameSize];
 
 // The program's run on UTF-8 arguments (argument 0 the program name), called by the platform layer's
 // entry; each program defines it once.

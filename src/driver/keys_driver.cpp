@@ -11,19 +11,23 @@
 
 #include "capacities.h"
 #include "driver/driver.h"
+#include "driver/files.h"
 #include "driver/options.h"
 #include "driver/platform.h"
 #include "keys/anim_keys.h"
 #include "keys/number_text.h"
 #include "keys/sequence_file.h"
+#include "kf/problems.h"
 #include "kf/read_back.h"
+#include "kf/sequence.h"
+#include "kf/skeleton.h"
 #include "nif/nif_document.h"
 #include "nif/nif_file.h"
 
 static const char* const kHelp =
     "\nPosewright-Keys: a .kf animation back to key files, with the problems found in it.\n"
     "\n"
-    "Usage:\tPosewright-Keys.exe [--rate N] FILE.kf\n"
+    "Usage:\tPosewright-Keys.exe [--rate N] [--skeleton SKELETON.nif] FILE.kf\n"
     "\tPosewright-Keys.exe --help | --version\n"
     "\n"
     "Writes FILE_keys.txt beside FILE.kf (FILE_<sequence>_keys.txt for each sequence when it holds\n"
@@ -31,6 +35,7 @@ static const char* const kHelp =
     "that turn the long way round, keys after the end, angles that look like degrees, names repeated.\n"
     "A bone that moves along a spline curve becomes keys sampled from it.\n"
     "\n"
+    "--skeleton\tthe .nif the animation plays on: nodes it lacks and other units are problems\n"
     "--rate\tkeys a second sampled from a curve, 1 to 1000 (default 30, the rate games animate at)\n"
     "\n"
     "Exit status 0 after the DONE line, 1 after an ERROR.\n";
@@ -109,6 +114,7 @@ bool Write_Key_Files(const std::string& keys) {
         const char* What;
     } pair[] = {{keys, "key file"}, {sequence, "sequence file"}};
     for (const auto& [name, what] : std::span(pair, needed ? 2 : 1)) {
+        Keep_Permissions(name.c_str(), (name + kPartialSuffix).c_str());
         if (!Replace_File((name + kPartialSuffix).c_str(), name.c_str())) {
             Remove_File((keys + kPartialSuffix).c_str());
             Remove_File((sequence + kPartialSuffix).c_str());
@@ -133,6 +139,11 @@ std::int32_t Write_All_Key_Files(const std::vector<std::int32_t>& sequences) {
     std::int32_t written = 0;
     for (const std::int32_t block : sequences) {
         if (Load_Sequence_Keys(block) < 0) continue;
+        if (SkeletonFileName[0] != '\0') {
+            const char* root = String_at(NiControllerSequence_AccumRootName);
+            for (const SkeletonFinding& finding : Check_Against_Skeleton(SkeletonFileName, root))
+                Note(-1, finding.Text);
+        }
         char duration[kMaxFloatText + 1] = {};
         Put_Float(duration, AnimDuration);
         std::printf("\nSequence '%s': %d bones, %d keys, %s s, %s\n", Sequence_Name().c_str(), NumAnimBones,
@@ -156,7 +167,7 @@ std::int32_t Write_All_Key_Files(const std::vector<std::int32_t>& sequences) {
 int Posewright_Keys_Main(int argc, const char* const* argv) {
     if (Answer_Help_or_Version(argc, argv, "Posewright-Keys", kHelp)) return Wait_and_Return(kExitSuccess);
     Options options;
-    const int first = Take_Options(argc, argv, kOptionRate, options);
+    const int first = Take_Options(argc, argv, kOptionRate | kOptionSkeleton, options);
     if (first < 0) return Wait_and_Return(kExitFailure);
     if (first >= argc) {
         std::printf("\nERROR: not enough arguments.\n\n\t(Example of use: 'Posewright-Keys.exe Walk.kf')\n");
@@ -164,6 +175,9 @@ int Posewright_Keys_Main(int argc, const char* const* argv) {
     }
     Curve_Keys_Per_Second = options.Rate;
     if (!Copy_File_Name(argv[first], InputKfFileName)) return Wait_and_Return(kExitFailure);
+    if (options.Skeleton != nullptr &&
+        (!Copy_File_Name(options.Skeleton, SkeletonFileName) || !Read_Skeleton(SkeletonFileName)))
+        return Wait_and_Return(kExitFailure);
     std::printf("\nTry to open files:\n");
     InputKfFile = Open_File(InputKfFileName, "rb");
     if (InputKfFile == nullptr) {
@@ -172,6 +186,12 @@ int Posewright_Keys_Main(int argc, const char* const* argv) {
     }
     std::printf("\t- '%s' <ok>\n", InputKfFileName);
     if (Load_from_File___All_NIF_Blocks() < 0) {
+        // A key file given for a .kf: its first line names a rotation format.
+        if (std::strstr(Header_String, "Quaternions") != nullptr ||
+            std::strstr(Header_String, "Euler") != nullptr)
+            std::printf("\nERROR: '%s' is a key file, not a .kf: Posewright.exe turns it into one "
+                        "('Posewright.exe Empty.kf %s')!\n",
+                        InputKfFileName, InputKfFileName);
         std::printf("\nProgram terminated because of Errors !\n");
         return Wait_and_Return(kExitFailure);
     }

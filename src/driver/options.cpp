@@ -35,7 +35,8 @@ int Take_Options(int argc, const char* const* argv, std::uint32_t accepted, Opti
         const char* Value; // what must follow
     } known[] = {{"-o", "--output", kOptionOutput, "a file name"},
                  {"--sequence", "--sequence", kOptionSequence, "a file name"},
-                 {"--rate", "--rate", kOptionRate, "a number of keys a second"}};
+                 {"--rate", "--rate", kOptionRate, "a number of keys a second"},
+                 {"--skeleton", "--skeleton", kOptionSkeleton, "a file name"}};
     int i = 1;
     for (; i < argc; i += 2) {
         const auto* option = std::find_if(std::begin(known), std::end(known), [&](const auto& o) {
@@ -50,6 +51,7 @@ int Take_Options(int argc, const char* const* argv, std::uint32_t accepted, Opti
         const char* value = argv[i + 1];
         if (option->Flag == kOptionOutput) options.Output = value;
         if (option->Flag == kOptionSequence) options.Sequence = value;
+        if (option->Flag == kOptionSkeleton) options.Skeleton = value;
         if (option->Flag == kOptionRate && !Take_Rate(value, options.Rate)) return -1;
     }
     return i;

@@ -7,6 +7,7 @@
 struct Options {
     const char* Output = nullptr;   // -o, --output: the converter's output
     const char* Sequence = nullptr; // --sequence: the sequence file
+    const char* Skeleton = nullptr; // --skeleton: the .nif the animation plays on
     double Rate = 30;               // --rate: keys a second sampled from a curve, 1 to 1000
 };
 
@@ -14,6 +15,7 @@ struct Options {
 inline constexpr std::uint32_t kOptionOutput = 1;
 inline constexpr std::uint32_t kOptionSequence = 2;
 inline constexpr std::uint32_t kOptionRate = 4;
+inline constexpr std::uint32_t kOptionSkeleton = 8;
 
 // Takes the options among `accepted` that come before the files. The index of the first file, or -1
 // after an ERROR line (an option without its value, a rate that is not one).
