@@ -2,6 +2,7 @@
 //     make_fixtures example examples/Empty.kf    the bundled template
 //     make_fixtures seeds tests/fuzz/corpus      the seed inputs of the five fuzz targets (seed-*)
 //     make_fixtures curves FILE.kf NODE...       a sequence "Idle" of 2.4 s, each node on a packed curve
+//     make_fixtures skeleton FILE.nif NODE...    a skeleton of these nodes, each 10 along its parent
 // Seeds are small on purpose: libFuzzer grows them, and the replay in every test run stays fast.
 #include <cstring>
 #include <filesystem>
@@ -40,6 +41,14 @@ int main(int argc, char** argv) {
         Write_File(argv[2], Build_Template(Example_Template()));
     } else if (argc == 3 && std::strcmp(argv[1], "seeds") == 0) {
         Write_Seeds(argv[2]);
+    } else if (argc > 3 && std::strcmp(argv[1], "skeleton") == 0) {
+        TemplateLayout skeleton{.BlockTypes = {"NiNode"}};
+        for (int i = 3; i < argc; ++i) {
+            skeleton.Strings.push_back(argv[i]);
+            skeleton.BlockTypeIndex.push_back(0);
+            skeleton.Bodies.push_back(Node_Body(i - 3, {0, 10, 0}));
+        }
+        Write_File(argv[2], Build_Template(skeleton));
     } else if (argc > 3 && std::strcmp(argv[1], "curves") == 0) {
         std::vector<Bone> bones;
         for (int i = 3; i < argc; ++i)
