@@ -221,6 +221,10 @@ class AddonTest(unittest.TestCase):
                                                   r'\(the key file is kept at .*run\.cycle\.txt\)'):
             export(self.path, template=os.path.abspath(__file__))
         self.assertEqual([os.path.exists(self.path), os.path.exists(self.path[:-4] + '.kf')], [True, False])
+        skeleton = os.path.join(os.path.dirname(self.path), 'skeleton.nif')  # it lacks the bone Child
+        transcript('POSEWRIGHT_FIXTURES', 'skeleton', skeleton, 'Root', 'NPC Root [Root]')
+        self.assertRegex(export(self.path, template=TEMPLATE, skeleton=skeleton), r"Warning: Warnings from the "
+                         r"converter: 1\nWARNING: Line \d+, bone 'Child' is not a node of the skeleton '.*skeleton\.nif'")
         # The skeleton goes before the two files: the preference's, else the export's own.
         convert, seen = sys.modules['posewright_blender.convert'], []
         self.addCleanup(setattr, convert, '_run', convert._run)
