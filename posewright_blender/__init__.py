@@ -7,7 +7,7 @@ import bpy
 from bpy.props import BoolProperty, EnumProperty, IntProperty, StringProperty
 from bpy_extras.io_utils import ExportHelper, ImportHelper
 
-from . import convert, exporting, importing, keys, sequence
+from . import actions, convert, exporting, importing, keys, sequence
 from .keytext import Refusal
 
 bl_info = {
@@ -111,6 +111,10 @@ class ExportPosewrightKeys(_Axes, bpy.types.Operator, ExportHelper):
     skeleton: StringProperty(name='Skeleton', subtype='FILE_PATH',
                              description="The skeleton .nif the conversion checks the bones against; "
                                          "when empty, the add-on preferences'")
+    all_actions: BoolProperty(
+        name='All Actions', default=False,
+        description="Each action that animates a bone, over its own frame range, into the chosen folder as "
+                    "files named after it (Frames and Sequence Name are not used), all converted in one run")
 
     def invoke(self, context, event):
         for name in ('frame_start', 'frame_end'):
@@ -123,11 +127,15 @@ class ExportPosewrightKeys(_Axes, bpy.types.Operator, ExportHelper):
         layout.use_property_split = True
         layout.use_property_decorate = False
         layout.prop(self, 'rotation')
+        layout.prop(self, 'all_actions')
         frames = layout.column(align=True)
+        frames.active = not self.all_actions
         frames.prop(self, 'frame_start', text='Frames Start')
         frames.prop(self, 'frame_end', text='End')
         self.draw_axes(layout)
-        layout.prop(self, 'sequence_name')
+        name = layout.row()
+        name.active = not self.all_actions
+        name.prop(self, 'sequence_name')
         layout.prop(self, 'template')
         layout.prop(self, 'skeleton')
 
@@ -148,17 +156,25 @@ class ExportPosewrightKeys(_Axes, bpy.types.Operator, ExportHelper):
                 raise Refusal('%s not found: %s' % (what, path))
         return find_converter(context), *paths
 
+    def write_keys(self, scene, obj, correction, path, first, last, name):
+        """Writes the key file and sequence file of frames first-last; returns the bones' names and the
+        warnings."""
+        text, names, warnings = exporting.keys_text(scene, obj, first, last, correction,
+                                                    self.rotation == 'EULER')
+        fps = scene.render.fps / scene.render.fps_base
+        found, more = exporting.settings(obj, name, first, last, fps, names)
+        exporting.write_pair(path, text, found, (last - first) / fps)
+        return names, warnings + more
+
     def run(self, context, correction):
         obj, scene = exporting.armature(context), context.scene
         first, last = self.frames(scene)
         conversion = self.converter(context)
-        text, names, warnings = exporting.keys_text(scene, obj, first, last, correction,
-                                                    self.rotation == 'EULER')
-        fps = scene.render.fps / scene.render.fps_base
-        found, more = exporting.settings(obj, self.sequence_name, first, last, fps, names)
+        if self.all_actions:
+            return self.run_all(scene, obj, correction, conversion)
         path = bpy.path.ensure_ext(bpy.path.abspath(self.filepath), '.txt')
-        exporting.write_pair(path, text, found, (last - first) / fps)
-        self.warn(warnings + more)
+        names, warnings = self.write_keys(scene, obj, correction, path, first, last, self.sequence_name)
+        self.warn(warnings)
         if not conversion:
             self.report({'INFO'}, 'Wrote %d bones, %d keys each, to %s'
                         % (len(names), last - first + 1, path))
@@ -170,6 +186,48 @@ class ExportPosewrightKeys(_Axes, bpy.types.Operator, ExportHelper):
             raise Refusal('%s (the key file is kept at %s)' % (error, path)) from None
         self.warn([convert.summary('Warnings from the converter', converted)] if converted else [])
         self.report({'INFO'}, '%s Wrote %s' % (outcome, kf))
+        return {'FINISHED'}
+
+    def run_all(self, scene, obj, correction, conversion):
+        """Each action that animates a bone exported as its export alone would be, then all converted."""
+        found = actions.bone_actions(obj)
+        if not found:
+            raise Refusal('No action animates a bone of "%s"' % obj.name)
+        folder = os.path.dirname(bpy.path.abspath(self.filepath))
+        fps = scene.render.fps / scene.render.fps_base
+        written, refused = [], []
+        with actions.kept_scene(scene, obj) as data:
+            for action, stem in zip(found, actions.file_names([action.name for action in found])):
+                data.action, path = action, os.path.join(folder, stem + '.txt')
+                first, last, between = actions.frame_range(action)
+                try:
+                    warnings = self.write_keys(scene, obj, correction, path, first, last, '')[1]
+                except Refusal as error:
+                    refused.append('"%s" was not exported: %s' % (action.name, error))
+                    continue
+                if between:
+                    warnings.append("keys fall between frames at the scene's %g frames a second: the export "
+                                    'samples each whole frame' % fps)
+                self.warn('"%s": %s' % (action.name, warning) for warning in warnings)
+                written.append((action.name, path))
+        outcome = ''
+        if conversion and written:
+            program, template, skeleton = conversion
+            try:
+                outcome, ahead, results = convert.convert_all(program, template,
+                                                              [path for _, path in written], skeleton)
+            except Refusal as error:
+                raise Refusal('%s (the key files are kept in %s)' % (error, folder)) from None
+            self.warn([convert.summary('Warnings from the converter on the template', ahead)] if ahead else [])
+            for (name, _), (reason, converted) in zip(written, results):
+                refused += ['"%s" was NOT converted: %s' % (name, reason)] if reason else []
+                self.warn([convert.summary('Warnings from the converter on "%s"' % name, converted)]
+                          if converted else [])
+        self.warn(refused)
+        if not written:
+            raise Refusal('No action was exported')
+        self.report({'INFO'}, 'Wrote %d of %d actions to %s%s' % (len(written), len(found), folder,
+                                                                 '; ' + outcome if outcome else ''))
         return {'FINISHED'}
 
 

@@ -15,6 +15,8 @@ READER = ('posewright-keys', 'Posewright-Keys.exe', 'Posewright-Keys')
 TIMEOUT = 120  # seconds; a conversion at the format's capacity takes well under one
 SHOWN = 3  # lines of a program's findings one report shows whole; the console has them all
 _WRITTEN = re.compile(r"^\t- '(.*_keys\.txt)' <written>$", re.MULTILINE)
+_SUMMARY = re.compile(r'^\d+ of \d+ key files converted$')  # a batch's, which ends it whatever its status
+_NOT_CONVERTED = re.compile(r"^- '(.*)' was NOT converted$")
 
 
 def find_program(names, preferred='', beside=''):
@@ -39,22 +41,24 @@ def find_program(names, preferred='', beside=''):
                   'folder, or put it on PATH' % names[0])
 
 
-def _run(program, arguments, work, what):
-    """The program's transcript, run in `work`; refuses when it fails."""
+def _run(program, arguments, work, what, files=1):
+    """The program's transcript, run in `work`; refuses when it fails, a batch when it ends without its
+    summary."""
     try:
         # It waits for a key press before exiting: an empty standard input lets it go at once.
         run = subprocess.run([program, *arguments], cwd=work, stdin=subprocess.DEVNULL,
-                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=TIMEOUT,
+                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=TIMEOUT * files,
                              creationflags=getattr(subprocess, 'CREATE_NO_WINDOW', 0))
     except subprocess.TimeoutExpired:
-        raise Refusal('%s did not finish within %d s' % (program, TIMEOUT)) from None
+        raise Refusal('%s did not finish within %d s' % (program, TIMEOUT * files)) from None
     except OSError as error:
         raise Refusal('Could not run %s: %s' % (program, error)) from None
     transcript = run.stdout.decode('utf-8', 'replace')
     print(transcript)  # the whole transcript for Blender's console
     lines = [line.strip() for line in transcript.splitlines() if line.strip()]
-    if run.returncode != 0:
-        reason = next((line for line in lines if 'ERROR' in line), lines[-1] if lines else 'no output')
+    if not (any(_SUMMARY.match(line) for line in lines) if files > 1 else run.returncode == 0):
+        reason = next((line for line in lines if 'ERROR' in line), None) or (
+            'no summary of the key files, as a batch ends' if files > 1 else lines[-1] if lines else 'no output')
         raise Refusal('%s failed (exit status %d): %s' % (what, run.returncode, reason))
     return transcript, lines
 
@@ -90,6 +94,35 @@ def convert(converter, template, keys_path, skeleton=''):
             raise Refusal('Could not place the converted file at %s: %s' % (destination, error)) from None
     warnings = [line for line in lines if line.startswith('WARNING: ')]
     return (lines[-1] if lines else 'done'), destination, warnings
+
+
+def convert_all(converter, template, paths, skeleton=''):
+    """Converts each key file (with its sequence file) with template, each into its name with .kf for its
+    extension, in one run of the converter; returns the outcome line, the WARNING lines on the template,
+    and for each key file (None when converted, else the converter's line on it; its WARNING lines)."""
+    if len(paths) == 1:
+        try:
+            outcome, _, warnings = convert(converter, template, paths[0], skeleton)
+            return outcome, [], [(None, warnings)]
+        except Refusal as error:
+            return '0 of 1 key files converted', [], [(str(error), [])]
+    options = ['--skeleton', skeleton] if skeleton else []
+    lines = _run(converter, options + [template, *paths], os.path.dirname(paths[0]), 'Conversion',
+                 len(paths))[1]
+    end = next(i for i, line in enumerate(lines) if _SUMMARY.match(line))
+    failed = {match.group(1) for match in map(_NOT_CONVERTED.match, lines[end + 1:]) if match}
+    # Each key file's section begins where the converter first names it, as it opens it.
+    starts = []
+    for path in paths:
+        at = starts[-1] if starts else 0
+        starts.append(next((i for i in range(at, end) if "'%s'" % path in lines[i]), at))
+    warned = lambda section: [line for line in section if line.startswith('WARNING: ')]
+    results = []
+    for path, start, stop in zip(paths, starts, starts[1:] + [end]):
+        section = lines[start:stop]
+        reason = next((line for line in section if 'ERROR' in line), section[-1] if section else lines[end])
+        results.append((reason if path in failed else None, warned(section)))
+    return lines[end], warned(lines[:starts[0]]), results
 
 
 def read_kf(reader, kf_path, read_keys, rate=None):
