@@ -176,10 +176,10 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
         const std::vector<std::string> words = Words(command);
         EXPECT_EQ(Run(words[0], {words.begin() + 1, words.end()}, 1).Transcript, transcript);
         EXPECT_TRUE(!outputKept || Get("Empty_new.kf") == As_Bytes("kept\n")) << command;
-        EXPECT_FALSE(fs::is_regular_file(Dir / "Empty_new.kf.part")); // (Wine leaves a link to /dev/full)
+        for (const auto& entry : fs::directory_iterator(Dir.Path)) // (Wine leaves a link to /dev/full)
+            EXPECT_FALSE(entry.is_regular_file() && entry.path().extension() == ".part") << entry.path();
         EXPECT_EQ(Get("Empty_keys.txt"), As_Bytes("kept\n"));
         EXPECT_TRUE(!fs::exists(Dir / "x_new.kf") || Get("x_new.kf") == contents.at("key"));
-        EXPECT_FALSE(fs::is_regular_file(Dir / "Empty_keys.txt.part"));
         std::swap(Dir.Path, fresh.Path);
     }
 }
