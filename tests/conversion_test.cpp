@@ -180,6 +180,9 @@ std::vector<Row> Rows() {
                 Header_Limit("Header_Strings[0] length=256")),
         Refused("a zero byte in a string", Build_Template(Example({"ab", "a" + zero + "b"})),
                 "\n[Load_from_File___Header] ERROR: Variable 'Header_Strings[1]' holds a zero byte!\n"),
+        Refused("a line feed in a type name",
+                With(empty, [](TemplateLayout& l) { l.BlockTypes = {"Ni\nNode"}; }),
+                "\n[Load_from_File___Header] ERROR: Variable 'Header_BlockTypes[0]' holds a line feed!\n"),
         Refused("a header line without a line feed",
                 With(example, [](TemplateLayout& l) { l.HeaderLine = std::string(511, 'N'); }),
 
