@@ -32,6 +32,7 @@ static const char* const kHelp =
     "\n"
     "Usage:\tPosewright.exe [-o OUTPUT.kf] [--sequence SETTINGS.txt] [--skeleton SKELETON.nif] TEMPLATE.kf "
     "KEYS.txt\n"
+    "\tPosewright.exe [-o FOLDER] [--skeleton SKELETON.nif] TEMPLATE.kf KEYS.txt MORE_KEYS.txt ...\n"
     "\tPosewright.exe --help | --version\n"
     "\n"
     "TEMPLATE.kf\tthe empty .kf of your engine's tools: its header, blocks and footer are kept\n"
@@ -47,7 +48,12 @@ static const char* const kHelp =
     "\t\tfile's name with .sequence.txt for its extension, read when it is there\n"
     "--skeleton\tthe .nif the animation plays on: a warning for each node it lacks, and for other units\n"
     "\n"
-    "Exit status 0 after the DONE line, 1 after an ERROR.\n";
+    "With several key files each is converted over the template in turn, into its own name with .kf for\n"
+    "its extension (walk.txt gives walk.kf), beside it or in the folder -o names; a KEYS.sequence.txt\n"
+    "given beside its KEYS.txt is read with it. A summary ends the run.\n"
+    "\n"
+    "Exit status 0 after the DONE line (with several key files: when every one converted), 1 after an "
+    "ERROR.\n";
 
 static std::string PartialOutputName; // set once the partial output exists
 char SkeletonFileName[kFileNameSize];

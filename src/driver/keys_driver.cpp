@@ -30,18 +30,19 @@
 static const char* const kHelp =
     "\nPosewright-Keys: a .kf animation back to key files, with the problems found in it.\n"
     "\n"
-    "Usage:\tPosewright-Keys.exe [--rate N] [--skeleton SKELETON.nif] FILE.kf\n"
+    "Usage:\tPosewright-Keys.exe [--rate N] [--skeleton SKELETON.nif] FILE.kf|FOLDER ...\n"
     "\tPosewright-Keys.exe --help | --version\n"
     "\n"
     "Writes FILE_keys.txt beside FILE.kf (FILE_<sequence>_keys.txt for each sequence when it holds\n"
     "several), in the key-file format Posewright.exe reads, and lists what it finds wrong: rotations\n"
     "that turn the long way round, keys after the end, angles that look like degrees, names repeated.\n"
-    "A bone that moves along a spline curve becomes keys sampled from it.\n"
+    "A bone that moves along a spline curve becomes keys sampled from it. A folder stands for the .kf\n"
+    "files directly inside it; with several files a summary ends the run.\n"
     "\n"
     "--skeleton\tthe .nif the animation plays on: nodes it lacks and other units are problems\n"
     "--rate\tkeys a second sampled from a curve, 1 to 1000 (default 30, the rate games animate at)\n"
     "\n"
-    "Exit status 0 after the DONE line, 1 after an ERROR.\n";
+    "Exit status 0 after the DONE line (with several files: when every one was read), 1 after an ERROR.\n";
 
 std::string Key_File_Name(const std::string& input, const std::string& sequence, bool severalSequences) {
     std::string name = Without_Extension(input);
