@@ -170,12 +170,13 @@ static std::FILE* Open_Input(const char* name, const char* mode) {
 
 // What a batch shares between its key files: every file given after the template, with its place (as
 // Place_of names it); where the outputs go (nullptr: beside each key file); the place of the output of the
-// key file in hand, and those of the outputs named before it, with their key files.
+// key file in hand and the key file before it that would write it too, if any; the outputs so far, with
+// their key files.
 struct Batch {
     std::vector<const char*> Given;
     std::vector<std::string> GivenPlaces;
     const char* Folder = nullptr;
-    std::string Output;
+    std::string Output, TakenBy;
     std::vector<std::pair<std::string, std::string>> Outputs;
 };
 
@@ -195,18 +196,14 @@ static bool Output_Is_An_Input(const Batch* batch) {
     return input != nullptr;
 }
 
-// Two key files of a batch that would write one output: the second is refused, the first keeps it.
-static bool Output_Is_Taken(Batch& batch) {
-    for (const auto& [output, keys] : batch.Outputs) {
-        if (output == batch.Output) {
-            std::printf("\nERROR: Output file '%s' is already the output of the key file '%s': rename one of "
-                        "the two!\n",
-                        OutputKfFileName, keys.c_str());
-            return true;
-        }
-    }
-    batch.Outputs.emplace_back(batch.Output, AnimationKeysFileName);
-    return false;
+// Two key files of a batch that would write one output: the second is refused, whatever became of the
+// first.
+static bool Output_Is_Taken(const Batch& batch) {
+    if (batch.TakenBy.empty()) return false;
+    std::printf("\nERROR: Output file '%s' is already the output of the key file '%s': rename one of the "
+                "two!\n",
+                OutputKfFileName, batch.TakenBy.c_str());
+    return true;
 }
 
 // Opens the partial output beside the output. An output that could not be replaced (a folder, a
@@ -443,6 +440,10 @@ Outcome Convert_Key_File(const char* keys, Batch& batch) {
     }
     std::snprintf(OutputKfFileName, kFileNameSize, "%s", output.c_str());
     batch.Output = Place_of(OutputKfFileName);
+    const auto taken = std::find_if(batch.Outputs.begin(), batch.Outputs.end(),
+                                    [&](const auto& output) { return output.first == batch.Output; });
+    batch.TakenBy = taken != batch.Outputs.end() ? taken->second : "";
+    batch.Outputs.emplace_back(batch.Output, keys);
     std::printf("\nTry to open files:\n");
     if (!Open_Key_Files(false, &batch)) return Outcome::NotConverted;
     std::printf("\n");
