@@ -289,6 +289,7 @@ static bool Close_Files() {
     return false;
 }
 
+// The first line of `file` reads as a .kf's header line.
 static bool Begins_Like_Kf(std::FILE* file) {
     char line[kHeaderLineSize] = {};
     return file != nullptr && std::fgets(line, sizeof line, file) != nullptr &&
