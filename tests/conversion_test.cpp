@@ -152,6 +152,16 @@ std::vector<Row> Rows() {
              "WARNING: Line 5, bone record 2 'End' holds 1 keys but is not converted: a key file ends "
              "with one record more than its bones, such as 'End of keys' with 0 keys\n\n",
          Build_Template(Animated(example, true, 2, {{"\"A\"", {}}}))},
+        {"a name between a tab and a carriage return", Build_Template(example),
+         "Quaternions\n2\n" + Name_Line("\tA\r") + "0\n" + end,
+         kKeys +
+             "<done>\nWARNING: Line 3, bone record 1: the node name '\tA\r' begins with white space: its "
+             "name "
+             "line has a character too many or too few at its start\nWARNING: Line 3, bone record 1: the "
+             "node "
+             "name '\tA\r' ends with white space: its name line has a character too many or too few at its "
+             "end\n\n",
+         Build_Template(Animated(example, false, 2, {{"\tA\r", {}}}))},
         // The template alone: copied, or refused with the message that says where.
         Copies("every table at its capacity", full, full),
         Copies("the largest body the writer takes", Example({}, {}, kMaxBlockSize - 1),
@@ -180,6 +190,9 @@ std::vector<Row> Rows() {
                 Header_Limit("Header_Strings[0] length=256")),
         Refused("a zero byte in a string", Build_Template(Example({"ab", "a" + zero + "b"})),
                 "\n[Load_from_File___Header] ERROR: Variable 'Header_Strings[1]' holds a zero byte!\n"),
+        Refused("a line feed in a type name",
+                With(empty, [](TemplateLayout& l) { l.BlockTypes = {"Ni\nNode"}; }),
+                "\n[Load_from_File___Header] ERROR: Variable 'Header_BlockTypes[0]' holds a line feed!\n"),
         Refused("a header line without a line feed",
                 With(example, [](TemplateLayout& l) { l.HeaderLine = std::string(511, 'N'); }),
 

@@ -68,16 +68,17 @@ Row Curves_Row(std::string name, std::vector<std::pair<std::int32_t, Curve>> cur
 
 // Ten bones, each on a curve that cannot be read, for its own reason.
 Row Damaged() {
-    std::vector<Curve> curves(10, Drawn_Curve(4, 1, 7));
+    std::vector<Curve> curves(12, Drawn_Curve(4, 1, 7));
     curves[0].Data = -1, curves[1].Data = 999, curves[2].Basis = 0; // block 0: bone A's control values
     curves[4].Points = 3, curves[5].Handles[1] = 30, curves[6].Start = 1;
     curves[7].Unpack[0] = curves[7].Unpack[1] = 3e38f, curves[7].Values[0] = 32767; // 6e38 unpacked
     std::fill_n(curves[8].Values.begin() + 12, 16, 0.0f); // rotations that cancel out
+    curves[10].Values.resize(kMaxSplineValues + 1);
     std::vector<std::pair<std::int32_t, Curve>> bones;
-    for (std::int32_t b = 0; b < 10; ++b)
+    for (std::int32_t b = 0; b < 12; ++b)
         bones.push_back({b, curves[static_cast<std::size_t>(b)]});
-    Row row = Curves_Row("each kind of damage", bones, 1, "10 bones, 0 keys", "", 0, 10);
-    row.File.Bodies[7].push_back(0);
+    Row row = Curves_Row("each kind of damage", bones, 1, "12 bones, 0 keys", "", 0, 12);
+    row.File.Bodies[7].push_back(0), row.File.Bodies[22].push_back(0); // D's interpolator, L's values
     row.File.BlockTypes.push_back("NiBSplineCompFloatInterpolator");
     row.File.BlockTypeIndex[19] = static_cast<std::uint16_t>(row.File.BlockTypes.size() - 1);
     const std::string what[] = {
@@ -93,8 +94,11 @@ Row Damaged() {
         "its rotation curve comes to a length below 1e-6 at 0 s",
         "its interpolator (block 19 'NiBSplineCompFloatInterpolator') is a float curve, which does not "
         "animate "
-        "a bone's transform"};
-    for (int b = 0; b < 10; ++b)
+        "a bone's transform",
+        "block 20 'NiBSplineData' does not hold the layout read here (it holds more than the 1048576 control "
+        "values read here)",
+        "block 22 'NiBSplineData' does not hold the layout read here (bytes are left after its last field)"};
+    for (int b = 0; b < 12; ++b)
         row.Lines += "\t- Sequence 'SpecialIdle', bone " + std::to_string(b + 1) + " '" +
                      static_cast<char>('A' + b) + "': " + what[b] + ": written with 0 keys\n";
     row.Curves.clear();
@@ -132,6 +136,8 @@ std::vector<Row> Rows() {
             a + "its curve would take more than the 1536 keys a bone holds at 30 keys a second: sampled "
                 "with 1536 keys, at 25.5833 keys a second\n"),
         Curves_Row("beside bones of keys", {{1, drawn}}, 2, "3 bones, 63 keys", "", 0, 3),
+        Curves_Row("control values at capacity", {{0, Drawn_Curve(kMaxSplineValues / 8, 1, 8)}}, 1,
+                   "1 bones, 31 keys"),
         Damaged(),
     };
 }

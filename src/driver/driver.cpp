@@ -21,6 +21,7 @@
 #include "kf/read_back.h"
 #include "kf/sequence.h"
 #include "kf/skeleton.h"
+#include "kf/transform_data.h"
 #include "nif/nif_document.h"
 #include "nif/nif_file.h"
 
@@ -31,6 +32,7 @@ static const char* const kHelp =
     "\n"
     "Usage:\tPosewright.exe [-o OUTPUT.kf] [--sequence SETTINGS.txt] [--skeleton SKELETON.nif] TEMPLATE.kf "
     "KEYS.txt\n"
+    "\tPosewright.exe [-o FOLDER] [--skeleton SKELETON.nif] TEMPLATE.kf KEYS.txt MORE_KEYS.txt ...\n"
     "\tPosewright.exe --help | --version\n"
     "\n"
     "TEMPLATE.kf\tthe empty .kf of your engine's tools: its header, blocks and footer are kept\n"
@@ -46,7 +48,12 @@ static const char* const kHelp =
     "\t\tfile's name with .sequence.txt for its extension, read when it is there\n"
     "--skeleton\tthe .nif the animation plays on: a warning for each node it lacks, and for other units\n"
     "\n"
-    "Exit status 0 after the DONE line, 1 after an ERROR.\n";
+    "With several key files each is converted over the template in turn, into its own name with .kf for\n"
+    "its extension (walk.txt gives walk.kf), beside it or in the folder -o names; a KEYS.sequence.txt\n"
+    "given beside its KEYS.txt is read with it. A summary ends the run.\n"
+    "\n"
+    "Exit status 0 after the DONE line (with several key files: when every one converted), 1 after an "
+    "ERROR.\n";
 
 static std::string PartialOutputName; // set once the partial output exists
 char SkeletonFileName[kFileNameSize];
@@ -125,6 +132,14 @@ bool Copy_File_Name(const char* argument, char* name) {
     return true;
 }
 
+// A key file whose sequence file's name would not fit has none.
+static void Take_Sequence_File_Beside() {
+    const std::string beside = Sequence_File_Name(AnimationKeysFileName);
+    SequenceSettingsFileName[0] = '\0';
+    if (beside.size() < kFileNameSize)
+        std::snprintf(SequenceSettingsFileName, kFileNameSize, "%s", beside.c_str());
+}
+
 static bool Take_File_Names(const char* templateName, const char* keysName, const Options& options) {
     if (!Copy_File_Name(templateName, InputKfFileName) || !Copy_File_Name(keysName, AnimationKeysFileName)) {
         return false;
@@ -132,10 +147,7 @@ static bool Take_File_Names(const char* templateName, const char* keysName, cons
     if (options.Sequence != nullptr) {
         if (!Copy_File_Name(options.Sequence, SequenceSettingsFileName)) return false;
     } else {
-        // A key file whose sequence file's name would not fit has none.
-        const std::string beside = Sequence_File_Name(AnimationKeysFileName);
-        if (beside.size() < kFileNameSize)
-            std::snprintf(SequenceSettingsFileName, kFileNameSize, "%s", beside.c_str());
+        Take_Sequence_File_Beside();
     }
     if (options.Output != nullptr) return Copy_File_Name(options.Output, OutputKfFileName);
     if (!Derive_Output_File_Name(InputKfFileName, OutputKfFileName, kFileNameSize)) {
@@ -156,15 +168,42 @@ static std::FILE* Open_Input(const char* name, const char* mode) {
     return file;
 }
 
-static bool Output_Is_An_Input() {
-    for (const char* input : {InputKfFileName, AnimationKeysFileName, SequenceSettingsFileName}) {
-        if (input[0] != '\0' && Same_File(OutputKfFileName, input)) {
-            std::printf("\nERROR: Output file '%s' is the input file '%s': it would be overwritten!\n",
-                        OutputKfFileName, input);
-            return true;
-        }
+// What a batch shares between its key files: every file given after the template, with its place (as
+// Place_of names it); where the outputs go (nullptr: beside each key file); the place of the output of the
+// key file in hand and the key file before it that would write it too, if any; the outputs so far, with
+// their key files.
+struct Batch {
+    std::vector<const char*> Given;
+    std::vector<std::string> GivenPlaces;
+    const char* Folder = nullptr;
+    std::string Output, TakenBy;
+    std::vector<std::pair<std::string, std::string>> Outputs;
+};
+
+// An output that would overwrite an input. Each file a batch was given is known by its place, found
+// once: a batch of n key files tests n names, not n files on disk, for each.
+static bool Output_Is_An_Input(const Batch* batch) {
+    const char* input = nullptr;
+    for (const char* own : {InputKfFileName, AnimationKeysFileName, SequenceSettingsFileName}) {
+        if (input == nullptr && own[0] != '\0' && Same_File(OutputKfFileName, own)) input = own;
     }
-    return false;
+    for (std::size_t i = 0; batch != nullptr && input == nullptr && i < batch->Given.size(); ++i) {
+        if (batch->GivenPlaces[i] == batch->Output) input = batch->Given[i];
+    }
+    if (input != nullptr)
+        std::printf("\nERROR: Output file '%s' is the input file '%s': it would be overwritten!\n",
+                    OutputKfFileName, input);
+    return input != nullptr;
+}
+
+// Two key files of a batch that would write one output: the second is refused, whatever became of the
+// first.
+static bool Output_Is_Taken(const Batch& batch) {
+    if (batch.TakenBy.empty()) return false;
+    std::printf("\nERROR: Output file '%s' is already the output of the key file '%s': rename one of the "
+                "two!\n",
+                OutputKfFileName, batch.TakenBy.c_str());
+    return true;
 }
 
 // Opens the partial output beside the output. An output that could not be replaced (a folder, a
@@ -196,13 +235,13 @@ static bool Open_Sequence_File(bool named) {
     return true;
 }
 
-static bool Open_Files(bool named) {
-    std::printf("\nTry to open files:\n");
-    InputKfFile = Open_Input(InputKfFileName, "rb");
-    if (InputKfFile == nullptr) return false;
+// The key file, its sequence file and the output, after the template (in a batch, its other files).
+static bool Open_Key_Files(bool named, Batch* batch) {
     // Text mode: the C library of some platforms turns CR LF into LF here, the scanner does elsewhere.
     AnimationKeysFile = Open_Input(AnimationKeysFileName, "r");
-    if (AnimationKeysFile == nullptr || !Open_Sequence_File(named) || Output_Is_An_Input()) return false;
+    if (AnimationKeysFile == nullptr || !Open_Sequence_File(named) || Output_Is_An_Input(batch) ||
+        (batch != nullptr && Output_Is_Taken(*batch)))
+        return false;
     if (!Open_Output()) {
         std::printf("\t- '%s' was NOT found\n\nERROR: Cannot write '%s': %s!\n", OutputKfFileName,
                     OutputKfFileName, Why_Not_Writable(OutputKfFileName).c_str());
@@ -216,15 +255,28 @@ static bool Open_Files(bool named) {
     return true;
 }
 
+static bool Open_Files(bool named) {
+    std::printf("\nTry to open files:\n");
+    InputKfFile = Open_Input(InputKfFileName, "rb");
+    return InputKfFile != nullptr && Open_Key_Files(named, nullptr);
+}
+
+// Closes `file` when it is open and no close before failed; a close that fails is remembered. Once
+// closed, failed or not, the stream is gone.
+static void Close_Checked(std::FILE*& file, const char* name, const char*& failed) {
+    if (failed != nullptr || file == nullptr) return;
+    if (std::fclose(file) != 0) failed = name;
+    file = nullptr;
+}
+
 // Closes output, template and keys in this order; the first failure ends the closing and discards the
 // output. Then the complete output takes its name.
 static bool Close_Files() {
-    const char* failed = std::fclose(OutputKfFile) != 0 ? OutputKfFileName : nullptr;
-    OutputKfFile = nullptr;
-    if (failed == nullptr && std::fclose(InputKfFile) != 0) failed = InputKfFileName;
-    if (failed == nullptr && std::fclose(AnimationKeysFile) != 0) failed = AnimationKeysFileName;
-    if (failed == nullptr && SequenceSettingsFile != nullptr && std::fclose(SequenceSettingsFile) != 0)
-        failed = SequenceSettingsFileName;
+    const char* failed = nullptr;
+    Close_Checked(OutputKfFile, OutputKfFileName, failed);
+    Close_Checked(InputKfFile, InputKfFileName, failed);
+    Close_Checked(AnimationKeysFile, AnimationKeysFileName, failed);
+    Close_Checked(SequenceSettingsFile, SequenceSettingsFileName, failed);
     if (failed != nullptr) {
         std::printf("\t- '%s' was NOT closed\n", failed);
     } else if (Keep_Permissions(OutputKfFileName, PartialOutputName.c_str()),
@@ -237,16 +289,40 @@ static bool Close_Files() {
     return false;
 }
 
+// The first line of `file` reads as a .kf's header line.
+static bool Begins_Like_Kf(std::FILE* file) {
+    char line[kHeaderLineSize] = {};
+    return file != nullptr && std::fgets(line, sizeof line, file) != nullptr &&
+           std::strstr(line, "File Format, Version") != nullptr;
+}
+
+// The template's first line names a rotation format, as a key file's does.
+static bool Template_Looks_Like_Keys() {
+    return std::strstr(Header_String, "Quaternions") != nullptr ||
+           std::strstr(Header_String, "Euler") != nullptr;
+}
+
 // A template refused while the two files look swapped (its first line names a rotation format, or the
 // key file begins as a .kf does): one more line says which comes first.
 static void Explain_Swapped_Files() {
-    char keysLine[kHeaderLineSize] = {};
-    const bool keysLookLikeKf = AnimationKeysFile != nullptr &&
-                                std::fgets(keysLine, sizeof keysLine, AnimationKeysFile) != nullptr &&
-                                std::strstr(keysLine, "File Format, Version") != nullptr;
-    if (keysLookLikeKf || std::strstr(Header_String, "Quaternions") || std::strstr(Header_String, "Euler"))
+    if (Begins_Like_Kf(AnimationKeysFile) || Template_Looks_Like_Keys())
         std::printf("\nERROR: The two files look swapped: give the template .kf first and the key file "
                     "second!\n");
+}
+
+// The same for a batch, which names the template to give first when one key file alone begins as a .kf.
+static void Explain_Swapped_Batch(const std::vector<const char*>& keyFiles) {
+    std::vector<const char*> kfs;
+    for (const char* name : keyFiles) {
+        std::FILE* file = Open_File(name, "rb");
+        if (Begins_Like_Kf(file)) kfs.push_back(name);
+        if (file != nullptr) std::fclose(file);
+    }
+    if (Template_Looks_Like_Keys() && kfs.size() == 1)
+        std::printf("\nERROR: The files look swapped: give the template '%s' first, then the key files!\n",
+                    kfs[0]);
+    else if (Template_Looks_Like_Keys() || !kfs.empty())
+        std::printf("\nERROR: The files look swapped: give the template .kf first, then the key files!\n");
 }
 
 // A template that already animates something: the output holds its sequences beside the new one.
@@ -265,22 +341,22 @@ static void Warn_of_Template_Sequences() {
             sequences.size() == 1 ? "it" : "them");
 }
 
-// The bones and the root the output holds against the skeleton given, one warning a finding.
-static void Warn_of_Skeleton_Findings() {
-    if (SkeletonFileName[0] == '\0') return;
+// The bones and the root the output holds against the skeleton given, one warning a finding. Their
+// number.
+static std::int32_t Warn_of_Skeleton_Findings() {
+    if (SkeletonFileName[0] == '\0') return 0;
     const char* root = String_at(NiControllerSequence_AccumRootName);
-    for (SkeletonFinding& finding : Check_Against_Skeleton(SkeletonFileName, root)) {
+    std::vector<SkeletonFinding> findings = Check_Against_Skeleton(SkeletonFileName, root);
+    for (SkeletonFinding& finding : findings) {
         finding.Text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(finding.Text[0])));
         std::printf("WARNING: %s\n", finding.Text.c_str());
     }
+    return static_cast<std::int32_t>(findings.size());
 }
 
-std::int32_t Run_Conversion_Stages() {
-    if (Load_from_File___All_NIF_Blocks() < 0) {
-        Explain_Swapped_Files();
-        return -3;
-    }
-    Warn_of_Template_Sequences();
+// The stages after the template: keys, format check, sequence settings, build, write. The number of
+// warnings printed; -1 after a message of the driver's own, -3 after a failing stage's.
+static std::int32_t Run_Key_File_Stages() {
     NumAnimBones = Load_from_File___Animation_Keys();
     if (NumAnimBones < 0) {
         std::printf("\nERROR: Cannot load Animation keys without errors!\n");
@@ -296,10 +372,160 @@ std::int32_t Run_Conversion_Stages() {
     }
     std::printf("\n");
     if (Create_All_KF_Blocks() < 0) return -3;
-    Warn_of_Skeleton_Findings();
+    const std::int32_t warnings = AnimKeys_NumWarnings + Warn_of_Skeleton_Findings();
     if (Write_All_NIF_Block_to_File() < 0) return -3;
-    return 0;
+    return warnings;
 }
+
+std::int32_t Run_Conversion_Stages() {
+    if (Load_from_File___All_NIF_Blocks() < 0) {
+        Explain_Swapped_Files();
+        return -3;
+    }
+    Warn_of_Template_Sequences();
+    return std::min(Run_Key_File_Stages(), 0);
+}
+
+std::string Batch_Output_Name(const std::string& keyFile, const char* folder) {
+    const std::string output = Without_Extension(keyFile) + ".kf";
+    return folder == nullptr ? output : In_Folder(folder, output.substr(File_Name_Start(output)));
+}
+
+namespace {
+
+// What became of a key file of a batch.
+enum class Outcome { NotConverted, Converted, ConvertedWithWarnings };
+
+// The files after the template: the key files, and the sequence files of others given, each with the
+// key file it goes with.
+void Sort_Files(int count, const char* const* files, std::vector<const char*>& keyFiles,
+                std::vector<std::pair<const char*, const char*>>& skipped) {
+    std::vector<std::string> sequences;
+    for (int i = 0; i < count; ++i)
+        sequences.push_back(Sequence_File_Name(files[i]));
+    for (int i = 0; i < count; ++i) {
+        const auto of = std::find(sequences.begin(), sequences.end(), files[i]);
+        if (of == sequences.end()) {
+            keyFiles.push_back(files[i]);
+        } else {
+            skipped.emplace_back(files[i], files[of - sequences.begin()]);
+        }
+    }
+}
+
+// What a key file fills back to its state at program start, the document to the template's, and the
+// inputs a refused key file left open closed.
+void Reset_for_Key_File(const NifDocumentMark& mark) {
+    for (std::FILE** file : {&AnimationKeysFile, &SequenceSettingsFile}) {
+        if (*file != nullptr) std::fclose(*file);
+        *file = nullptr;
+    }
+    Restore_Nif_Document(mark);
+    Reset_Loaded_Anim_Keys();
+    Reset_Transform_Data();
+    Reset_Sequence();
+    Reset_Sequence_Settings();
+    PartialOutputName.clear();
+}
+
+// A key file of a batch over the template in the document, converted as a run of it alone with -o
+// would: its own section of messages, its output whole or not at all.
+Outcome Convert_Key_File(const char* keys, Batch& batch) {
+    if (!Copy_File_Name(keys, AnimationKeysFileName)) return Outcome::NotConverted;
+    Take_Sequence_File_Beside();
+    const std::string output = Batch_Output_Name(keys, batch.Folder);
+    if (output.size() >= kFileNameSize) {
+        std::printf("\nERROR: Output file name for '%s' is too long (at most %d characters)!\n", keys,
+                    static_cast<int>(kFileNameSize - 1));
+        return Outcome::NotConverted;
+    }
+    std::snprintf(OutputKfFileName, kFileNameSize, "%s", output.c_str());
+    batch.Output = Place_of(OutputKfFileName);
+    const auto taken = std::find_if(batch.Outputs.begin(), batch.Outputs.end(),
+                                    [&](const auto& output) { return output.first == batch.Output; });
+    batch.TakenBy = taken != batch.Outputs.end() ? taken->second : "";
+    batch.Outputs.emplace_back(batch.Output, keys);
+    std::printf("\nTry to open files:\n");
+    if (!Open_Key_Files(false, &batch)) return Outcome::NotConverted;
+    std::printf("\n");
+    const std::int32_t warnings = Run_Key_File_Stages();
+    if (warnings < 0) {
+        Discard_Output();
+        return Outcome::NotConverted;
+    }
+    if (!Close_Files()) return Outcome::NotConverted;
+    std::printf("\n\t[ Converting Animation to KF format is DONE ! ]\n");
+    return warnings > 0 ? Outcome::ConvertedWithWarnings : Outcome::Converted;
+}
+
+// The template of a batch, read once: its messages and warnings, and the file closed. False after its
+// refusal.
+bool Read_Batch_Template(const std::vector<const char*>& keyFiles) {
+    if (Load_from_File___All_NIF_Blocks() < 0) {
+        Explain_Swapped_Batch(keyFiles);
+        return false;
+    }
+    Warn_of_Template_Sequences();
+    const bool closed = std::fclose(InputKfFile) == 0;
+    InputKfFile = nullptr;
+    if (!closed) std::printf("\t- '%s' was NOT closed\n", InputKfFileName);
+    return closed;
+}
+
+// The batch's summary, then its one key wait. Success only when every key file converted.
+int Summarize_Batch(const std::vector<const char*>& keyFiles, const std::vector<Outcome>& outcomes) {
+    const auto converted = std::count_if(outcomes.begin(), outcomes.end(),
+                                         [](Outcome outcome) { return outcome != Outcome::NotConverted; });
+    std::printf("\n%d of %d key files converted\n", static_cast<int>(converted),
+                static_cast<int>(keyFiles.size()));
+    for (const auto& [outcome, line] : {std::pair{Outcome::NotConverted, "was NOT converted"},
+                                        {Outcome::ConvertedWithWarnings, "converted with warnings"}}) {
+        for (std::size_t i = 0; i < keyFiles.size(); ++i) {
+            if (outcomes[i] == outcome) std::printf("\t- '%s' %s\n", keyFiles[i], line);
+        }
+    }
+    return Wait_and_Return(static_cast<std::size_t>(converted) == keyFiles.size() ? kExitSuccess
+                                                                                  : kExitFailure);
+}
+
+// One template, many key files: the options checked, the skeleton and the template read once, then each
+// key file converted in turn over the template restored, whatever became of the others.
+int Convert_Batch(const char* templateName, Batch& batch, const std::vector<const char*>& keyFiles,
+                  const std::vector<std::pair<const char*, const char*>>& skipped, const Options& options) {
+    if (options.Sequence != nullptr) {
+        std::printf("\nERROR: Option '--sequence' names the sequence file of one key file: with several, "
+                    "each key file's own is read beside it!\n");
+        return Wait_and_Return(kExitFailure);
+    }
+    if (options.Output != nullptr && !Is_Folder(options.Output)) {
+        std::printf("\nERROR: With several key files, option '-o' names the folder for their outputs, and "
+                    "'%s' is not a folder!\n",
+                    options.Output);
+        return Wait_and_Return(kExitFailure);
+    }
+    batch.Folder = options.Output;
+    for (const char* given : batch.Given)
+        batch.GivenPlaces.push_back(Place_of(given));
+    if (!Copy_File_Name(templateName, InputKfFileName)) return Wait_and_Return(kExitFailure);
+    if (options.Skeleton != nullptr &&
+        (!Copy_File_Name(options.Skeleton, SkeletonFileName) || !Read_Skeleton(SkeletonFileName)))
+        return Wait_and_Return(kExitFailure);
+    std::printf("\nTry to open files:\n");
+    InputKfFile = Open_Input(InputKfFileName, "rb");
+    for (const auto& [sequence, keys] : skipped)
+        std::printf("\t- '%s' <skipped: the sequence file of '%s', read with it>\n", sequence, keys);
+    std::vector<Outcome> outcomes(keyFiles.size(), Outcome::NotConverted);
+    if (InputKfFile != nullptr && Read_Batch_Template(keyFiles)) {
+        const NifDocumentMark mark = Mark_Nif_Document();
+        for (std::size_t i = 0; i < keyFiles.size(); ++i) {
+            Reset_for_Key_File(mark);
+            outcomes[i] = Convert_Key_File(keyFiles[i], batch);
+        }
+    }
+    return Summarize_Batch(keyFiles, outcomes);
+}
+
+} // namespace
 
 int Posewright_Main(int argc, const char* const* argv) {
     if (Answer_Help_or_Version(argc, argv, "Posewright", kHelp)) return Wait_and_Return(kExitSuccess);
@@ -311,7 +537,13 @@ int Posewright_Main(int argc, const char* const* argv) {
                     "AnimationKeys.txt')\n");
         return Wait_and_Return(kExitFailure);
     }
-    if (!Take_File_Names(argv[first], argv[first + 1], options)) return Wait_and_Return(kExitFailure);
+    Batch batch;
+    batch.Given.assign(argv + first + 1, argv + argc);
+    std::vector<const char*> keyFiles;
+    std::vector<std::pair<const char*, const char*>> skipped;
+    Sort_Files(argc - first - 1, argv + first + 1, keyFiles, skipped);
+    if (keyFiles.size() > 1) return Convert_Batch(argv[first], batch, keyFiles, skipped, options);
+    if (!Take_File_Names(argv[first], keyFiles[0], options)) return Wait_and_Return(kExitFailure);
     if (options.Skeleton != nullptr &&
         (!Copy_File_Name(options.Skeleton, SkeletonFileName) || !Read_Skeleton(SkeletonFileName)))
         return Wait_and_Return(kExitFailure);

@@ -55,6 +55,10 @@ bool Copy_File_Name(const char* argument, char* name);
 // False when it does not fit.
 bool Derive_Output_File_Name(const char* input, char* output, std::size_t capacity);
 
+// The output of key file `keyFile` in a batch: its folder and file-name part with its last extension
+// replaced by ".kf" (".kf" added to a name without one); with `folder`, that file name in `folder`.
+std::string Batch_Output_Name(const std::string& keyFile, const char* folder);
+
 // Prints the termination message, discards the output so that no partial file is left and an existing
 // one keeps its bytes, waits for a key and ends the process with kExitFailure.
 [[noreturn]] void Terminate_Because_Of_Errors();

@@ -1,6 +1,8 @@
 // Paths are UTF-8 throughout; std::filesystem takes them as such on every platform.
 #include "driver/files.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -72,4 +74,40 @@ void Keep_Permissions(const char* name, const char* partial) {
     std::error_code error;
     const fs::file_status status = fs::status(Path_of(name), error);
     if (!error && fs::is_regular_file(status)) fs::permissions(Path_of(partial), status.permissions(), error);
+}
+
+bool Is_Folder(const char* name) {
+    std::error_code error;
+    return fs::is_directory(Path_of(name), error);
+}
+
+std::string In_Folder(const std::string& folder, const std::string& file) {
+    if (folder.empty() || Is_Folder_Separator(folder.back())) return folder + file;
+    const bool backslash = Is_Folder_Separator('\\') && folder.find('\\') != std::string::npos &&
+                           folder.find('/') == std::string::npos;
+    return folder + (backslash ? '\\' : '/') + file;
+}
+
+std::vector<std::string> Kf_Files_In(const char* folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (fs::directory_iterator entry(Path_of(folder), error), end; !error && entry != end;
+         entry.increment(error)) {
+        const std::string name = Text_of(entry->path().filename());
+        const auto lower = [](unsigned char c) { return static_cast<char>(std::tolower(c)); };
+        std::string end3 = name.substr(name.size() < 3 ? 0 : name.size() - 3);
+        std::transform(end3.begin(), end3.end(), end3.begin(), lower);
+        std::error_code kind;
+        if (end3 == ".kf" && !entry->is_directory(kind)) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    for (std::string& name : names)
+        name = In_Folder(folder, name);
+    return names;
+}
+
+std::string Place_of(const char* name) {
+    std::error_code error;
+    const fs::path place = fs::weakly_canonical(fs::absolute(Path_of(name), error), error);
+    return Text_of(error ? Path_of(name) : place.lexically_normal());
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Reads the skeleton `name` (a .nif) with the template's loader and keeps its nodes; the document is
 // then empty again, for the template. False after the loader's refusal and an ERROR line.
@@ -16,3 +17,17 @@ std::string Why_Not_Writable(const char* name);
 // Gives the finished file `partial` the permissions of the file `name` it is to replace, when there is
 // one, so that a replaced output keeps them.
 void Keep_Permissions(const char* name, const char* partial);
+
+// True when `name` is a folder.
+bool Is_Folder(const char* name);
+
+// `file` inside `folder`, joined by the separator the folder's name already uses ('/' when none).
+std::string In_Folder(const std::string& folder, const std::string& file);
+
+// The files directly inside `folder` whose names end in ".kf" in any case, as In_Folder names them, in
+// byte order of their names.
+std::vector<std::string> Kf_Files_In(const char* folder);
+
+// The one name of the place `name` names, whether a file is there or not: absolute, its links followed
+// and its dots resolved, so that two names of one file give one text (but for a file's hard links).
+std::string Place_of(const char* name);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "capacities.h"
@@ -21,24 +22,27 @@
 #include "kf/read_back.h"
 #include "kf/sequence.h"
 #include "kf/skeleton.h"
+#include "kf/spline.h"
+#include "kf/transform_data.h"
 #include "nif/nif_document.h"
 #include "nif/nif_file.h"
 
 static const char* const kHelp =
     "\nPosewright-Keys: a .kf animation back to key files, with the problems found in it.\n"
     "\n"
-    "Usage:\tPosewright-Keys.exe [--rate N] [--skeleton SKELETON.nif] FILE.kf\n"
+    "Usage:\tPosewright-Keys.exe [--rate N] [--skeleton SKELETON.nif] FILE.kf|FOLDER ...\n"
     "\tPosewright-Keys.exe --help | --version\n"
     "\n"
     "Writes FILE_keys.txt beside FILE.kf (FILE_<sequence>_keys.txt for each sequence when it holds\n"
     "several), in the key-file format Posewright.exe reads, and lists what it finds wrong: rotations\n"
     "that turn the long way round, keys after the end, angles that look like degrees, names repeated.\n"
-    "A bone that moves along a spline curve becomes keys sampled from it.\n"
+    "A bone that moves along a spline curve becomes keys sampled from it. A folder stands for the .kf\n"
+    "files directly inside it; with several files a summary ends the run.\n"
     "\n"
     "--skeleton\tthe .nif the animation plays on: nodes it lacks and other units are problems\n"
     "--rate\tkeys a second sampled from a curve, 1 to 1000 (default 30, the rate games animate at)\n"
     "\n"
-    "Exit status 0 after the DONE line, 1 after an ERROR.\n";
+    "Exit status 0 after the DONE line (with several files: when every one was read), 1 after an ERROR.\n";
 
 std::string Key_File_Name(const std::string& input, const std::string& sequence, bool severalSequences) {
     std::string name = Without_Extension(input);
@@ -164,6 +168,101 @@ std::int32_t Write_All_Key_Files(const std::vector<std::int32_t>& sequences) {
 
 } // namespace
 
+namespace {
+
+// What became of a .kf file.
+enum class Outcome { NotRead, Read, ReadWithProblems };
+
+// The .kf file InputKfFileName read: its key files written, its problems listed, the closing line or
+// its ERROR line. Only a file read alone ends its refused container with the termination line: in a
+// batch the run goes on.
+Outcome Read_Kf_File(bool alone) {
+    std::printf("\nTry to open files:\n");
+    InputKfFile = Open_File(InputKfFileName, "rb");
+    if (InputKfFile == nullptr) {
+        std::printf("\t- '%s' was NOT found\n", InputKfFileName);
+        return Outcome::NotRead;
+    }
+    std::printf("\t- '%s' <ok>\n", InputKfFileName);
+    if (Load_from_File___All_NIF_Blocks() < 0) {
+        // A key file given for a .kf: its first line names a rotation format.
+        if (std::strstr(Header_String, "Quaternions") != nullptr ||
+            std::strstr(Header_String, "Euler") != nullptr)
+            std::printf("\nERROR: '%s' is a key file, not a .kf: Posewright.exe turns it into one "
+                        "('Posewright.exe Empty.kf %s')!\n",
+                        InputKfFileName, InputKfFileName);
+        if (alone) std::printf("\nProgram terminated because of Errors !\n");
+        return Outcome::NotRead;
+    }
+    const bool closed = std::fclose(InputKfFile) == 0;
+    InputKfFile = nullptr;
+    if (!closed) {
+        std::printf("\t- '%s' was NOT closed\n", InputKfFileName);
+        return Outcome::NotRead;
+    }
+    const std::vector<std::int32_t> sequences = Sequence_Blocks();
+    if (sequences.empty()) {
+        std::printf("\nERROR: '%s' holds no animation (no NiControllerSequence block)!\n", InputKfFileName);
+        return Outcome::NotRead;
+    }
+    const std::int32_t written = Write_All_Key_Files(sequences);
+    if (written < 0) return Outcome::NotRead;
+    if (Problem_Lines.empty()) {
+        std::printf("\nNo problems found.\n");
+    } else {
+        std::printf("\nProblems found:\n%s", Problem_Lines.c_str());
+    }
+    if (written == 0) {
+        std::printf("\nERROR: No sequence of '%s' could be read!\n", InputKfFileName);
+        return Outcome::NotRead;
+    }
+    std::printf("\n\t[ Reading KF animation to key text is DONE ! ]\n");
+    return Problem_Lines.empty() ? Outcome::Read : Outcome::ReadWithProblems;
+}
+
+// The files given: a folder that holds .kf files stands for them, any other name (a folder without one
+// too, refused when read) for itself.
+std::vector<std::string> Files_Given(int count, const char* const* names) {
+    std::vector<std::string> files;
+    for (int i = 0; i < count; ++i) {
+        const std::vector<std::string> inside =
+            Is_Folder(names[i]) ? Kf_Files_In(names[i]) : std::vector<std::string>{};
+        if (inside.empty()) files.emplace_back(names[i]);
+        files.insert(files.end(), inside.begin(), inside.end());
+    }
+    return files;
+}
+
+// Every table a .kf file fills back to its state at program start; the skeleton stays.
+void Reset_for_Kf_File(double rate) {
+    if (InputKfFile != nullptr) std::fclose(InputKfFile);
+    InputKfFile = nullptr;
+    Reset_Nif_Document();
+    Reset_Anim_Keys();
+    Reset_Transform_Data();
+    Reset_Sequence();
+    Reset_Sequence_Settings();
+    Reset_Splines();
+    Reset_Read_Back();
+    Curve_Keys_Per_Second = rate;
+}
+
+// The summary of many files, then the one key wait. Success only when every file was read.
+int Summarize(const std::vector<std::string>& files, const std::vector<Outcome>& outcomes) {
+    const auto read = std::count_if(outcomes.begin(), outcomes.end(),
+                                    [](Outcome outcome) { return outcome != Outcome::NotRead; });
+    std::printf("\n%d of %d files read\n", static_cast<int>(read), static_cast<int>(files.size()));
+    for (const auto& [outcome, line] :
+         {std::pair{Outcome::NotRead, "was NOT read"}, {Outcome::ReadWithProblems, "read with problems"}}) {
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            if (outcomes[i] == outcome) std::printf("\t- '%s' %s\n", files[i].c_str(), line);
+        }
+    }
+    return Wait_and_Return(static_cast<std::size_t>(read) == files.size() ? kExitSuccess : kExitFailure);
+}
+
+} // namespace
+
 int Posewright_Keys_Main(int argc, const char* const* argv) {
     if (Answer_Help_or_Version(argc, argv, "Posewright-Keys", kHelp)) return Wait_and_Return(kExitSuccess);
     Options options;
@@ -174,49 +273,20 @@ int Posewright_Keys_Main(int argc, const char* const* argv) {
         return Wait_and_Return(kExitFailure);
     }
     Curve_Keys_Per_Second = options.Rate;
-    if (!Copy_File_Name(argv[first], InputKfFileName)) return Wait_and_Return(kExitFailure);
+    const std::vector<std::string> files = Files_Given(argc - first, argv + first);
+    // One file: its name is taken before the skeleton is read, as it always was.
+    if (files.size() == 1 && !Copy_File_Name(files[0].c_str(), InputKfFileName))
+        return Wait_and_Return(kExitFailure);
     if (options.Skeleton != nullptr &&
         (!Copy_File_Name(options.Skeleton, SkeletonFileName) || !Read_Skeleton(SkeletonFileName)))
         return Wait_and_Return(kExitFailure);
-    std::printf("\nTry to open files:\n");
-    InputKfFile = Open_File(InputKfFileName, "rb");
-    if (InputKfFile == nullptr) {
-        std::printf("\t- '%s' was NOT found\n", InputKfFileName);
-        return Wait_and_Return(kExitFailure);
+    if (files.size() == 1)
+        return Wait_and_Return(Read_Kf_File(true) == Outcome::NotRead ? kExitFailure : kExitSuccess);
+    std::vector<Outcome> outcomes;
+    for (const std::string& file : files) {
+        Reset_for_Kf_File(options.Rate);
+        outcomes.push_back(Copy_File_Name(file.c_str(), InputKfFileName) ? Read_Kf_File(false)
+                                                                         : Outcome::NotRead);
     }
-    std::printf("\t- '%s' <ok>\n", InputKfFileName);
-    if (Load_from_File___All_NIF_Blocks() < 0) {
-        // A key file given for a .kf: its first line names a rotation format.
-        if (std::strstr(Header_String, "Quaternions") != nullptr ||
-            std::strstr(Header_String, "Euler") != nullptr)
-            std::printf("\nERROR: '%s' is a key file, not a .kf: Posewright.exe turns it into one "
-                        "('Posewright.exe Empty.kf %s')!\n",
-                        InputKfFileName, InputKfFileName);
-        std::printf("\nProgram terminated because of Errors !\n");
-        return Wait_and_Return(kExitFailure);
-    }
-    const bool closed = std::fclose(InputKfFile) == 0;
-    InputKfFile = nullptr;
-    if (!closed) {
-        std::printf("\t- '%s' was NOT closed\n", InputKfFileName);
-        return Wait_and_Return(kExitFailure);
-    }
-    const std::vector<std::int32_t> sequences = Sequence_Blocks();
-    if (sequences.empty()) {
-        std::printf("\nERROR: '%s' holds no animation (no NiControllerSequence block)!\n", InputKfFileName);
-        return Wait_and_Return(kExitFailure);
-    }
-    const std::int32_t written = Write_All_Key_Files(sequences);
-    if (written < 0) return Wait_and_Return(kExitFailure);
-    if (Problem_Lines.empty()) {
-        std::printf("\nNo problems found.\n");
-    } else {
-        std::printf("\nProblems found:\n%s", Problem_Lines.c_str());
-    }
-    if (written == 0) {
-        std::printf("\nERROR: No sequence of '%s' could be read!\n", InputKfFileName);
-        return Wait_and_Return(kExitFailure);
-    }
-    std::printf("\n\t[ Reading KF animation to key text is DONE ! ]\n");
-    return Wait_and_Return(kExitSuccess);
+    return Summarize(files, outcomes);
 }

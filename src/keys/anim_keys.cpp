@@ -3,6 +3,7 @@
 // included; the writer writes what it reads back to the same bits.
 #include "keys/anim_keys.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -17,8 +18,11 @@ std::uint8_t IsEulerFormat;
 float AnimDuration;
 AnimBone AnimBones[kMaxBoneRecords];
 std::int32_t NumAnimBones;
+std::int32_t AnimKeys_NumWarnings;
 
 static KeyScanner Scanner;
+// Records a load wrote into since the last reset, the one it stopped in included.
+static std::int32_t RecordsWritten;
 static char LineBuffer[kKeyLineSize];
 
 // Without a known format no key is read and the driver stops before building, so records are only
@@ -113,6 +117,7 @@ static std::int32_t Refuse_Record(std::int32_t line, std::int32_t record, const 
 // Name line, key count and keys of record r.
 static std::int32_t Load_Bone_Record(std::int32_t r) {
     AnimBone& bone = AnimBones[r];
+    RecordsWritten = std::max(RecordsWritten, r + 1);
     bone.NameLine = Scanner.Line;
     LineBuffer[0] = '\0';
     Scan_Line(Scanner, LineBuffer, kKeyLineSize);
@@ -156,6 +161,7 @@ static std::int32_t Load_Bone_Record(std::int32_t r) {
 static void Warn_About_Name_End(std::int32_t record, char c, const char* verb, const char* end) {
     const bool space = c == ' ' || (c >= '\t' && c <= '\r');
     if (c != '"' && !space) return;
+    ++AnimKeys_NumWarnings;
     std::printf("WARNING: Line %d, bone record %d: the node name '%s' %s with %s: its name line has a "
                 "character too many or too few at its %s\n",
                 AnimBones[record].NameLine, record + 1, AnimBones[record].Name, verb,
@@ -169,22 +175,25 @@ static void Warn_About_Mistypes(std::int32_t records) {
         Warn_About_Name_End(r, name[0], "begins", "start");
         Warn_About_Name_End(r, name[std::strlen(name) - 1], "ends", "end");
         const std::string cause = Key_Line_As_Name(r);
-        if (!cause.empty())
+        if (!cause.empty()) {
+            ++AnimKeys_NumWarnings;
             std::printf("WARNING: Line %d, bone record %d '%s': %s\n", AnimBones[r].NameLine, r + 1, name,
                         cause.c_str());
+        }
     }
     const AnimBone& last = AnimBones[records - 1];
-    if (last.NumKeys > 0)
-        std::printf(
-            "WARNING: Line %d, bone record %d '%s' holds %d keys but is not converted: a key file ends "
-            "with one record more than its bones, such as 'End of keys' with 0 keys\n",
-            last.NameLine, records, last.Name, last.NumKeys);
+    if (last.NumKeys <= 0) return;
+    ++AnimKeys_NumWarnings;
+    std::printf("WARNING: Line %d, bone record %d '%s' holds %d keys but is not converted: a key file ends "
+                "with one record more than its bones, such as 'End of keys' with 0 keys\n",
+                last.NameLine, records, last.Name, last.NumKeys);
 }
 
 std::int32_t Load_from_File___Animation_Keys() {
     std::printf("Loading ANIMATION KEYS from '%s' to Memory: ", AnimationKeysFileName);
     Scanner_Open(Scanner, AnimationKeysFile);
     ShortRead = {};
+    AnimKeys_NumWarnings = 0;
     std::memset(LineBuffer, 0, sizeof LineBuffer);
     Scan_Line(Scanner, LineBuffer, kKeyLineSize);
     IsQuaternionFormat = std::strstr(LineBuffer, "Quaternions") != nullptr;
@@ -322,9 +331,29 @@ std::int32_t Save_to_File___Animation_Keys() {
     return 0;
 }
 
-void Reset_Anim_Keys() {
+// What both resets clear beside the records.
+static void Reset_Format_and_Counts() {
     IsQuaternionFormat = IsEulerFormat = 0;
     AnimDuration = 0;
-    std::memset(AnimBones, 0, sizeof AnimBones);
     NumAnimBones = 0;
+    AnimKeys_NumWarnings = 0;
+    RecordsWritten = 0;
+}
+
+void Reset_Anim_Keys() {
+    std::memset(AnimBones, 0, sizeof AnimBones);
+    Reset_Format_and_Counts();
+}
+
+void Reset_Loaded_Anim_Keys() {
+    // A record's keys are read up to its count, which is checked against the table when keys are read
+    // and changed by no one after the load.
+    for (std::int32_t r = 0; r < RecordsWritten; ++r) {
+        AnimBone& bone = AnimBones[r];
+        const auto keys = std::clamp<std::int32_t>(bone.NumKeys, 0, kMaxKeys);
+        std::memset(bone.Keys, 0, sizeof(AnimKey) * static_cast<std::size_t>(keys));
+        std::memset(bone.Name, 0, sizeof bone.Name);
+        bone.NumKeys = bone.InterpolatorBlock = bone.NameString = bone.NameLine = 0;
+    }
+    Reset_Format_and_Counts();
 }

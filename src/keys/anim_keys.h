@@ -45,7 +45,8 @@ extern std::uint8_t IsQuaternionFormat; // the format line holds "Quaternions"
 extern std::uint8_t IsEulerFormat;      // the format line holds "Euler"
 extern float AnimDuration;
 extern AnimBone AnimBones[kMaxBoneRecords];
-extern std::int32_t NumAnimBones; // set by the driver from the loader's result
+extern std::int32_t NumAnimBones;         // set by the driver from the loader's result
+extern std::int32_t AnimKeys_NumWarnings; // WARNING lines the last load printed
 
 // Reads AnimationKeysFile to its end. The number of bones to convert (records read minus one, since
 // the last record is never converted), -1 when the file holds no record, -3 (its message printed) for a
@@ -73,3 +74,7 @@ std::int32_t Save_to_File___Animation_Keys();
 
 // Back to the zero-filled state of program start.
 void Reset_Anim_Keys();
+
+// The same when, since the last reset, one load and the block builder alone wrote the table (a run of
+// the converter): only the records the load wrote into are cleared, so that the cost follows the file.
+void Reset_Loaded_Anim_Keys();

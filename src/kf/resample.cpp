@@ -171,10 +171,9 @@ std::uint32_t Curve_Times(float start, float stop, double rate, float (&times)[k
         if (last) return count;
     }
     spread = true;
-    const double span = double{stop} - start;
-    for (std::uint32_t k = 0; k + 1 < kMaxKeys; ++k)
-        times[k] = static_cast<float>(start + span * k / (kMaxKeys - 1));
-    times[kMaxKeys - 1] = stop;
+    const double step = (double{stop} - start) / (kMaxKeys - 1);
+    for (std::uint32_t k = 0; k < kMaxKeys; ++k)
+        times[k] = k + 1 == kMaxKeys ? stop : static_cast<float>(start + step * k);
     return kMaxKeys;
 }
 

@@ -1,6 +1,7 @@
 // The document tables and the three operations through which new blocks, types and strings enter.
 #include "nif/nif_document.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -143,4 +144,27 @@ void Reset_Nif_Document() {
     }
     NiFooter_NumRoots = 0;
     std::memset(NiFooter_Roots, 0, sizeof NiFooter_Roots);
+}
+
+NifDocumentMark Mark_Nif_Document() {
+    return {Header_NumBlocks, Header_NumBlockTypes, Header_NumStrings};
+}
+
+void Restore_Nif_Document(const NifDocumentMark& mark) {
+    // A failed append may have made the body past the count.
+    for (std::uint32_t i = mark.NumBlocks; i < kMaxBlocks; ++i) {
+        NifBlocks[i].Size = 0;
+        NifBlocks[i].Data.reset();
+        Header_BlockTypeIndex[i] = 0;
+        Header_BlockSize[i] = 0;
+    }
+    // Types and strings are written only when counted, and never counted past their tables.
+    for (std::uint32_t i = mark.NumBlockTypes;
+         i < std::min<std::uint32_t>(Header_NumBlockTypes, kMaxBlockTypes); ++i)
+        std::memset(Header_BlockTypes[i], 0, kTextEntrySize);
+    for (std::uint32_t i = mark.NumStrings; i < std::min(Header_NumStrings, kMaxStrings); ++i)
+        std::memset(Header_Strings[i], 0, kTextEntrySize);
+    Header_NumBlocks = mark.NumBlocks;
+    Header_NumBlockTypes = static_cast<std::uint16_t>(mark.NumBlockTypes);
+    Header_NumStrings = mark.NumStrings;
 }

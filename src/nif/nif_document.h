@@ -67,3 +67,13 @@ const char* String_at(std::int32_t index);
 
 // Back to the zero-filled state of program start, bodies released.
 void Reset_Nif_Document();
+
+// The table counts of a document as loaded, before anything is appended to it.
+struct NifDocumentMark {
+    std::uint32_t NumBlocks, NumBlockTypes, NumStrings;
+};
+NifDocumentMark Mark_Nif_Document();
+
+// Back to the document of `mark`: what was appended since (blocks, their bodies, types, strings) goes,
+// its entries zero-filled as at program start. Nothing appended changes what was there before.
+void Restore_Nif_Document(const NifDocumentMark& mark);

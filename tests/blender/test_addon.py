@@ -344,7 +344,7 @@ class AddonTest(unittest.TestCase):
         rows += [(keyed, beside, None) for beside in (
             'Speed 2\n', 'Frequency fast\n', 'Cycle loopy\n', 'Start 0,5\n', 'Name "Run\n', 'Name "a\\tb"\n',
             'Weight 1\n# again\nWeight 2\n', 'Priority "Ghost" 3\n', 'Priority "Root" 256\n',
-            'Priority "Root" 1\nPriority "Root" 2\n', 'Text keys none\nText key 1 "x"\n', 'Name "%s"\n' % ('n' * 256),
+            'Priority "Root" 1\nPriority "Root" 2\n', 'Priority "Root" x\n', 'Text keys none\nText key 1 "x"\n', 'Name "%s"\n' % ('n' * 256),
             '#' + ' ' * 1024)]
         for n, (text, beside, error) in enumerate(rows):
             (make_rig if n else lambda: bpy.ops.wm.read_homefile(use_empty=True))()

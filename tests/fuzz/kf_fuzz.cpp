@@ -1,10 +1,92 @@
 // posewright-keys' readers on a whole .kf: whatever the bytes, every table within its capacity, and
-// every key text it writes reads back and is written again unchanged.
+// every key text it writes reads back and is written again unchanged. Each bone sampled from a curve
+// holds finite keys, each position and scale between the least and the greatest control value of its
+// component, each rotation of length 1.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
 #include "fuzz/fuzz.h"
 #include "keys/anim_keys.h"
+#include "kf/read_back.h"
+#include "kf/sequence.h"
+#include "kf/spline.h"
+#include "nif/nif_document.h"
+
+namespace {
+
+bool Reads(std::int32_t block, std::int32_t (*load)(ByteReader&)) {
+    ByteReader in = Open_Block_Reader(block);
+    return load(in) == 0;
+}
+
+// Control point `point`, component `component` of `channel` of the curve read last, unpacked.
+double Control(SplineChannel channel, std::uint32_t point, std::uint32_t component) {
+    const std::uint32_t at =
+        NiBSplineInterpolator_Handles[channel] + point * kSplineDims[channel] + component;
+    if (!NiBSplineInterpolator_Compressed) return NiBSplineData_FloatControlPoints[at];
+    return double{NiBSplineInterpolator_Offsets[channel]} +
+           double{NiBSplineInterpolator_HalfRanges[channel]} * NiBSplineData_CompactControlPoints[at] /
+               32767.0;
+}
+
+// Bone `b`'s keys against the curve read last.
+void Check_Curve_Keys(std::int32_t b) {
+    const SplineChannel channels[] = {kSplineTranslation, kSplineTranslation, kSplineTranslation,
+                                      kSplineScale};
+    double low[4], high[4];
+    for (std::uint32_t slot = 0; slot < 4; ++slot) {
+        low[slot] = INFINITY, high[slot] = -INFINITY;
+        for (std::uint32_t p = 0; Spline_Animated(channels[slot]) && p < NiBSplineBasisData_NumControlPoints;
+             ++p) {
+            low[slot] = std::min(low[slot], Control(channels[slot], p, slot % 3));
+            high[slot] = std::max(high[slot], Control(channels[slot], p, slot % 3));
+        }
+    }
+    const std::string bone = "bone " + std::to_string(b + 1) + "'s curve gives key ";
+    for (std::int32_t k = 0; k < AnimBones[b].NumKeys; ++k) {
+        const AnimKey& key = AnimBones[b].Keys[k];
+        const float all[] = {key.Time, key.PosX, key.PosY, key.PosZ, key.RotW,
+                             key.RotX, key.RotY, key.RotZ, key.Scale};
+        Fuzz_Check(std::all_of(std::begin(all), std::end(all), [](float v) { return std::isfinite(v); }),
+                   bone + std::to_string(k + 1) + ", which is not finite");
+        const float ranged[] = {key.PosX, key.PosY, key.PosZ, key.Scale};
+        for (std::uint32_t slot = 0; slot < 4; ++slot) {
+            const double slack = 1e-5 * std::max(1.0, std::fabs(double{ranged[slot]}));
+            Fuzz_Check(!Spline_Animated(channels[slot]) ||
+                           (ranged[slot] >= low[slot] - slack && ranged[slot] <= high[slot] + slack),
+                       bone + std::to_string(k + 1) + ", outside its control values");
+        }
+        const double length = std::sqrt(double{key.RotW} * key.RotW + double{key.RotX} * key.RotX +
+                                        double{key.RotY} * key.RotY + double{key.RotZ} * key.RotZ);
+        Fuzz_Check(!Spline_Animated(kSplineRotation) || std::fabs(length - 1) <= 1e-5,
+                   bone + std::to_string(k + 1) + ", whose rotation is not of length 1");
+    }
+}
+
+// Every bone of the sequence just read whose interpolator is a transform curve and that got keys.
+void Check_Curves() {
+    for (std::int32_t b = 0; b < NumAnimBones; ++b) {
+        const std::int32_t interpolator = NiControllerSequence_ControlledBlocks[b].Interpolator;
+        const char* type = Block_Type_Name(interpolator);
+        if (AnimBones[b].NumKeys == 0 || type == nullptr) continue;
+        const bool packed = std::strcmp(type, "NiBSplineCompTransformInterpolator") == 0;
+        if (!packed && std::strcmp(type, "NiBSplineTransformInterpolator") != 0) continue;
+        Fuzz_Check(Reads(interpolator, packed ? Load_from_Memory___NiBSplineCompTransformInterpolator
+                                              : Load_from_Memory___NiBSplineTransformInterpolator) &&
+                       Reads(NiBSplineInterpolator_SplineData, Load_from_Memory___NiBSplineData) &&
+                       Reads(NiBSplineInterpolator_BasisData, Load_from_Memory___NiBSplineBasisData),
+                   "a curve that gave keys does not read again");
+        Check_Curve_Keys(b);
+    }
+    // The reader keeps the control values it read last for the curves that share them: not these.
+    Reset_Read_Back();
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::vector<std::string> back = Read_Back(ByteString(data, data + size));
+    const std::vector<std::string> back = Read_Back(ByteString(data, data + size), Check_Curves);
     Check_Tables();
     for (const std::string& text : back) {
         NumAnimBones = Load_Keys(text);

@@ -340,6 +340,8 @@ std::string Table_Fault() {
         NiTextKeyExtraData_NumTextKeys > kMaxKeys ||
         NiControllerSequence_NumControlledBlocks > kMaxControlledBlocks ||
         SequenceSettings_NumTextKeys > kMaxKeys || SequenceSettings_NumPriorities > kMaxControlledBlocks ||
+        NiBSplineData_NumFloatControlPoints > kMaxSplineValues ||
+        NiBSplineData_NumCompactControlPoints > kMaxSplineValues || NumSkeletonNodes > kMaxSkeletonNodes ||
         !std::all_of(std::begin(NiTransformData_XYZRotations), std::end(NiTransformData_XYZRotations),
                      [](const FloatKeyGroup& group) { return group.NumKeys <= kMaxKeys; }))
         return "a count past its table";
@@ -442,14 +444,16 @@ std::string Save_Sequence() {
     return text.Close();
 }
 
-std::vector<std::string> Read_Back(const ByteString& kf) {
+std::vector<std::string> Read_Back(const ByteString& kf, void (*each)()) {
     Reset_All_Tables();
     InputKfFile = Open_Bytes(kf);
     const bool loaded = Load_from_File___All_NIF_Blocks() == 0;
     Close(InputKfFile);
     std::vector<std::string> texts;
     for (std::int32_t block : loaded ? Sequence_Blocks() : std::vector<std::int32_t>()) {
-        if (Load_Sequence_Keys(block) == 0) texts.push_back(Save_Keys());
+        if (Load_Sequence_Keys(block) != 0) continue;
+        texts.push_back(Save_Keys());
+        if (each != nullptr) each();
     }
     return texts;
 }

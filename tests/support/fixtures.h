@@ -184,8 +184,9 @@ std::int32_t Load_Keys(const std::string& text);
 // The bone table as the key-file writer writes it.
 std::string Save_Keys();
 
-// posewright-keys' stages on the bytes of a .kf: one key text per readable sequence.
-std::vector<std::string> Read_Back(const ByteString& kf);
+// posewright-keys' stages on the bytes of a .kf: one key text per readable sequence; `each`, when given,
+// runs once each is written, over that sequence's tables.
+std::vector<std::string> Read_Back(const ByteString& kf, void (*each)() = nullptr);
 
 // The sequence-file reader on `text`, named "keys.sequence.txt", over the bone table as it stands.
 std::int32_t Load_Sequence(const std::string& text);
