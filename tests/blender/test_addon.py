@@ -302,6 +302,29 @@ class AddonTest(unittest.TestCase):
         assigned = bpy.context.object.animation_data.action.name
         self.assertEqual([len(made), made, assigned], [2, ['One', 'Two'], 'One'])
 
+    def test_all_actions(self):
+        # Three actions on the bones (names made to fit and numbered), one on the object alone, left out.
+        rig, scene, folder = make_rig(keyed=False), bpy.context.scene, os.path.dirname(self.path)
+        rows = (('Walk', (1, 4), 'Walk', (1, 4)), ('Run/Fast', (2, 3.5), 'Run_Fast', (2, 4)),
+                ('Run?Fast', (5, 9), 'Run_Fast_2', (5, 9)))
+        for name, frames, _, _ in rows + (('Still', (), '', ()),):
+            rig.animation_data_create().action = bpy.data.actions.new(name)
+            for frame in frames:
+                key(rig, 'Child', frame, location=(0, frame, 0))
+        rig.keyframe_insert('location', frame=1)
+        scene.frame_set(2, subframe=0.25)
+        state = lambda: (rig.animation_data.action.name, scene.frame_start, scene.frame_end, scene.frame_current,
+                         scene.frame_subframe)
+        before = state()
+        printed = export(self.path, template=TEMPLATE, all_actions=True)
+        self.assertEqual(state(), before)
+        self.assertRegex(printed, r'Warning: "Run/Fast": keys fall between frames at the scene\'s 24 frames')
+        self.assertRegex(printed, r'Wrote 3 of 3 actions to .*; 3 of 3 key files converted')
+        for name, _, stem, (first, last) in rows:
+            rig.animation_data.action, alone = bpy.data.actions[name], os.path.join(tempfile.mkdtemp(), 'a.txt')
+            export(alone, template=TEMPLATE, frame_start=first, frame_end=last)
+            self.assertEqual(*(open(path, 'rb').read() for path in (alone[:-4] + '.kf', '%s/%s.kf' % (folder, stem))))
+
     def test_the_files_frame_rate(self):
         # From a 24-frame scene: curves sampled at 30 (or at the scene's rate), keys on every frame at 15.
         curves = os.path.join(tempfile.mkdtemp(), 'curves.kf')
