@@ -41,16 +41,18 @@ clean:
 	rm -rf build build-asan build-windows build-bench build-fuzz
 
 # Times conversions of generated key files against the floor and the fscanf yardstick, then
-# posewright-keys on their outputs against its floor and its printf yardstick (bench/bench.cpp); then a
-# batch of 100 key files against 100 separate runs (bench/batch_bench.cpp).
+# posewright-keys on their outputs against its floor and its printf yardstick (bench/bench.cpp), and on a
+# .kf of 100 bones on curves of 200 control points over 50 s, written by the fixture tool; then a batch of
+# 100 key files against 100 separate runs (bench/batch_bench.cpp).
 BENCH_FLAGS ?=
 bench:
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ -DPOSEWRIGHT_TESTS=OFF \
 	    -DPOSEWRIGHT_BENCH=ON $(CMAKE_FLAGS)
 	cmake --build build-bench -j $(JOBS)
+	build-bench/tests/support/make_fixtures drawn-curves build-bench/curves.kf 100 200 50
 	build-bench/bench/posewright_bench build-bench/cases examples/Empty.kf build-bench/posewright \
 	    build-bench/bench/posewright_fscanf build-bench/bench/bench_floor build-bench/posewright-keys \
-	    build-bench/bench/posewright_keys_printf $(BENCH_FLAGS) </dev/null
+	    build-bench/bench/posewright_keys_printf --curves build-bench/curves.kf $(BENCH_FLAGS) </dev/null
 	build-bench/bench/posewright_batch_bench build-bench/cases examples/Empty.kf build-bench/posewright </dev/null
 
 # Windows: cross-compiled with MinGW-w64 into one self-contained build-windows/Posewright.exe.

@@ -48,10 +48,11 @@ const std::vector<Bone> kSmall = {At("NPC Root [Root]", 0.5f), At("NPC Spine", 0
 
 const Row kRows[] = {
     {"names within three edits nearest first, or that differ in case, spaces or a numbered suffix",
-     Skeleton({"Spinex2x", "Spine", "Spine1", "Spine3", "Spine12", "NPC L Thigh [LThg]", "npc root [root]"}),
+     Skeleton({"Spinex2x", "Spine", "Spine1", "Spine3", "Spine12", "NPC L Thigh [LThg]", "npc root [root]",
+               "Tai\n"}),
      {At("Spine2"), At("NPC LThigh[lthg]"), At("NPC L Thigh [LThg].001"), At("Tail")},
      {Lacks(0, "Spine2", "did you mean 'Spine', 'Spine1' or 'Spine3'?"), Lacks(1, "NPC LThigh[lthg]", kThigh),
-      Lacks(2, "NPC L Thigh [LThg].001", kThigh), Lacks(3, "Tail", kNone),
+      Lacks(2, "NPC L Thigh [LThg].001", kThigh), Lacks(3, "Tail", "did you mean 'Tai '?"),
       "-1 the accumulation root 'NPC Root [Root]" + kLacks + "did you mean 'npc root [root]'?"},
      "NPC Root [Root]"},
     {"offsets 70 times smaller", Skeleton({"NPC Root [Root]", "NPC Spine"}), kSmall, {kSmaller}},

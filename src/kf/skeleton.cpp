@@ -242,6 +242,10 @@ std::vector<SkeletonFinding> Check_Against_Skeleton(const char* skeleton, const 
         findings.push_back(
             {-1, "the accumulation root '" + std::string(root) + lacks + Proposal(root, looseNames)});
     Check_Units(findings);
+    // A finding is one line: a name holding a line end is written with a space there.
+    for (SkeletonFinding& finding : findings)
+        std::replace_if(
+            finding.Text.begin(), finding.Text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
     return findings;
 }
 

@@ -3,7 +3,11 @@
 //     make_fixtures seeds tests/fuzz/corpus      the seed inputs of the five fuzz targets (seed-*)
 //     make_fixtures curves FILE.kf NODE...       a sequence "Idle" of 2.4 s, each node on a packed curve
 //     make_fixtures skeleton FILE.nif NODE...    a skeleton of these nodes, each 10 along its parent
+//     make_fixtures drawn-curves FILE.kf BONES POINTS SECONDS
+//                                                 the same of BONES bones ("Bone 1", ...) on curves of
+//                                                 POINTS control points over SECONDS s (the benchmark's)
 // Seeds are small on purpose: libFuzzer grows them, and the replay in every test run stays fast.
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -37,6 +41,14 @@ static ByteString Skeleton_Seed(bool shortFlags) {
                           .UserVersion2 = shortFlags ? 26u : 83u};
     for (std::int32_t n = 0; n < 4; ++n)
         layout.Bodies.push_back(Node_Body(n, {9.8f, 0, 0}, !shortFlags, ByteString(8, 1)));
+    return Build_Template(layout);
+}
+
+// A sequence "Idle" of `seconds`, each of `bones` on a packed curve of `points` control points.
+static ByteString Curves_File(const std::vector<Bone>& bones, std::uint32_t points, float seconds) {
+    TemplateLayout layout = Animated(Example_Template(), false, seconds, bones, {.Name = "Idle"});
+    for (std::size_t b = 0; b < bones.size(); ++b)
+        layout = Curved(layout, 2 * b, Drawn_Curve(points, seconds, static_cast<unsigned>(b)));
     return Build_Template(layout);
 }
 
@@ -88,13 +100,18 @@ int main(int argc, char** argv) {
         std::vector<Bone> bones;
         for (int i = 3; i < argc; ++i)
             bones.push_back({argv[i], {}});
-        TemplateLayout layout = Animated(Example_Template(), false, 2.4f, bones, {.Name = "Idle"});
+        Write_File(argv[2], Curves_File(bones, 8, 2.4f));
+    } else if (argc == 6 && std::strcmp(argv[1], "drawn-curves") == 0) {
+        std::vector<Bone> bones(static_cast<std::size_t>(std::max(0, std::atoi(argv[3]))));
         for (std::size_t b = 0; b < bones.size(); ++b)
-            layout = Curved(layout, 2 * b, Drawn_Curve(8, 2.4f, static_cast<unsigned>(b)));
-        Write_File(argv[2], Build_Template(layout));
+            bones[b].Name = "Bone " + std::to_string(b + 1);
+        Write_File(argv[2], Curves_File(bones, static_cast<std::uint32_t>(std::max(4, std::atoi(argv[4]))),
+                                        std::strtof(argv[5], nullptr)));
     } else {
-        std::fprintf(stderr, "usage: make_fixtures example FILE.kf | make_fixtures seeds CORPUS_FOLDER | "
-                             "make_fixtures curves FILE.kf NODE...\n");
+        std::fprintf(stderr,
+                     "usage: make_fixtures example FILE.kf | make_fixtures seeds CORPUS_FOLDER | "
+                     "make_fixtures curves FILE.kf NODE... | make_fixtures drawn-curves FILE.kf BONES "
+                     "POINTS SECONDS\n");
         return 2;
     }
     return 0;
