@@ -41,7 +41,3 @@ std::string Scan_Token_Word(const KeyScanner&) {
 bool Scan_At_Eof(const KeyScanner& scanner) {
     return std::feof(scanner.File) != 0;
 }
-
-std::string Scan_Token_Word(const KeyScanner&) {
-    return "";
-}
