@@ -27,6 +27,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "child.h"
 #include "key_generator.h"
 
 namespace fs = std::filesystem;
@@ -49,25 +50,9 @@ double Now() {
 // Runs `arguments` in `folder` with standard input and output on /dev/null, as a script would. Its wall
 // time in seconds, fork to wait; a run that ends with another status than `status` ends the benchmark.
 double Run(const fs::path& folder, const std::vector<std::string>& arguments, int status = 0) {
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
+    rusage usage{};
     const double start = Now();
-    const pid_t child = fork();
-    if (child < 0) Fail("fork failed");
-    if (child == 0) {
-        const int null = open("/dev/null", O_RDWR);
-        if (chdir(folder.c_str()) != 0 || null < 0 || dup2(null, 0) < 0 || dup2(null, 1) < 0) _exit(126);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int ended = 0;
-    while (waitpid(child, &ended, 0) < 0) {
-        if (errno != EINTR) Fail("waitpid failed");
-    }
-    if (!WIFEXITED(ended) || WEXITSTATUS(ended) != status)
-        Fail(arguments[0] + " failed in " + folder.string());
+    if (Run_Child(folder, arguments, usage) != status) Fail(arguments[0] + " failed in " + folder.string());
     return Now() - start;
 }
 

@@ -26,6 +26,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "child.h"
 #include "key_generator.h"
 
 namespace fs = std::filesystem;
@@ -76,29 +77,14 @@ double Now() {
 
 // Runs `arguments` in `folder` with standard input and output on /dev/null, as a script would.
 Sample Run(const fs::path& folder, const std::vector<std::string>& arguments) {
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    const double start = Now();
-    const pid_t child = fork();
-    if (child < 0) Fail("fork failed");
-    if (child == 0) {
-        const int null = open("/dev/null", O_RDWR);
-        if (chdir(folder.c_str()) != 0 || null < 0 || dup2(null, 0) < 0 || dup2(null, 1) < 0) _exit(126);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
     rusage usage{};
-    while (wait4(child, &status, 0, &usage) < 0) {
-        if (errno != EINTR) Fail("wait4 failed");
-    }
+    const double start = Now();
+    const int status = Run_Child(folder, arguments, usage);
     const double seconds = Now() - start;
     const auto cpu = [](const timeval& t) {
         return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
     };
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) Fail(arguments[0] + " failed in " + folder.string());
+    if (status != 0) Fail(arguments[0] + " failed in " + folder.string());
     return {seconds, cpu(usage.ru_utime) + cpu(usage.ru_stime), usage.ru_maxrss};
 }
 

@@ -507,9 +507,7 @@ int Convert_Batch(const char* templateName, Batch& batch, const std::vector<cons
     for (const char* given : batch.Given)
         batch.GivenPlaces.push_back(Place_of(given));
     if (!Copy_File_Name(templateName, InputKfFileName)) return Wait_and_Return(kExitFailure);
-    if (options.Skeleton != nullptr &&
-        (!Copy_File_Name(options.Skeleton, SkeletonFileName) || !Read_Skeleton(SkeletonFileName)))
-        return Wait_and_Return(kExitFailure);
+    if (!Read_Skeleton(options.Skeleton)) return Wait_and_Return(kExitFailure);
     std::printf("\nTry to open files:\n");
     InputKfFile = Open_Input(InputKfFileName, "rb");
     for (const auto& [sequence, keys] : skipped)
@@ -544,9 +542,7 @@ int Posewright_Main(int argc, const char* const* argv) {
     Sort_Files(argc - first - 1, argv + first + 1, keyFiles, skipped);
     if (keyFiles.size() > 1) return Convert_Batch(argv[first], batch, keyFiles, skipped, options);
     if (!Take_File_Names(argv[first], keyFiles[0], options)) return Wait_and_Return(kExitFailure);
-    if (options.Skeleton != nullptr &&
-        (!Copy_File_Name(options.Skeleton, SkeletonFileName) || !Read_Skeleton(SkeletonFileName)))
-        return Wait_and_Return(kExitFailure);
+    if (!Read_Skeleton(options.Skeleton)) return Wait_and_Return(kExitFailure);
     if (!Open_Files(options.Sequence != nullptr)) return Wait_and_Return(kExitFailure);
     const std::int32_t stages = Run_Conversion_Stages();
     if (stages == -3) Terminate_Because_Of_Errors();

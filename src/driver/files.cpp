@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "driver/driver.h"
 #include "driver/platform.h"
 #include "kf/skeleton.h"
 #include "nif/nif_document.h"
@@ -27,7 +28,10 @@ std::string Text_of(const fs::path& path) {
 
 } // namespace
 
-bool Read_Skeleton(const char* name) {
+bool Read_Skeleton(const char* option) {
+    if (option == nullptr) return true;
+    if (!Copy_File_Name(option, SkeletonFileName)) return false;
+    const char* name = SkeletonFileName;
     std::printf("\nTry to open the skeleton:\n");
     // The loader's messages name the template's file: for now, the skeleton's.
     char templateName[kFileNameSize];

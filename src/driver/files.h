@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
-// Reads the skeleton `name` (a .nif) with the template's loader and keeps its nodes; the document is
-// then empty again, for the template. False after the loader's refusal and an ERROR line.
-bool Read_Skeleton(const char* name);
+// Reads the skeleton given with --skeleton (`option`, null when none: true at once) into
+// SkeletonFileName and, with the template's loader, its nodes into the skeleton table; the document is
+// then empty again, for the template. False after the name's, the loader's or its own ERROR line.
+bool Read_Skeleton(const char* option);
 
 // Why the output `name` cannot be written, as the end of a sentence: it is a folder, its folder does not
 // exist or cannot be written, the file is read-only; or that another program may hold it.

@@ -277,9 +277,7 @@ int Posewright_Keys_Main(int argc, const char* const* argv) {
     // One file: its name is taken before the skeleton is read, as it always was.
     if (files.size() == 1 && !Copy_File_Name(files[0].c_str(), InputKfFileName))
         return Wait_and_Return(kExitFailure);
-    if (options.Skeleton != nullptr &&
-        (!Copy_File_Name(options.Skeleton, SkeletonFileName) || !Read_Skeleton(SkeletonFileName)))
-        return Wait_and_Return(kExitFailure);
+    if (!Read_Skeleton(options.Skeleton)) return Wait_and_Return(kExitFailure);
     if (files.size() == 1)
         return Wait_and_Return(Read_Kf_File(true) == Outcome::NotRead ? kExitFailure : kExitSuccess);
     std::vector<Outcome> outcomes;

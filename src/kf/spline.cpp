@@ -52,16 +52,6 @@ void Read_Interpolator(ByteReader& in) {
 const char* const kChannelNames[kSplineChannels] = {"translation", "rotation", "scale"};
 std::string Fault; // the text Spline_Fault points at
 
-// Control point `point`, component `component` of `channel`, unpacked; its indices checked before.
-double Value(SplineChannel channel, std::uint32_t point, std::uint32_t component) {
-    const std::uint32_t at =
-        NiBSplineInterpolator_Handles[channel] + point * kSplineDims[channel] + component;
-    if (!NiBSplineInterpolator_Compressed) return NiBSplineData_FloatControlPoints[at];
-    return double{NiBSplineInterpolator_Offsets[channel]} +
-           double{NiBSplineInterpolator_HalfRanges[channel]} * NiBSplineData_CompactControlPoints[at] /
-               32767.0;
-}
-
 const char* Channel_Fault(SplineChannel channel) {
     const std::uint32_t points = NiBSplineBasisData_NumControlPoints, dim = kSplineDims[channel];
     const std::uint64_t count = NiBSplineInterpolator_Compressed ? NiBSplineData_NumCompactControlPoints
@@ -76,7 +66,7 @@ const char* Channel_Fault(SplineChannel channel) {
     }
     for (std::uint32_t point = 0; point < points; ++point) {
         for (std::uint32_t component = 0; component < dim; ++component) {
-            const double value = Value(channel, point, component);
+            const double value = Spline_Control_Value(channel, point, component);
             if (!(std::fabs(value) <= std::numeric_limits<float>::max())) {
                 Fault = "its " + name +
                         " channel holds a control value that is not finite once unpacked "
@@ -124,6 +114,15 @@ std::int32_t Load_from_Memory___NiBSplineBasisData(ByteReader& in) {
     return Read_Whole(in) ? 0 : -3;
 }
 
+double Spline_Control_Value(SplineChannel channel, std::uint32_t point, std::uint32_t component) {
+    const std::uint32_t at =
+        NiBSplineInterpolator_Handles[channel] + point * kSplineDims[channel] + component;
+    if (!NiBSplineInterpolator_Compressed) return NiBSplineData_FloatControlPoints[at];
+    return double{NiBSplineInterpolator_Offsets[channel]} +
+           double{NiBSplineInterpolator_HalfRanges[channel]} * NiBSplineData_CompactControlPoints[at] /
+               32767.0;
+}
+
 bool Spline_Animated(SplineChannel channel) {
     const std::uint32_t handle = NiBSplineInterpolator_Handles[channel];
     return handle != kSplineNoHandle && handle != 0xFFFFFFFFu;
@@ -159,7 +158,8 @@ bool Spline_At(float time, AnimKey& key) {
         if (!Spline_Animated(which)) continue;
         for (std::uint32_t i = 0; i < 4; ++i) {
             for (std::uint32_t component = 0; component < kSplineDims[channel]; ++component)
-                values[channel][component] += basis.Weight[i] * Value(which, basis.First + i, component);
+                values[channel][component] +=
+                    basis.Weight[i] * Spline_Control_Value(which, basis.First + i, component);
         }
     }
     if (Spline_Animated(kSplineRotation)) {

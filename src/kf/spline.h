@@ -45,6 +45,10 @@ std::int32_t Load_from_Memory___NiBSplineCompTransformInterpolator(ByteReader& i
 std::int32_t Load_from_Memory___NiBSplineData(ByteReader& in);
 std::int32_t Load_from_Memory___NiBSplineBasisData(ByteReader& in);
 
+// Control point `point`, component `component` of `channel` of the curve read last, unpacked (a
+// packed value: offset + half range x v / 32767); the indices must lie within its values.
+double Spline_Control_Value(SplineChannel channel, std::uint32_t point, std::uint32_t component);
+
 // Whether channel `channel` of the interpolator read last is animated.
 bool Spline_Animated(SplineChannel channel);
 

@@ -20,16 +20,6 @@ bool Reads(std::int32_t block, std::int32_t (*load)(ByteReader&)) {
     return load(in) == 0;
 }
 
-// Control point `point`, component `component` of `channel` of the curve read last, unpacked.
-double Control(SplineChannel channel, std::uint32_t point, std::uint32_t component) {
-    const std::uint32_t at =
-        NiBSplineInterpolator_Handles[channel] + point * kSplineDims[channel] + component;
-    if (!NiBSplineInterpolator_Compressed) return NiBSplineData_FloatControlPoints[at];
-    return double{NiBSplineInterpolator_Offsets[channel]} +
-           double{NiBSplineInterpolator_HalfRanges[channel]} * NiBSplineData_CompactControlPoints[at] /
-               32767.0;
-}
-
 // Bone `b`'s keys against the curve read last.
 void Check_Curve_Keys(std::int32_t b) {
     const SplineChannel channels[] = {kSplineTranslation, kSplineTranslation, kSplineTranslation,
@@ -39,8 +29,8 @@ void Check_Curve_Keys(std::int32_t b) {
         low[slot] = INFINITY, high[slot] = -INFINITY;
         for (std::uint32_t p = 0; Spline_Animated(channels[slot]) && p < NiBSplineBasisData_NumControlPoints;
              ++p) {
-            low[slot] = std::min(low[slot], Control(channels[slot], p, slot % 3));
-            high[slot] = std::max(high[slot], Control(channels[slot], p, slot % 3));
+            low[slot] = std::min(low[slot], Spline_Control_Value(channels[slot], p, slot % 3));
+            high[slot] = std::max(high[slot], Spline_Control_Value(channels[slot], p, slot % 3));
         }
     }
     const std::string bone = "bone " + std::to_string(b + 1) + "'s curve gives key ";
