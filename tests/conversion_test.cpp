@@ -4,12 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <tuple>
 
 #include "capacities.h"
-#include "keys/anim_keys.h"
-#include "keys/sequence_file.h"
-#include "nif/nif_file.h"
 #include "support/fixtures.h"
 
 namespace {
@@ -147,9 +143,9 @@ std::vector<Row> Rows() {
         Converts("a closing record without its count", example, false, 2, {One_Key("A")},
                  Key_Text(false, 2, {One_Key("A")}).substr(0, oneKey.size() - 2)),
         {"a closing record with keys, cut short, and names with a quote too many", Build_Template(example),
-         "Euler\n2\n" + std::string("Bone name:  \"A\"; \n0\n") + Name_Line("End") + "1\n1 2",
+         "Euler\n2\n" + std::string("Bone name:  \"A\"; \n0\n") + Name_Line(" End") + "1\n1 2",
          kKeys + "<done>\n" + quote("begins", "start") + quote("ends", "end") +
-             "WARNING: Line 5, bone record 2 'End' holds 1 keys but is not converted: a key file ends "
+             "WARNING: Line 5, bone record 2 ' End' holds 1 keys but is not converted: a key file ends "
              "with one record more than its bones, such as 'End of keys' with 0 keys\n\n",
          Build_Template(Animated(example, true, 2, {{"\"A\"", {}}}))},
         {"a name between a tab and a carriage return", Build_Template(example),
@@ -199,8 +195,8 @@ std::vector<Row> Rows() {
                 "\n[Load_from_File___All_NIF_Blocks] ERROR: The header line is not one line of text (a zero "
                 "byte, or no line feed in its first 511 bytes)!\n"),
         Refused("a block type index past the types",
-                With(rich, [](TemplateLayout& l) { l.BlockTypeIndex[2] = 2; }),
-                Limit("Load_from_File___All_NIF_Blocks", "Header_BlockTypeIndex[2]=2",
+                With(rich, [](TemplateLayout& l) { l.BlockTypeIndex[0] = 2; }),
+                Limit("Load_from_File___All_NIF_Blocks", "Header_BlockTypeIndex[0]=2",
                       "limits (2 block types)!")),
         Refused("a root cut short", Cut(valid, 1),
                 Ends_Inside("Load_from_File___NiFooter", "NiFooter_Roots[1]", 3, 4)),
@@ -231,6 +227,15 @@ std::vector<Row> Rows() {
         Refuses("299 bones: no room for their names", Build_Template(example),
                 Key_Text(false, 1, Generated_Bones(299, 0, false, 0)),
                 kConverted + Limit("Append_String_to_Header", "Header_NumStrings=256")),
+        Refuses("no room for the text key \"end\"",
+                With(example, [](TemplateLayout& l) { l.Strings.resize(kMaxStrings - 1, "s"); }), oneKey,
+                kConverted + Limit("Create_New_String_in_Header", "Header_NumStrings=256")),
+        {"a template holding a sequence", Build_Template(Animated(example, false, 1, {One_Key("A")})), oneKey,
+         kLoading +
+             "<done>\nWARNING: The template 'template.kf' already holds the sequence 'SpecialIdle': the "
+             "output holds it "
+             "beside the new one\nLoading ANIMATION KEYS from 'keys.txt' to Memory: <done>\n\n",
+         Build_Template(Animated(Animated(example, false, 1, {One_Key("A")}), false, 2, {One_Key("A")}))},
         Refuses("no room for a block",
                 With(Example({}, {"T"}), [](TemplateLayout& l) { l.Bodies.assign(1023, {}); }), oneKey,
                 kConverted + "\n[AllocateRAM_forNifBlock] ERROR: Number of NIF block is too big !\n"),
@@ -329,28 +334,5 @@ TEST_P(Conversion, PrintsAndWritesWhatItMust) {
 INSTANTIATE_TEST_SUITE_P(Table, Conversion, testing::ValuesIn(Rows()), Row_Name<testing::TestParamInfo<Row>>);
 INSTANTIATE_TEST_SUITE_P(Sequences, Conversion, testing::ValuesIn(Sequence_Rows()),
                          Row_Name<testing::TestParamInfo<Row>>);
-
-// A read that fails is refused, not taken for the end: on Linux a folder opens as a file, and its first read
-// fails.
-using Reader = std::tuple<std::FILE**, std::int32_t (*)(), std::string>;
-TEST(ReadError, IsRefusedNamingTheFile) {
-    const TempDir folder;
-    std::snprintf(InputKfFileName, sizeof InputKfFileName, "t.kf");
-    for (const auto& [file, load, message] :
-         {Reader{&AnimationKeysFile, Load_from_File___Animation_Keys,
-                 "Animation_Keys] ERROR: Cannot read 'keys.txt': the read failed at line 1!"},
-          Reader{&InputKfFile, Load_from_File___All_NIF_Blocks,
-                 "All_NIF_Blocks] ERROR: Cannot read 't.kf': the read failed inside 'Header_String'!"},
-          Reader{&SequenceSettingsFile, Load_from_File___Sequence_Settings,
-                 "Sequence_Settings] ERROR: Cannot read 'keys.sequence.txt': the read failed at line 1!"}}) {
-        Reset_All_Tables();
-        *file = std::fopen(folder.Path.c_str(), "r");
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(load(), -3);
-        EXPECT_TRUE(
-            testing::internal::GetCapturedStdout().ends_with(": \n[Load_from_File___" + message + "\n"));
-        std::fclose(std::exchange(*file, nullptr));
-    }
-}
 
 } // namespace

@@ -15,7 +15,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kLoaded = "\n[Load_from_File___All_NIF_Blocks] Loading NIF header: <done>\n";
+const std::string kLoading = "\n[Load_from_File___All_NIF_Blocks] Loading NIF header: ",
+                  kLoaded = kLoading + "<done>\n";
 const std::string kConverted = "\n\n\t[ Converting Animation to KF format is DONE ! ]\n";
 const std::string kReadBack = "\n\t[ Reading KF animation to key text is DONE ! ]\n";
 const std::string kTerminated = "\nProgram terminated because of Errors !\n";
@@ -28,8 +29,8 @@ std::string Opening(std::vector<std::string> names, const std::string& created =
                                               : name + "' <ok>\n");
     return text + (created.empty() ? "" : "\t- '" + created + "' <created>\n");
 }
-const std::string kOpened = Opening({"Empty.kf", "keys.txt"}, "Empty_new.kf") + kLoaded +
-                            "Loading ANIMATION KEYS from 'keys.txt' to Memory: <done>\n";
+const std::string kKeysRead = kLoaded + "Loading ANIMATION KEYS from 'keys.txt' to Memory: <done>\n";
+const std::string kOpened = Opening({"Empty.kf", "keys.txt"}, "Empty_new.kf") + kKeysRead;
 
 // The bones of examples/AnimationKeys.txt: time, height, rotation w x y z.
 Key At(float time, float z, float w = 1, float x = 0, float y = 0, float rz = 0) {
@@ -73,22 +74,28 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
         {"bone", Build_Template(Animated(Example_Template(), false, 2, {{"A", {}}}))},
         {"key", As_Bytes(Key_Text(false, 2, {{"A", {At(0, 0)}}}))},
         {"no-record", As_Bytes("Quaternions\n2\n")}};
-    const std::string usage =
-        "\nERROR: not enough arguments.\n\n\t(Example of use: 'Posewright.exe Empty.kf AnimationKeys.txt')\n";
-    const std::string unsupported =
-        "\n[Load_from_File___All_NIF_Blocks] Loading NIF header: \n[Load_from_File___All_NIF_Blocks] ERROR: "
-        "Unsupported NIF file (support version '20.2.0.7' only)!\n" +
-        kTerminated;
     const std::string longName(256, 'k'), longStem(249, 'e'), files = "Empty.kf=example keys.txt=key";
     const std::string longKf = std::string(247, 'w') + ".kf",
                       kSequence = "\nSequence 'SpecialIdle': 1 bones, 0 keys, 2 s, quaternions\n";
     const std::string kBone = Opening({"Empty.kf"}) + kLoaded + kSequence;
-    const std::string swapped =
-        "\n[Load_from_File___All_NIF_Blocks] Loading NIF header: \n"
-        "[Load_from_File___Header] ERROR: Variable 'Header_NumBlocks=540697965' is out of "
-        "limits!\n";
+    const std::string swapped = kLoading + "\n[Load_from_File___Header] ERROR: Variable "
+                                           "'Header_NumBlocks=540697965' is out of limits!\n";
+    // A folder read as the last of `names`: Windows opens none as a file; elsewhere its first read fails.
+    const auto folder = [](std::vector<std::string> names, const std::string& created,
+                           const std::string& read) {
+        if (std::getenv("POSEWRIGHT_RUNNER") == nullptr) return Opening(names, created) + read;
+        names.back() += '!';
+        return Opening(names);
+    };
+    const auto cannotRead = [](const std::string& stage, const char* what) {
+        return "\n[Load_from_File___" + stage +
+               "] ERROR: Cannot read 'd': the read failed at line 1!\n\nERROR: " + "Cannot load " + what +
+               " without errors!\n";
+    };
     const std::string rows[][3] = {
-        {"", "posewright", usage},
+        {"", "posewright",
+         "\nERROR: not enough arguments.\n\n\t(Example of use: 'Posewright.exe Empty.kf "
+         "AnimationKeys.txt')\n"},
         {"", "posewright Empty.kf keys.txt", Opening({"Empty.kf!"})},
         {"", "posewright --output", "\nERROR: Option '--output' needs a file name after it!\n"},
         {files, "posewright --sequence run.txt Empty.kf keys.txt",
@@ -108,8 +115,7 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
          "\nERROR: Output file name for '" + longStem + "' is too long (at most 255 characters)!\n"},
         {"keys.txt=key Empty.kf=example", "posewright keys.txt Empty.kf",
          Opening({"keys.txt", "Empty.kf"}, "keys_new.kf") + swapped +
-             "\nERROR: The two "
-             "files look swapped: give the template .kf first and the key file second!\n" +
+             "\nERROR: The two files look swapped: give the template .kf first and the key file second!\n" +
              kTerminated},
         {"Empty.kf=example keys.txt=no-record", "posewright Empty.kf keys.txt",
          kOpened + "\nERROR: Cannot load Animation keys without errors!\n"},
@@ -124,46 +130,54 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
          "folder!\n"},
         {files + " b.txt=key", "posewright --sequence b.txt Empty.kf keys.txt b.txt",
          "\nERROR: Option '--sequence' names the sequence file of one key file: with several, each key "
-         "file's "
-         "own is read beside it!\n"},
+         "file's own "
+         "is read beside it!\n"},
         {"keys.txt=key Empty.kf=example b.txt=key", "posewright keys.txt Empty.kf b.txt",
          Opening({"keys.txt"}) + swapped +
              "\nERROR: The files look swapped: give the template 'Empty.kf' first, then the key files!\n\n0 "
-             "of 2 "
-             "key files converted\n\t- 'Empty.kf' was NOT converted\n\t- 'b.txt' was NOT converted\n"},
+             "of 2 key "
+             "files converted\n\t- 'Empty.kf' was NOT converted\n\t- 'b.txt' was NOT converted\n"},
+        {"Empty.kf=example d=folder", "posewright Empty.kf d",
+         folder({"Empty.kf", "d"}, "Empty_new.kf",
+                kLoaded + "Loading ANIMATION KEYS from 'd' to Memory: " +
+                    cannotRead("Animation_Keys", "Animation keys"))},
+        {files + " d=folder", "posewright --sequence d Empty.kf keys.txt",
+         folder({"Empty.kf", "keys.txt", "d"}, "Empty_new.kf",
+                kKeysRead + "Loading SEQUENCE settings from 'd' to Memory: " +
+                    cannotRead("Sequence_Settings", "Sequence settings"))},
+        {files + " s.nif=key", "posewright --skeleton s.nif Empty.kf keys.txt",
+         "\nTry to open the skeleton:\n\t- 's.nif' <ok>\n" + swapped +
+             "\nERROR: Cannot read the skeleton 's.nif'!\n"},
         {"", "posewright-keys",
          "\nERROR: not enough arguments.\n\n\t(Example of use: 'Posewright-Keys.exe Walk.kf')\n"},
-        {"Empty.kf=junk", "posewright-keys Empty.kf", Opening({"Empty.kf"}) + unsupported},
+        {"Empty.kf=junk", "posewright-keys Empty.kf",
+         Opening({"Empty.kf"}) + kLoading +
+             "\n[Load_from_File___All_NIF_Blocks] ERROR: Unsupported NIF file (support version '20.2.0.7' "
+             "only)!\n" +
+             kTerminated},
         {"Empty.kf=example", "posewright-keys Empty.kf",
          Opening({"Empty.kf"}) + kLoaded +
              "\nERROR: 'Empty.kf' holds no animation (no NiControllerSequence block)!\n"},
         {"k.txt=key", "posewright-keys k.txt",
-         Opening({"k.txt"}) +
-             "\n[Load_from_File___All_NIF_Blocks] Loading NIF header: \n[Load_from_File___Header] "
-             "ERROR: Variable 'Header_NumBlocks=540697965' is out of limits!\n\nERROR: 'k.txt' is a key "
-             "file, not a .kf: "
-             "Posewright.exe turns it into one ('Posewright.exe Empty.kf k.txt')!\n" +
+         Opening({"k.txt"}) + swapped +
+             "\nERROR: 'k.txt' is a key file, not a .kf: Posewright.exe turns it into one ('Posewright.exe "
+             "Empty.kf k.txt')!\n" +
              kTerminated},
         {"d.kf=folder", "posewright-keys d.kf",
-         std::getenv("POSEWRIGHT_RUNNER") != nullptr // Windows opens no folder as a file
-             ? Opening({"d.kf!"})
-             : Opening({"d.kf"}) +
-                   "\n[Load_from_File___All_NIF_Blocks] Loading NIF header: \n[Load_from_File___All_NIF_"
-                   "Blocks] ERROR: Cannot read 'd.kf': the read failed inside 'Header_String'!\n" +
-                   kTerminated},
-        {files + " s.nif=key", "posewright --skeleton s.nif Empty.kf keys.txt",
-         "\nTry to open the skeleton:\n\t- 's.nif' <ok>\n\n[Load_from_File___All_NIF_Blocks] Loading NIF "
-         "header: \n"
-         "[Load_from_File___Header] ERROR: Variable 'Header_NumBlocks=540697965' is out of limits!\n\nERROR: "
-         "Cannot "
-         "read the skeleton 's.nif'!\n"},
+         folder({"d.kf"}, "",
+                kLoading +
+                    "\n[Load_from_File___All_NIF_Blocks] ERROR: Cannot read 'd.kf': the read failed "
+                    "inside 'Header_String'!\n" +
+                    kTerminated)},
         {"", "posewright-keys --rate 0 x.kf",
          "\nERROR: Option '--rate' takes a number of keys a second from 1 to 1000, not '0'!\n"},
         {"Empty.kf=damaged", "posewright-keys Empty.kf",
          Opening({"Empty.kf"}) + kLoaded +
              "\nProblems found:\n\t- Sequence in block 1 'NiControllerSequence': block 1 "
-             "'NiControllerSequence' does not hold the layout read here (bytes are left after its last "
-             "field): skipped\n\nERROR: No sequence of 'Empty.kf' could be read!\n"},
+             "'NiControllerSequence' does "
+             "not hold the layout read here (bytes are left after its last field): skipped\n\nERROR: No "
+             "sequence "
+             "of 'Empty.kf' could be read!\n"},
         {"Empty.kf=bone Empty_keys.txt.part=folder", "posewright-keys Empty.kf",
          kBone +
              "\t- 'Empty_keys.txt' was NOT created\n\nERROR: Cannot create the key file 'Empty_keys.txt'!\n"},

@@ -48,7 +48,7 @@ const std::vector<Bone> kSmall = {At("NPC Root [Root]", 0.5f), At("NPC Spine", 0
 
 const Row kRows[] = {
     {"names within three edits nearest first, or that differ in case, spaces or a numbered suffix",
-     Skeleton({"Spinex2x", "Spine", "Spine1", "Spine3", "Spine12", "NPC L Thigh [LThg]", "npc root [root]",
+     Skeleton({"NPC L Thigh [LThg]", "Spinex2x", "Spine", "Spine1", "Spine3", "Spine12", "npc root [root]",
                "Tai\n"}),
      {At("Spine2"), At("NPC LThigh[lthg]"), At("NPC L Thigh [LThg].001"), At("Tail")},
      {Lacks(0, "Spine2", "did you mean 'Spine', 'Spine1' or 'Spine3'?"), Lacks(1, "NPC LThigh[lthg]", kThigh),
@@ -59,6 +59,10 @@ const Row kRows[] = {
     {"16-bit flags to user version 26", Skeleton({"NPC Root [Root]", "NPC Spine"}, 26), kSmall, {kSmaller}},
     {"the skeleton's units, a bone still", Skeleton({"A", "B"}), {At("A", 9), At("B")}, {}},
     {"a body too short for its offset", Skeleton({"A"}, 83, 22), {At("A", 0.14f)}, {}},
+    {"three letters too many or too few",
+     Skeleton({"Hand", "xLexgx"}),
+     {At("xHaxndx"), At("Leg")},
+     {Lacks(0, "xHaxndx", "did you mean 'Hand'?"), Lacks(1, "Leg", "did you mean 'xLexgx'?")}},
     {"a body too short for its name", Skeleton({"A"}, 83, 3), {At("A")}, {Lacks(0, "A", kNone)}},
 };
 

@@ -20,37 +20,30 @@ bool Reads(std::int32_t block, std::int32_t (*load)(ByteReader&)) {
     return load(in) == 0;
 }
 
-// Bone `b`'s keys against the curve read last.
+// Bone `b`'s keys against the curve read last: position x y z and scale each within its component's
+// control values, an animated rotation of length 1, and every value finite.
 void Check_Curve_Keys(std::int32_t b) {
     const SplineChannel channels[] = {kSplineTranslation, kSplineTranslation, kSplineTranslation,
                                       kSplineScale};
-    double low[4], high[4];
-    for (std::uint32_t slot = 0; slot < 4; ++slot) {
-        low[slot] = INFINITY, high[slot] = -INFINITY;
-        for (std::uint32_t p = 0; Spline_Animated(channels[slot]) && p < NiBSplineBasisData_NumControlPoints;
-             ++p) {
-            low[slot] = std::min(low[slot], Spline_Control_Value(channels[slot], p, slot % 3));
-            high[slot] = std::max(high[slot], Spline_Control_Value(channels[slot], p, slot % 3));
-        }
-    }
-    const std::string bone = "bone " + std::to_string(b + 1) + "'s curve gives key ";
     for (std::int32_t k = 0; k < AnimBones[b].NumKeys; ++k) {
         const AnimKey& key = AnimBones[b].Keys[k];
-        const float all[] = {key.Time, key.PosX, key.PosY, key.PosZ, key.RotW,
-                             key.RotX, key.RotY, key.RotZ, key.Scale};
-        Fuzz_Check(std::all_of(std::begin(all), std::end(all), [](float v) { return std::isfinite(v); }),
-                   bone + std::to_string(k + 1) + ", which is not finite");
         const float ranged[] = {key.PosX, key.PosY, key.PosZ, key.Scale};
+        bool sound = std::isfinite(key.Time);
         for (std::uint32_t slot = 0; slot < 4; ++slot) {
+            double low = INFINITY, high = -INFINITY;
+            for (std::uint32_t p = 0;
+                 Spline_Animated(channels[slot]) && p < NiBSplineBasisData_NumControlPoints; ++p)
+                low = std::min(low, Spline_Control_Value(channels[slot], p, slot % 3)),
+                high = std::max(high, Spline_Control_Value(channels[slot], p, slot % 3));
             const double slack = 1e-5 * std::max(1.0, std::fabs(double{ranged[slot]}));
-            Fuzz_Check(!Spline_Animated(channels[slot]) ||
-                           (ranged[slot] >= low[slot] - slack && ranged[slot] <= high[slot] + slack),
-                       bone + std::to_string(k + 1) + ", outside its control values");
+            sound = sound && std::isfinite(ranged[slot]) &&
+                    (low > high || (ranged[slot] >= low - slack && ranged[slot] <= high + slack));
         }
         const double length = std::sqrt(double{key.RotW} * key.RotW + double{key.RotX} * key.RotX +
                                         double{key.RotY} * key.RotY + double{key.RotZ} * key.RotZ);
-        Fuzz_Check(!Spline_Animated(kSplineRotation) || std::fabs(length - 1) <= 1e-5,
-                   bone + std::to_string(k + 1) + ", whose rotation is not of length 1");
+        Fuzz_Check(sound && (!Spline_Animated(kSplineRotation) || std::fabs(length - 1) <= 1e-5),
+                   "bone " + std::to_string(b + 1) + "'s curve gives key " + std::to_string(k + 1) +
+                       ", which is not finite, outside its control values or of a rotation not of length 1");
     }
 }
 

@@ -319,6 +319,7 @@ std::vector<Bone> Generated_Bones(int bones, int keys, bool euler, unsigned seed
 // ---- the tables and the stages in process --------------------------------------------------------
 
 void Reset_All_Tables() {
+    std::snprintf(InputKfFileName, sizeof InputKfFileName, "template.kf");
     std::snprintf(AnimationKeysFileName, sizeof AnimationKeysFileName, "keys.txt");
     std::snprintf(SequenceSettingsFileName, sizeof SequenceSettingsFileName, "%s",
                   Sequence_File_Name(AnimationKeysFileName).c_str());

@@ -164,8 +164,8 @@ std::string Row_Name(const Info& info) {
 
 // ---- the tables and the stages in process --------------------------------------------------------
 
-// Every table back to its state at program start; the key file is named "keys.txt", its sequence
-// file "keys.sequence.txt".
+// Every table back to its state at program start; the template is named "template.kf", the key file
+// "keys.txt", its sequence file "keys.sequence.txt".
 void Reset_All_Tables();
 // What is found past its table's capacity (a count); "" when every table holds its count.
 std::string Table_Fault();

@@ -1,6 +1,7 @@
 // Writes the files made by the fixture library that the repository keeps:
 //     make_fixtures example examples/Empty.kf    the bundled template
-//     make_fixtures seeds tests/fuzz/corpus      the seed inputs of the five fuzz targets (seed-*)
+//     make_fixtures seeds tests/fuzz/corpus      seed inputs of the five fuzz targets (seed-*; the corpus
+//                                                 keeps the curve and skeleton seeds of earlier versions)
 //     make_fixtures curves FILE.kf NODE...       a sequence "Idle" of 2.4 s, each node on a packed curve
 //     make_fixtures skeleton FILE.nif NODE...    a skeleton of these nodes, each 10 along its parent
 //     make_fixtures drawn-curves FILE.kf BONES POINTS SECONDS
@@ -12,37 +13,6 @@
 #include <filesystem>
 
 #include "support/fixtures.h"
-
-// Curves: packed beside a bone of keys, with a second curve on the same control values in another
-// order; floats, the scale at the pose; and one in each of two sequences, the second on the first's values.
-static std::vector<std::pair<const char*, ByteString>> Curve_Seeds() {
-    const Curve packed = Drawn_Curve(4, 1, 1);
-    Curve shared = packed, floats = Drawn_Curve(4, 1, 2);
-    shared.Values.clear(), shared.Handles = {20, 0, 16};
-    floats.Compressed = false, floats.Handles[2] = 0xFFFFFFFF, floats.Pose[7] = 2;
-    for (float& value : floats.Values)
-        value /= 1000;
-    const TemplateLayout beside = Animated({}, false, 1, Generated_Bones(3, 2, false, 3));
-    const TemplateLayout two = Animated(Animated({}, false, 1, {{"A", {}}}), false, 1, {{"B", {}}});
-    const auto on = [&shared](std::int32_t data) {
-        Curve curve = shared;
-        curve.Data = data;
-        return curve;
-    };
-    return {{"kf/seed-curves-shared", Build_Template(Curved(Curved(beside, 2, packed), 4, on(2)))},
-            {"kf/seed-curve-floats", Build_Template(Curved(Animated({}, false, 1, {{"A", {}}}), 0, floats))},
-            {"kf/seed-curves-two-sequences", Build_Template(Curved(Curved(two, 0, packed), 4, on(0)))}};
-}
-
-// Nodes of a skeleton, named near the template target's bones, their flags 32 bits or (`shortFlags`) 16.
-static ByteString Skeleton_Seed(bool shortFlags) {
-    TemplateLayout layout{.BlockTypes = {"NiNode"},
-                          .Strings = {"NPC Root [Root]", "npc spine.001", "NPC Spine1", "NPC Head"},
-                          .UserVersion2 = shortFlags ? 26u : 83u};
-    for (std::int32_t n = 0; n < 4; ++n)
-        layout.Bodies.push_back(Node_Body(n, {9.8f, 0, 0}, !shortFlags, ByteString(8, 1)));
-    return Build_Template(layout);
-}
 
 // A sequence "Idle" of `seconds`, each of `bones` on a packed curve of `points` control points.
 static ByteString Curves_File(const std::vector<Bone>& bones, std::uint32_t points, float seconds) {
@@ -60,10 +30,8 @@ static void Write_Seeds(const std::filesystem::path& root) {
         "# Sequence settings\nName \"Attack1\"\nCycle clamp\nFrequency 1.5\nWeight .5\n"
         "Start 0.25\nStop 2e0\nAccumulation root \"Bip01\"\nText key 0.5 \"Hit \\\"it\\\\\"\n"
         "Text key 1 \"NPC Root [Root]\"\nPriority \"Bone 0 [x]\" 30\n";
-    std::vector<std::pair<const char*, ByteString>> seeds = {
+    const std::vector<std::pair<const char*, ByteString>> seeds = {
         {"template/seed-example", Build_Template(Example_Template())},
-        {"template/seed-skeleton", Skeleton_Seed(false)},
-        {"template/seed-skeleton-short-flags", Skeleton_Seed(true)},
         {"template/seed-rich", valid},
         {"key_file/seed-quaternion", As_Bytes(quaternions)},
         {"key_file/seed-euler", As_Bytes(euler)},
@@ -75,8 +43,6 @@ static void Write_Seeds(const std::filesystem::path& root) {
         {"kf/seed-two-sequences",
          Build_Template(Animated(Animated({}, false, 1, {{"A", {}}}), true, 2, {{"B", {}}}))},
     };
-    for (auto& seed : Curve_Seeds())
-        seeds.push_back(std::move(seed));
     for (const auto& [name, bytes] : seeds) {
         std::filesystem::create_directories((root / name).parent_path());
         Write_File((root / name).string(), bytes);
