@@ -110,7 +110,7 @@ std::vector<Row> Rows() {
         return "WARNING: Line 3, bone record 1: the node name '\"A\"' " + where +
                " with a double quote: its name line has a character too many or too few at its " + end + "\n";
     };
-    const TemplateLayout full = Full_Template();
+    const TemplateLayout full = Full_Template(), sequenced = Animated(example, false, 1, {One_Key("A")});
     const Key rest = {0, 0, 0, 0, 1, 0, 0, 0, 1};
     const std::string
         numbers = "10.0 1.0 0.0 0.0 0.0 1", // key 2 of A read as a name line
@@ -230,12 +230,12 @@ std::vector<Row> Rows() {
         Refuses("no room for the text key \"end\"",
                 With(example, [](TemplateLayout& l) { l.Strings.resize(kMaxStrings - 1, "s"); }), oneKey,
                 kConverted + Limit("Create_New_String_in_Header", "Header_NumStrings=256")),
-        {"a template holding a sequence", Build_Template(Animated(example, false, 1, {One_Key("A")})), oneKey,
+        {"a template holding a sequence", Build_Template(sequenced), oneKey,
          kLoading +
              "<done>\nWARNING: The template 'template.kf' already holds the sequence 'SpecialIdle': the "
-             "output holds it "
-             "beside the new one\nLoading ANIMATION KEYS from 'keys.txt' to Memory: <done>\n\n",
-         Build_Template(Animated(Animated(example, false, 1, {One_Key("A")}), false, 2, {One_Key("A")}))},
+             "output holds it beside the new one\nLoading ANIMATION KEYS from 'keys.txt' to Memory: "
+             "<done>\n\n",
+         Build_Template(Animated(sequenced, false, 2, {One_Key("A")}))},
         Refuses("no room for a block",
                 With(Example({}, {"T"}), [](TemplateLayout& l) { l.Bodies.assign(1023, {}); }), oneKey,
                 kConverted + "\n[AllocateRAM_forNifBlock] ERROR: Number of NIF block is too big !\n"),

@@ -1,7 +1,8 @@
 // The road back in process: each row a .kf from the fixture writer, what posewright-keys' stages read
 // from its sequence (bones, keys, rotation form), the problem lines they report and, where values are
 // made up (tracks resampled or without keys), the key text after its format line; and the sequence file
-// written beside it, from its stop time on, when the sequence needs one.
+// written beside it, from its stop time on, when the sequence needs one. Bones on spline curves are
+// checked key by key against de Boor's evaluation of the same curve in the test support.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -21,6 +22,8 @@ namespace {
 // A sequence converted over an empty template: its root is string 0, which the file must name.
 const std::string kConverted =
     "Stop 1\nAccumulation root \"start\"\nText key 0 \"start\"\nText key 1 \"end\"\n";
+
+constexpr float kNone = 3.4028235e38f; // "no value" in a pose
 
 struct Row {
     std::string Name;
@@ -144,7 +147,7 @@ std::vector<Row> Rows() {
                         .Scales = {2, {{0.25f, 1, 0.5f}, {0.75f, 2.5f}}}})},
                {2, Transform_Data({.Translations = {2, {{0, 1, 2, 3, 0, 0, 0, 0, 0, 0.5f}, {1, 3, 4, 5}}},
                                    .Scales = {1, {{0.5f, 2}}}})},
-               {3, Interpolator_Body(2, {0, 0, 0, 3.4028235e38f, 0, 0, 0, 1})}}),
+               {3, Interpolator_Body(2, {0, 0, 0, kNone, 0, 0, 0, 1})}}),
          "2 bones, 8 keys",
          a + resampled + a + tangents + b + resampled + b + tangents + a + ", key 5" + hemisphere,
          "\n1\n" + Name_Line("A") +
@@ -159,9 +162,9 @@ std::vector<Row> Rows() {
               {{0, Transform_Data({.Translations = {1, {{0, 1, 2, 3}}}})},
                {1, Interpolator_Body(0, {5, 6, 7, 0, 0.6f, 0.8f, 0, 2})},
                {2, Transform_Data({.Translations = {1, {{0, 1, 2, 3}}}})},
-               {3, Interpolator_Body(2, {0, 0, 0, 1, 0, 0, 3.4028235e38f, 3.4028235e38f})},
+               {3, Interpolator_Body(2, {0, 0, 0, 1, 0, 0, kNone, kNone})},
                {4, Transform_Data({.Scales = {2, {{0, 3, 0.5f}}}})},
-               {5, Interpolator_Body(4, {4, 3.4028235e38f, 6, 1, 0, 0, 0, 1})}}),
+               {5, Interpolator_Body(4, {4, kNone, 6, 1, 0, 0, 0, 1})}}),
          "3 bones, 3 keys", "\t- Sequence 'SpecialIdle', bone 3 'C'" + tangents,
          "\n1\n" + Name_Line("A") + "1\n0 1 2 3 0 0.6 0.8 0 2\n" + Name_Line("B") + "1\n0 1 2 3 1 0 0 0 1\n" +
              Name_Line("C") + "1\n0 4 0 6 1 0 0 0 3\n"},
@@ -174,8 +177,6 @@ std::vector<Row> Rows() {
          "\n1\n" + Name_Line("A") + "3\n-1 1 2 3 1 0 0 0 1\n-0.5 1 2 3 1 0 0 0 1\n0.5 1 2 3 1 0 0 0 1\n"},
     };
 }
-
-constexpr float kNone = 3.4028235e38f; // "no value" in a pose
 
 // The test support's evaluation against what a cubic B-spline must give: the ends at the first and last
 // control points, and the weights at the knots.
