@@ -49,7 +49,7 @@ bench:
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ -DPOSEWRIGHT_TESTS=OFF \
 	    -DPOSEWRIGHT_BENCH=ON $(CMAKE_FLAGS)
 	cmake --build build-bench -j $(JOBS)
-	build-bench/tests/support/make_fixtures drawn-curves build-bench/curves.kf 100 200 50
+	build-bench/tests/support/make_fixtures curves build-bench/curves.kf 200 50 $$(seq -f Bone%g 100)
 	build-bench/bench/posewright_bench build-bench/cases examples/Empty.kf build-bench/posewright \
 	    build-bench/bench/posewright_fscanf build-bench/bench/bench_floor build-bench/posewright-keys \
 	    build-bench/bench/posewright_keys_printf --curves build-bench/curves.kf $(BENCH_FLAGS) </dev/null

@@ -42,8 +42,8 @@ struct Case {
 
 // 251 bones fill the 256-entry string table beside the template's root name, "start", "end",
 // "SpecialIdle" and "NiTransformController"; 1536 is the key table's capacity.
-// make_fixtures drawn-curves CURVES.kf 100 200 50: 100 bones of 200 control points over 50 s, 1501 keys
-// each at 30 a second.
+// make_fixtures curves CURVES.kf 200 50 Bone1 ... Bone100: 100 bones of 200 control points over 50 s, 1501
+// keys each at 30 a second.
 const Case kCurves = {"curves", {100, 1501, KeyFormat::Quaternion}, false, 1.0};
 
 const Case kCases[] = {

@@ -47,9 +47,9 @@ Row Refused(std::string name, const ByteString& templateBytes, const std::string
     return {std::move(name), templateBytes, "", kLoading + message, {}};
 }
 
-Row Copies(std::string name, const TemplateLayout& layout, const TemplateLayout& written) {
+Row Copies(std::string name, const TemplateLayout& layout) {
     return {std::move(name), Build_Template(layout), std::nullopt, kLoading + "<done>\n",
-            Build_Template(written)};
+            Build_Template(layout)};
 }
 
 // The example template with these strings, types and bodies (one of `size` bytes of type "T").
@@ -62,12 +62,9 @@ TemplateLayout Example(std::vector<std::string> strings, std::vector<std::string
 }
 
 template <typename Change>
-ByteString With(const TemplateLayout& layout, Change change) {
-    return Build_Template(Changed(layout, change));
-}
-
-ByteString Cut(const ByteString& bytes, long drop) {
-    return {bytes.begin(), bytes.end() - drop};
+ByteString With(TemplateLayout layout, Change change) {
+    change(layout);
+    return Build_Template(layout);
 }
 
 std::string Limit(const char* operation, const std::string& field, const std::string& tail = "limits!") {
@@ -106,9 +103,14 @@ std::vector<Row> Rows() {
     const ByteString valid = Build_Template(rich);
     const std::string unsupported = "\n[Load_from_File___All_NIF_Blocks] ERROR: Unsupported NIF file "
                                     "(support version '20.2.0.7' only)!\n";
-    const auto quote = [](const std::string& where, const std::string& end) {
-        return "WARNING: Line 3, bone record 1: the node name '\"A\"' " + where +
-               " with a double quote: its name line has a character too many or too few at its " + end + "\n";
+    // The two warnings on a name of bone record 1 that begins and ends with `what`.
+    const auto mistyped = [](const std::string& name, const std::string& what) {
+        std::string text;
+        for (const char* end : {"start", "end"})
+            text += "WARNING: Line 3, bone record 1: the node name '" + name + "' " +
+                    (end[0] == 's' ? "begins" : "ends") + " with " + what +
+                    ": its name line has a character too many or too few at its " + end + "\n";
+        return text;
     };
     const TemplateLayout full = Full_Template(), sequenced = Animated(example, false, 1, {One_Key("A")});
     const Key rest = {0, 0, 0, 0, 1, 0, 0, 0, 1};
@@ -144,30 +146,24 @@ std::vector<Row> Rows() {
                  Key_Text(false, 2, {One_Key("A")}).substr(0, oneKey.size() - 2)),
         {"a closing record with keys, cut short, and names with a quote too many", Build_Template(example),
          "Euler\n2\n" + std::string("Bone name:  \"A\"; \n0\n") + Name_Line(" End") + "1\n1 2",
-         kKeys + "<done>\n" + quote("begins", "start") + quote("ends", "end") +
+         kKeys + "<done>\n" + mistyped("\"A\"", "a double quote") +
              "WARNING: Line 5, bone record 2 ' End' holds 1 keys but is not converted: a key file ends "
              "with one record more than its bones, such as 'End of keys' with 0 keys\n\n",
          Build_Template(Animated(example, true, 2, {{"\"A\"", {}}}))},
         {"a name between a tab and a carriage return", Build_Template(example),
          "Quaternions\n2\n" + Name_Line("\tA\r") + "0\n" + end,
-         kKeys +
-             "<done>\nWARNING: Line 3, bone record 1: the node name '\tA\r' begins with white space: its "
-             "name "
-             "line has a character too many or too few at its start\nWARNING: Line 3, bone record 1: the "
-             "node "
-             "name '\tA\r' ends with white space: its name line has a character too many or too few at its "
-             "end\n\n",
+         kKeys + "<done>\n" + mistyped("\tA\r", "white space") + "\n",
          Build_Template(Animated(example, false, 2, {{"\tA\r", {}}}))},
         // The template alone: copied, or refused with the message that says where.
-        Copies("every table at its capacity", full, full),
-        Copies("the largest body the writer takes", Example({}, {}, kMaxBlockSize - 1),
-               Example({}, {}, kMaxBlockSize - 1)),
+        Copies("every table at its capacity", full),
+        Copies("the largest body the writer takes", Example({}, {}, kMaxBlockSize - 1)),
         {"the largest body the reader takes",
          Build_Template(Example({}, {}, kMaxBlockSize)),
          std::nullopt,
          kLoading + "<done>\n" + Limit("Write_All_NIF_Block_to_File", "NifBlocks[0].Size=5242880"),
          {}},
-        Refuses("a .kf given as the key file", Cut(valid, 13), std::string(valid.begin(), valid.end()),
+        Refuses("a .kf given as the key file", ByteString(valid.begin(), valid.end() - 13),
+                std::string(valid.begin(), valid.end()),
                 kLoading + Ends_Inside("Load_from_File___All_NIF_Blocks", "NifBlocks[2]", 299, 300) +
                     "\nERROR: The two files look swapped: give the template .kf first and the key file "
                     "second!\n"),
@@ -191,14 +187,13 @@ std::vector<Row> Rows() {
                 "\n[Load_from_File___Header] ERROR: Variable 'Header_BlockTypes[0]' holds a line feed!\n"),
         Refused("a header line without a line feed",
                 With(example, [](TemplateLayout& l) { l.HeaderLine = std::string(511, 'N'); }),
-
                 "\n[Load_from_File___All_NIF_Blocks] ERROR: The header line is not one line of text (a zero "
                 "byte, or no line feed in its first 511 bytes)!\n"),
         Refused("a block type index past the types",
                 With(rich, [](TemplateLayout& l) { l.BlockTypeIndex[0] = 2; }),
                 Limit("Load_from_File___All_NIF_Blocks", "Header_BlockTypeIndex[0]=2",
                       "limits (2 block types)!")),
-        Refused("a root cut short", Cut(valid, 1),
+        Refused("a root cut short", ByteString(valid.begin(), valid.end() - 1),
                 Ends_Inside("Load_from_File___NiFooter", "NiFooter_Roots[1]", 3, 4)),
         // Key files the driver or the key reader refuses.
         Refuses("301 records", valid, Key_Text(false, 1, Generated_Bones(300, 0, false, 0)),
@@ -302,9 +297,10 @@ std::vector<Row> Sequence_Rows() {
             "Text key 0.5 \"Hit\"\nText key 0 \"NPC Root [Root]\"\nText key 1 \"say \\\"hi\\\" \\\\\"\n",
             {.TextKeys = {{{0.5f, "Hit"}, {0, "NPC Root [Root]"}, {1, "say \"hi\" \\"}}}}),
         Sequenced("priorities", "Priority \"B\" +30\nPriority \"A\" -0\n", {.Priorities = {{"B", 30}}}),
-        Sequenced("a byte-order mark, CR LF, comments, blanks, tabs; an underflow, no root, no text keys",
+        Sequenced("a byte-order mark, CR LF, comments, blanks, tabs; underflows of both signs, no root, no "
+                  "text keys",
                   "\xEF\xBB\xBF# for keys.txt\r\n\r\n \t\r\n\tName \t\"Attack1\"  \r\nCycle clamp\r\n"
-                  "Stop -1e-46\r\nAccumulation root none\r\nText keys none",
+                  "Start 1e-46\r\nStop -1e-46\r\nAccumulation root none\r\nText keys none",
                   {.Name = "Attack1", .Cycle = 2, .Stop = -0.0f, .NoRoot = true, .TextKeys = {{}}}),
         Refused_After(Sequenced("no room for the name", "\nName \"Attack1\"\n", {}, crowded),
                       "<done>\n\n" + Limit("Create_New_String_in_Header", "Header_NumStrings=256",

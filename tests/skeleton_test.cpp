@@ -8,12 +8,13 @@
 
 namespace {
 
-// NiNode blocks of these names, each 9.8 along its parent, their flags as user version 2 asks; the first
-// body cut to `cut` bytes (0: whole).
+// NiNode blocks of these names, each 9.8 along its parent's y (a "Tip..." 0.005), their flags as user
+// version 2 asks; the first body cut to `cut` bytes (0: whole).
 ByteString Skeleton(const std::vector<std::string>& names, std::uint32_t version2 = 83, std::size_t cut = 0) {
     TemplateLayout layout{.BlockTypes = {"NiNode"}, .Strings = names, .UserVersion2 = version2};
     for (std::int32_t n = 0; n < static_cast<std::int32_t>(names.size()); ++n)
-        layout.Bodies.push_back(Node_Body(n, {9.8f, 0, 0}, version2 > 26, ByteString(8, 1)));
+        layout.Bodies.push_back(Node_Body(n, {0, names[n].starts_with("Tip") ? 0.005f : 9.8f, 0},
+                                          version2 > 26, ByteString(8, 1)));
     if (cut != 0) layout.Bodies[0].resize(cut);
     return Build_Template(layout);
 }
@@ -44,7 +45,8 @@ const std::string kThigh = "did you mean 'NPC L Thigh [LThg]'?",
                       "-1 the animation's offsets are about 70 times smaller than the skeleton's (bone 'NPC "
                       "Spine' moves 0.14 from its parent, the skeleton's is 9.8): the animation may be in "
                       "other units";
-const std::vector<Bone> kSmall = {At("NPC Root [Root]", 0.5f), At("NPC Spine", 0.14f)};
+const std::vector<Bone> kSmall = {At("NPC Spine", 0.14f), At("NPC Root [Root]", 0.5f)},
+                        kTips = {At("A", 9.8f), At("Tip", 1), At("Tip2", 1)};
 
 const Row kRows[] = {
     {"names within three edits nearest first, or that differ in case, spaces or a numbered suffix",
@@ -58,6 +60,7 @@ const Row kRows[] = {
     {"offsets 70 times smaller", Skeleton({"NPC Root [Root]", "NPC Spine"}), kSmall, {kSmaller}},
     {"16-bit flags to user version 26", Skeleton({"NPC Root [Root]", "NPC Spine"}, 26), kSmall, {kSmaller}},
     {"the skeleton's units, a bone still", Skeleton({"A", "B"}), {At("A", 9), At("B")}, {}},
+    {"offsets under a thousandth of the longest: not counted", Skeleton({"A", "Tip", "Tip2"}), kTips, {}},
     {"a body too short for its offset", Skeleton({"A"}, 83, 22), {At("A", 0.14f)}, {}},
     {"three letters too many or too few",
      Skeleton({"Hand", "xLexgx"}),

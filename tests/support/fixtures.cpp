@@ -215,22 +215,19 @@ TemplateLayout Curved(TemplateLayout layout, std::size_t data, const Curve& curv
     const auto type = [&](std::size_t block, const char* name) {
         layout.BlockTypeIndex[block] = static_cast<std::uint16_t>(Index_Of(layout.BlockTypes, name));
     };
-    Bytes values, interpolator, basis;
-    values.u32(curve.Compressed ? 0 : static_cast<std::uint32_t>(curve.Values.size()));
-    for (float value : curve.Compressed ? std::vector<float>{} : curve.Values)
-        values.put(value);
-    values.u32(curve.Compressed ? static_cast<std::uint32_t>(curve.Values.size()) : 0);
-    for (float value : curve.Compressed ? curve.Values : std::vector<float>{})
-        values.u16(static_cast<std::uint16_t>(static_cast<std::int16_t>(value)));
+    Bytes floats, packed, values, interpolator, basis; // the control values in either array, the other empty
+    for (float value : curve.Values)
+        floats.put(value), packed.u16(static_cast<std::uint16_t>(static_cast<std::int16_t>(value)));
+    const auto count = static_cast<std::uint32_t>(curve.Values.size());
+    curve.Compressed ? values.u32(0).u32(count).raw(packed.Data) : values.u32(count).raw(floats.Data).u32(0);
     interpolator.put(curve.Start, curve.Stop, curve.Data.value_or(static_cast<std::int32_t>(data)),
                      curve.Basis.value_or(static_cast<std::int32_t>(layout.Bodies.size())));
     for (float value : curve.Pose)
         interpolator.put(value);
     for (std::uint32_t handle : curve.Handles)
         interpolator.u32(handle);
-    for (float value : curve.Compressed ? std::vector<float>(curve.Unpack.begin(), curve.Unpack.end())
-                                        : std::vector<float>{})
-        interpolator.put(value);
+    for (std::size_t i = 0; curve.Compressed && i < curve.Unpack.size(); ++i)
+        interpolator.put(curve.Unpack[i]);
     layout.Bodies[data] = values.Data;
     layout.Bodies[data + 1] = interpolator.Data;
     layout.Bodies.push_back(basis.u32(curve.Points).Data);
@@ -247,9 +244,7 @@ std::array<double, 8> Curve_At(const Curve& curve, double time) {
     const auto knot = [&](int i) { return static_cast<double>(std::clamp(i - 3, 0, n - 3)); };
     const double u = (std::clamp<double>(time, curve.Start, curve.Stop) - curve.Start) /
                      (curve.Stop - curve.Start) * (n - 3);
-    int s = 3;
-    while (s < n - 1 && knot(s + 1) <= u)
-        ++s;
+    const int s = std::min(3 + static_cast<int>(u), n - 1); // the span: knot(s) <= u < knot(s + 1)
     std::array<double, 8> value{};
     for (int c = 0; c < 3; ++c) {
         for (int j = 0; j < dims[c]; ++j) {
@@ -425,12 +420,18 @@ std::int32_t Load_Keys(const std::string& text) {
     return Load_Text(AnimationKeysFile, text, Load_from_File___Animation_Keys);
 }
 
-std::string Save_Keys() {
+// What `save` writes to the stream `file`.
+template <typename Save>
+static std::string Saved(std::FILE*& file, Save save) {
     Written text;
-    OutputKeysFile = text.File;
-    Save_to_File___Animation_Keys();
-    OutputKeysFile = nullptr;
+    file = text.File;
+    save();
+    file = nullptr;
     return text.Close();
+}
+
+std::string Save_Keys() {
+    return Saved(OutputKeysFile, Save_to_File___Animation_Keys);
 }
 
 std::int32_t Load_Sequence(const std::string& text) {
@@ -438,18 +439,12 @@ std::int32_t Load_Sequence(const std::string& text) {
 }
 
 std::string Save_Sequence() {
-    Written text;
-    OutputSequenceFile = text.File;
-    Save_to_File___Sequence_Settings("keys.txt");
-    OutputSequenceFile = nullptr;
-    return text.Close();
+    return Saved(OutputSequenceFile, [] { Save_to_File___Sequence_Settings("keys.txt"); });
 }
 
 std::vector<std::string> Read_Back(const ByteString& kf, void (*each)()) {
     Reset_All_Tables();
-    InputKfFile = Open_Bytes(kf);
-    const bool loaded = Load_from_File___All_NIF_Blocks() == 0;
-    Close(InputKfFile);
+    const bool loaded = Load_Text(InputKfFile, {kf.begin(), kf.end()}, Load_from_File___All_NIF_Blocks) == 0;
     std::vector<std::string> texts;
     for (std::int32_t block : loaded ? Sequence_Blocks() : std::vector<std::int32_t>()) {
         if (Load_Sequence_Keys(block) != 0) continue;

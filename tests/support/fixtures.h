@@ -59,12 +59,6 @@ struct TemplateLayout {
 };
 
 ByteString Build_Template(const TemplateLayout& layout);
-// `layout` once `change` has changed it.
-template <typename Change>
-TemplateLayout Changed(TemplateLayout layout, Change change) {
-    change(layout);
-    return layout;
-}
 // The bundled example: no blocks, the accumulation-root string, a footer with no roots.
 TemplateLayout Example_Template();
 // Every table of the container in use.

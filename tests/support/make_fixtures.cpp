@@ -2,11 +2,9 @@
 //     make_fixtures example examples/Empty.kf    the bundled template
 //     make_fixtures seeds tests/fuzz/corpus      seed inputs of the five fuzz targets (seed-*; the corpus
 //                                                 keeps the curve and skeleton seeds of earlier versions)
-//     make_fixtures curves FILE.kf NODE...       a sequence "Idle" of 2.4 s, each node on a packed curve
-//     make_fixtures skeleton FILE.nif NODE...    a skeleton of these nodes, each 10 along its parent
-//     make_fixtures drawn-curves FILE.kf BONES POINTS SECONDS
-//                                                 the same of BONES bones ("Bone 1", ...) on curves of
-//                                                 POINTS control points over SECONDS s (the benchmark's)
+//     make_fixtures curves FILE.kf POINTS SECONDS NODE...
+//                                                 a sequence "Idle" of SECONDS s, each node on a packed
+//                                                 curve of POINTS control points
 // Seeds are small on purpose: libFuzzer grows them, and the replay in every test run stays fast.
 #include <cstdlib>
 #include <cstring>
@@ -54,30 +52,15 @@ int main(int argc, char** argv) {
         Write_File(argv[2], Build_Template(Example_Template()));
     } else if (argc == 3 && std::strcmp(argv[1], "seeds") == 0) {
         Write_Seeds(argv[2]);
-    } else if (argc > 3 && std::strcmp(argv[1], "skeleton") == 0) {
-        TemplateLayout skeleton{.BlockTypes = {"NiNode"}};
-        for (int i = 3; i < argc; ++i) {
-            skeleton.Strings.push_back(argv[i]);
-            skeleton.BlockTypeIndex.push_back(0);
-            skeleton.Bodies.push_back(Node_Body(i - 3, {0, 10, 0}));
-        }
-        Write_File(argv[2], Build_Template(skeleton));
-    } else if (argc > 3 && std::strcmp(argv[1], "curves") == 0) {
+    } else if (argc > 5 && std::strcmp(argv[1], "curves") == 0) {
         std::vector<Bone> bones;
-        for (int i = 3; i < argc; ++i)
+        for (int i = 5; i < argc; ++i)
             bones.push_back({argv[i], {}});
-        Write_File(argv[2], Curves_File(bones, 8, 2.4f));
-    } else if (argc == 6 && std::strcmp(argv[1], "drawn-curves") == 0) {
-        std::vector<Bone> bones(static_cast<std::size_t>(std::max(0, std::atoi(argv[3]))));
-        for (std::size_t b = 0; b < bones.size(); ++b)
-            bones[b].Name = "Bone " + std::to_string(b + 1);
-        Write_File(argv[2], Curves_File(bones, static_cast<std::uint32_t>(std::max(4, std::atoi(argv[4]))),
-                                        std::strtof(argv[5], nullptr)));
+        Write_File(argv[2], Curves_File(bones, static_cast<std::uint32_t>(std::max(4, std::atoi(argv[3]))),
+                                        std::strtof(argv[4], nullptr)));
     } else {
-        std::fprintf(stderr,
-                     "usage: make_fixtures example FILE.kf | make_fixtures seeds CORPUS_FOLDER | "
-                     "make_fixtures curves FILE.kf NODE... | make_fixtures drawn-curves FILE.kf BONES "
-                     "POINTS SECONDS\n");
+        std::fprintf(stderr, "usage: make_fixtures example FILE.kf | make_fixtures seeds CORPUS_FOLDER | "
+                             "make_fixtures curves FILE.kf POINTS SECONDS NODE...\n");
         return 2;
     }
     return 0;
