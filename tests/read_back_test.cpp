@@ -261,6 +261,7 @@ std::vector<Row> Curve_Rows() {
     floats.Compressed = false;
     for (float& value : floats.Values)
         value /= 1000;
+    floats.Values.push_back(INFINITY); // past every channel: never read
     posed.Handles = {65535, 0xFFFFFFFF, 0};
     posed.Pose = {1, 2, kNone, kNone, 0, 0, 0, 3};
     Curve reordered = Drawn_Curve(4, 1, 5), atRest = posed;

@@ -40,26 +40,26 @@ struct Row {
     const char* Root = nullptr;
 };
 
-const std::string kThigh = "did you mean 'NPC L Thigh [LThg]'?",
-                  kSmaller =
-                      "-1 the animation's offsets are about 70 times smaller than the skeleton's (bone 'NPC "
-                      "Spine' moves 0.14 from its parent, the skeleton's is 9.8): the animation may be in "
-                      "other units";
-const std::vector<Bone> kSmall = {At("NPC Spine", 0.14f), At("NPC Root [Root]", 0.5f)},
-                        kTips = {At("A", 9.8f), At("Tip", 1), At("Tip2", 1)};
+const std::string
+    kThigh = "did you mean 'NPC L Thigh [LThg]'?",
+    kSmaller = "-1 the animation's offsets are about 1000 times smaller than the skeleton's (bone 'NPC "
+               "Spine' moves 0.0098 from its parent, the skeleton's is 9.8): the animation may be in "
+               "other units";
+const std::vector<Bone> kSmall = {At("NPC Spine", 0.0098f), At("NPC Root [Root]", 0.5f)},
+                        kTips = {At("A", 24.5f), At("Tip", 1), At("Tip2", 1)};
 
 const Row kRows[] = {
     {"names within three edits nearest first, or that differ in case, spaces or a numbered suffix",
-     Skeleton({"NPC L Thigh [LThg]", "Spinex2x", "Spine", "Spine1", "Spine3", "Spine12", "npc root [root]",
-               "Tai\n"}),
+     Skeleton(
+         {"NPC L Thigh [LThg]", "Spinex2x", "Spine", "Spine1", "Spine3", "Spine12", "azaz root", "Tai\n"}),
      {At("Spine2"), At("NPC LThigh[lthg]"), At("NPC L Thigh [LThg].001"), At("Tail")},
      {Lacks(0, "Spine2", "did you mean 'Spine', 'Spine1' or 'Spine3'?"), Lacks(1, "NPC LThigh[lthg]", kThigh),
       Lacks(2, "NPC L Thigh [LThg].001", kThigh), Lacks(3, "Tail", "did you mean 'Tai '?"),
-      "-1 the accumulation root 'NPC Root [Root]" + kLacks + "did you mean 'npc root [root]'?"},
-     "NPC Root [Root]"},
-    {"offsets 70 times smaller", Skeleton({"NPC Root [Root]", "NPC Spine"}), kSmall, {kSmaller}},
+      "-1 the accumulation root 'AZAZ ROOT" + kLacks + "did you mean 'azaz root'?"},
+     "AZAZ ROOT"},
+    {"offsets 1000 times smaller", Skeleton({"NPC Root [Root]", "NPC Spine"}), kSmall, {kSmaller}},
     {"16-bit flags to user version 26", Skeleton({"NPC Root [Root]", "NPC Spine"}, 26), kSmall, {kSmaller}},
-    {"the skeleton's units, a bone still", Skeleton({"A", "B"}), {At("A", 9), At("B")}, {}},
+    {"units within the bounds, a bone still", Skeleton({"A", "B"}), {At("A", 3.92f), At("B")}, {}},
     {"offsets under a thousandth of the longest: not counted", Skeleton({"A", "Tip", "Tip2"}), kTips, {}},
     {"a body too short for its offset", Skeleton({"A"}, 83, 22), {At("A", 0.14f)}, {}},
     {"three letters too many or too few",

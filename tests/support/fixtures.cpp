@@ -217,7 +217,8 @@ TemplateLayout Curved(TemplateLayout layout, std::size_t data, const Curve& curv
     };
     Bytes floats, packed, values, interpolator, basis; // the control values in either array, the other empty
     for (float value : curve.Values)
-        floats.put(value), packed.u16(static_cast<std::uint16_t>(static_cast<std::int16_t>(value)));
+        curve.Compressed ? packed.u16(static_cast<std::uint16_t>(static_cast<std::int16_t>(value)))
+                         : floats.put(value);
     const auto count = static_cast<std::uint32_t>(curve.Values.size());
     curve.Compressed ? values.u32(0).u32(count).raw(packed.Data) : values.u32(count).raw(floats.Data).u32(0);
     interpolator.put(curve.Start, curve.Stop, curve.Data.value_or(static_cast<std::int32_t>(data)),
@@ -390,9 +391,8 @@ ByteString Convert(const ByteString& templateBytes, const std::string* keys, con
     OutputKfFile = output.File;
     std::int32_t result = keys != nullptr ? Run_Conversion_Stages() : Load_from_File___All_NIF_Blocks();
     if (keys == nullptr && result == 0) result = Write_All_NIF_Block_to_File();
-    Close(InputKfFile);
-    Close(AnimationKeysFile);
-    Close(SequenceSettingsFile);
+    for (std::FILE** file : {&InputKfFile, &AnimationKeysFile, &SequenceSettingsFile})
+        Close(*file);
     OutputKfFile = nullptr;
     const std::string bytes = output.Close();
     return result == 0 ? As_Bytes(bytes) : ByteString();
