@@ -19,10 +19,6 @@ struct Row {
     std::optional<std::string> Sequence{}; // named "keys.sequence.txt"
 };
 
-void PrintTo(const Row& row, std::ostream* out) {
-    *out << row.Name;
-}
-
 const std::string kLoading = "\n[Load_from_File___All_NIF_Blocks] Loading NIF header: ";
 const std::string kKeys = kLoading + "<done>\nLoading ANIMATION KEYS from 'keys.txt' to Memory: ";
 const std::string kConverted = kKeys + "<done>\n\n";
@@ -296,7 +292,9 @@ std::vector<Row> Sequence_Rows() {
             "text keys in place of start and end",
             "Text key 0.5 \"Hit\"\nText key 0 \"NPC Root [Root]\"\nText key 1 \"say \\\"hi\\\" \\\\\"\n",
             {.TextKeys = {{{0.5f, "Hit"}, {0, "NPC Root [Root]"}, {1, "say \"hi\" \\"}}}}),
-        Sequenced("priorities", "Priority \"B\" +30\nPriority \"A\" -0\n", {.Priorities = {{"B", 30}}}),
+        Sequenced("priorities, the template's first string as the root",
+                  "Priority \"B\" +30\nPriority \"A\" -0\nAccumulation root \"NPC Root [Root]\"\n",
+                  {.Root = "NPC Root [Root]", .Priorities = {{"B", 30}}}),
         Sequenced("a byte-order mark, CR LF, comments, blanks, tabs; underflows of both signs, no root, no "
                   "text keys",
                   "\xEF\xBB\xBF# for keys.txt\r\n\r\n \t\r\n\tName \t\"Attack1\"  \r\nCycle clamp\r\n"
@@ -307,6 +305,7 @@ std::vector<Row> Sequence_Rows() {
                                            "limits (the text on line 2 of 'keys.sequence.txt')!")),
         Sequence_Refused("Name \"A\"\nText key fast \"a\"\n", "2: a number is expected"),
         Sequence_Refused("Frequency 1e39\n", "1: the number 1e39 is not finite as a float"),
+        Sequence_Refused("Weight\n", "1: 'Weight' is given no value"),
         Sequence_Refused(tooMany, "1537: more text keys than the 1536 the table holds"),
     };
     for (const auto& [word, cycle] : {std::pair{"loop", 0u}, {"reverse", 1u}, {"clamp", 2u}})
@@ -327,8 +326,7 @@ TEST_P(Conversion, PrintsAndWritesWhatItMust) {
     EXPECT_EQ(Table_Fault(), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, Conversion, testing::ValuesIn(Rows()), Row_Name<testing::TestParamInfo<Row>>);
-INSTANTIATE_TEST_SUITE_P(Sequences, Conversion, testing::ValuesIn(Sequence_Rows()),
-                         Row_Name<testing::TestParamInfo<Row>>);
+INSTANTIATE_TEST_SUITE_P(Table, Conversion, testing::ValuesIn(Rows()), Row_Name);
+INSTANTIATE_TEST_SUITE_P(Sequences, Conversion, testing::ValuesIn(Sequence_Rows()), Row_Name);
 
 } // namespace

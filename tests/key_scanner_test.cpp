@@ -21,8 +21,7 @@
 namespace {
 
 constexpr std::uint32_t kUntouchedFloat = 0x7fa5a5a5u; // a NaN no conversion produces
-constexpr std::int32_t kUntouchedInt = 777;
-constexpr std::int32_t kLineCapacity = 256;
+constexpr std::int32_t kUntouchedInt = 777, kLineCapacity = 256;
 
 using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 

@@ -174,6 +174,9 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
         {"Empty.kf=bone Empty_keys.txt.part=folder", "posewright-keys Empty.kf",
          kBone +
              "\t- 'Empty_keys.txt' was NOT created\n\nERROR: Cannot create the key file 'Empty_keys.txt'!\n"},
+        {"Empty.kf=bone Empty_keys.sequence.txt.part=folder", "posewright-keys Empty.kf",
+         kBone + "\t- 'Empty_keys.sequence.txt' was NOT created\n\nERROR: Cannot create the sequence file "
+                 "'Empty_keys.sequence.txt'!\n"},
         {"run.kf=bone run_keys.txt=folder", "posewright-keys run.kf",
          Opening({"run.kf"}) + kLoaded + kSequence +
              "\t- 'run_keys.txt' was NOT written\n\nERROR: Cannot write the key file 'run_keys.txt'!\n"},

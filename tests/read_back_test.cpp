@@ -34,10 +34,6 @@ struct Row {
     float Start = 0;
 };
 
-void PrintTo(const Row& row, std::ostream* out) {
-    *out << row.Name;
-}
-
 Key At(float time, float w = 1, float x = 0) {
     return {time, 0, 0, 0, w, x, 0, 0, 1};
 }
@@ -103,6 +99,8 @@ std::vector<Row> Rows() {
          sequence + "its frequency is inf: written as the converter's default\n"},
         {"note arrays passed over, a bone without an interpolator", noInterpolator, "1 bones, 0 keys", ""},
         // Text keys other than "start" at 0 and "end" at the stop time need the sequence file.
+        {"a bone carries the root", Keys(false, {{"NPC Root [Root]", {At(0)}}}), "1 bones, 1 keys", "", "",
+         ""},
         {"a text key of its own", Keys(false, still, {}, {.TextKeys = {{{0, "start"}, {1, "Hit"}}}}),
          "1 bones, 1 keys", "", "",
          "Stop 1\nAccumulation root \"start\"\nText key 0 \"start\"\nText key 1 \"Hit\"\n"},
@@ -342,9 +340,8 @@ TEST_P(ReadBack, FindsWhatItMust) {
     EXPECT_EQ(sequence.substr(std::min(sequence.find("Stop "), sequence.size())), *row.Sequence);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, ReadBack, testing::ValuesIn(Rows()), Row_Name<testing::TestParamInfo<Row>>);
-INSTANTIATE_TEST_SUITE_P(Curves, ReadBack, testing::ValuesIn(Curve_Rows()),
-                         Row_Name<testing::TestParamInfo<Row>>);
+INSTANTIATE_TEST_SUITE_P(Table, ReadBack, testing::ValuesIn(Rows()), Row_Name);
+INSTANTIATE_TEST_SUITE_P(Curves, ReadBack, testing::ValuesIn(Curve_Rows()), Row_Name);
 
 // 251 bones of kMaxKeys keys with every kind of float, in each form, read back: the same key text but for
 // the format line's wording, which converts to the same bytes. 251 bones fill the string table beside the

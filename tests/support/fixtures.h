@@ -148,13 +148,12 @@ std::string Keys_Body(const Text& text) {
 std::vector<Bone> Generated_Bones(int bones, int keys, bool euler, unsigned seed);
 
 // A parameterised row's test name: its Name with every character but letters and digits as '_'.
-template <typename Info>
-std::string Row_Name(const Info& info) {
+inline const auto Row_Name = [](const auto& info) {
     std::string name = info.param.Name;
     std::replace_if(
         name.begin(), name.end(), [](unsigned char c) { return !std::isalnum(c); }, '_');
     return name;
-}
+};
 
 // ---- the tables and the stages in process --------------------------------------------------------
 
