@@ -215,12 +215,13 @@ TemplateLayout Curved(TemplateLayout layout, std::size_t data, const Curve& curv
     const auto type = [&](std::size_t block, const char* name) {
         layout.BlockTypeIndex[block] = static_cast<std::uint16_t>(Index_Of(layout.BlockTypes, name));
     };
-    Bytes floats, packed, values, interpolator, basis; // the control values in either array, the other empty
+    // The control values go in the array of their kind; the other is empty.
+    Bytes array, values, interpolator, basis;
     for (float value : curve.Values)
-        curve.Compressed ? packed.u16(static_cast<std::uint16_t>(static_cast<std::int16_t>(value)))
-                         : floats.put(value);
+        curve.Compressed ? array.u16(static_cast<std::uint16_t>(static_cast<std::int16_t>(value)))
+                         : array.put(value);
     const auto count = static_cast<std::uint32_t>(curve.Values.size());
-    curve.Compressed ? values.u32(0).u32(count).raw(packed.Data) : values.u32(count).raw(floats.Data).u32(0);
+    curve.Compressed ? values.u32(0).u32(count).raw(array.Data) : values.u32(count).raw(array.Data).u32(0);
     interpolator.put(curve.Start, curve.Stop, curve.Data.value_or(static_cast<std::int32_t>(data)),
                      curve.Basis.value_or(static_cast<std::int32_t>(layout.Bodies.size())));
     for (float value : curve.Pose)
