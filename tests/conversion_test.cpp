@@ -66,13 +66,6 @@ ByteString With(TemplateLayout layout, Change change) {
 std::string Limit(const char* operation, const std::string& field, const std::string& tail = "limits!") {
     return "\n[" + std::string(operation) + "] ERROR: Variable '" + field + "' is out of " + tail + "\n";
 }
-std::string Header_Limit(const std::string& field, const std::string& tail = "limits!") {
-    return Limit("Load_from_File___Header", field, tail);
-}
-std::string Ends_Inside(const char* operation, const std::string& field, int got, int needed) {
-    return "\n[" + std::string(operation) + "] ERROR: The file ends inside '" + field + "' (" +
-           std::to_string(got) + " of its " + std::to_string(needed) + " bytes are there)!\n";
-}
 std::string Keys_Refused(int line, const std::string& what) {
     return kKeys + "\n[Load_from_File___Animation_Keys] ERROR: Line " + std::to_string(line) + ", " + what +
            "\n\nERROR: Cannot load Animation keys without errors!\n";
@@ -110,12 +103,32 @@ std::vector<Row> Rows() {
     };
     const TemplateLayout full = Full_Template(), sequenced = Animated(example, false, 1, {One_Key("A")});
     const Key rest = {0, 0, 0, 0, 1, 0, 0, 0, 1};
+    // Bone NPC Spine whose key 2 begins with `word` at byte `at` of the key text, refused as `shown`.
+    const auto notNumber = [&](std::string name, std::size_t at, const std::string& word,
+                               const std::string& shown) {
+        const std::string head = "Quaternions\n2\n" + Name_Line("NPC Spine") + "2\n" + still;
+        return Refuses(std::move(name), valid,
+                       head + std::string(at - head.size(), ' ') + word + " 0 0 0 1 0 0 0 1\n" + end,
+                       Keys_Refused(6, "bone record 1 'NPC Spine', key 2: '" + shown + "' is not a number!"));
+    };
     const std::string
-        numbers = "10.0 1.0 0.0 0.0 0.0 1", // key 2 of A read as a name line
+        numbers = "19.0 1.0 0.0 0.0 0.0 1", // key 2 of A read as a name line
         shortCount =
-            "Quaternions\n2\n" + Name_Line("A") + "1\n" + still + "0.5 0.0 0.0 10.0 1.0 0.0 0.0 0.0 1.0\n",
+            "Quaternions\n2\n" + Name_Line("A") + "1\n" + still + "0.5 0.0 0.0 19.0 1.0 0.0 0.0 0.0 1.0\n",
         keyLine = "the name line looks like a key line: the key count 1 of bone record 1 (line 3) is likely "
                   "smaller than its keys";
+    // A full template whose types are the first `copied` types a conversion adds.
+    const auto noTypeRoom = [&](std::string name, std::size_t copied) {
+        const std::vector<std::string> types =
+            Words("NiTransformData NiTransformInterpolator NiTextKeyExtraData");
+        return Refuses(std::move(name),
+                       With(full,
+                            [&](TemplateLayout& l) {
+                                l.Bodies.clear(), l.Strings.clear();
+                                std::copy_n(types.begin(), copied, l.BlockTypes.begin());
+                            }),
+                       oneKey, kConverted + Limit("AddNewNodeToHeader", "Header_NumBlockTypes=256"));
+    };
     return {
         // Conversions, their blocks, types and strings byte for byte.
         Converts("one quaternion key over the example", example, false, 2, {One_Key("A")}),
@@ -124,6 +137,7 @@ std::vector<Row> Rows() {
                  {One_Key("A"), One_Key("B")}),
         Converts("one record converts no bone", example, false, 1, {}),
         Converts("no Euler keys", example, true, 1, {{"A", {}}}),
+        Converts("as many keys as a bone holds", example, false, 52, Generated_Bones(1, kMaxKeys, false, 3)),
         Converts("the template's types and strings reused, names always added",
                  Example({"end", "A", "NPC Root [Root]"}, {"NiNode", "NiTransformData"}), false, 2,
                  {One_Key("A")}),
@@ -160,22 +174,23 @@ std::vector<Row> Rows() {
          {}},
         Refuses("a .kf given as the key file", ByteString(valid.begin(), valid.end() - 13),
                 std::string(valid.begin(), valid.end()),
-                kLoading + Ends_Inside("Load_from_File___All_NIF_Blocks", "NifBlocks[2]", 299, 300) +
-                    "\nERROR: The two files look swapped: give the template .kf first and the key file "
-                    "second!\n"),
+                kLoading +
+                    "\n[Load_from_File___All_NIF_Blocks] ERROR: The file ends inside 'NifBlocks[2]' (299 of "
+                    "its 300 bytes are there)!\n\nERROR: The two files look swapped: give the template .kf "
+                    "first and the key file second!\n"),
         Refused("another version", With(example, [](TemplateLayout& l) { l.Version[0] = 4; }), unsupported),
         Refused("1025 blocks", With(empty, [](TemplateLayout& l) { l.NumBlocks = 1025; }),
-                Header_Limit("Header_NumBlocks=1025")),
+                Limit("Load_from_File___Header", "Header_NumBlocks=1025")),
         Refused("257 block types", With(empty, [](TemplateLayout& l) { l.NumBlockTypes = 257; }),
-                Header_Limit("Header_NumBlockTypes=257")),
+                Limit("Load_from_File___Header", "Header_NumBlockTypes=257")),
         Refused("257 strings", With(empty, [](TemplateLayout& l) { l.NumStrings = 257; }),
-                Header_Limit("Header_NumStrings=257")),
+                Limit("Load_from_File___Header", "Header_NumStrings=257")),
         Refused("257 roots", With(example, [](TemplateLayout& l) { l.Roots.assign(257, 0); }),
                 Limit("Load_from_File___NiFooter", "NiFooter_NumRoots=257")),
         Refused("a body of 0x500001 bytes", Build_Template(Example({}, {}, kMaxBlockSize + 1)),
                 Limit("Load_from_File___All_NIF_Blocks", "Header_BlockSize[0]=5242881")),
         Refused("a string of 256 bytes", Build_Template(Example({std::string(256, 's')})),
-                Header_Limit("Header_Strings[0] length=256")),
+                Limit("Load_from_File___Header", "Header_Strings[0] length=256")),
         Refused("a zero byte in a string", Build_Template(Example({"ab", "a" + zero + "b"})),
                 "\n[Load_from_File___Header] ERROR: Variable 'Header_Strings[1]' holds a zero byte!\n"),
         Refused("a line feed in a type name",
@@ -190,7 +205,8 @@ std::vector<Row> Rows() {
                 Limit("Load_from_File___All_NIF_Blocks", "Header_BlockTypeIndex[0]=2",
                       "limits (2 block types)!")),
         Refused("a root cut short", ByteString(valid.begin(), valid.end() - 1),
-                Ends_Inside("Load_from_File___NiFooter", "NiFooter_Roots[1]", 3, 4)),
+                "\n[Load_from_File___NiFooter] ERROR: The file ends inside 'NiFooter_Roots[1]' (3 of its 4 "
+                "bytes are there)!\n"),
         // Key files the driver or the key reader refuses.
         Refuses("301 records", valid, Key_Text(false, 1, Generated_Bones(300, 0, false, 0)),
                 Keys_Refused(603, "bone record 301: the file holds more than the 300 records that fit!")),
@@ -200,9 +216,12 @@ std::vector<Row> Rows() {
                 "Euler\n2\n" + Name_Line("A") + "0\n" + Name_Line("B") + "-2\n",
                 Keys_Refused(6, "bone record 2: Variable 'NumKeys=-2' is out of limits (0 to 1536)!")),
         // Numbers it cannot read in the duration or a converted record: their zeros would collapse the bone.
-        Refuses("a decimal comma", valid,
-                "Quaternions\n2\n" + Name_Line("NPC Spine") + "2\n" + still + "0,5 0 0 0 1 0 0 0 1\n" + end,
-                Keys_Refused(6, "bone record 1 'NPC Spine', key 2: '0,5' is not a number!")),
+        // The refused word as the scanner holds it: no more than 64 bytes from a chunk before, "..." for
+        // what it no longer or not yet holds.
+        notNumber("a decimal comma past the first chunk", 20000, "0,5", "0,5"),
+        notNumber("a word from the chunk before", 16304, std::string(90, '1') + ",5",
+                  "..." + std::string(74, '1') + ",5"),
+        notNumber("a word at the chunk's end", 16382, "0,5", "0,..."),
         Refuses("more keys counted than follow", valid,
                 "Quaternions\n2\n" + Name_Line("A") + "2\n" + still + Name_Line("B") + "0\n" + end,
                 Keys_Refused(6, "bone record 1 'A', key 2: 'Bone' is not a number!")),
@@ -230,15 +249,8 @@ std::vector<Row> Rows() {
         Refuses("no room for a block",
                 With(Example({}, {"T"}), [](TemplateLayout& l) { l.Bodies.assign(1023, {}); }), oneKey,
                 kConverted + "\n[AllocateRAM_forNifBlock] ERROR: Number of NIF block is too big !\n"),
-        Refuses("no room for the sequence's block type",
-                With(full,
-                     [](TemplateLayout& l) {
-                         l.Bodies.clear(), l.Strings.clear();
-                         std::copy_n(
-                             Words("NiTransformData NiTransformInterpolator NiTextKeyExtraData").begin(), 3,
-                             l.BlockTypes.begin());
-                     }),
-                oneKey, kConverted + Limit("AddNewNodeToHeader", "Header_NumBlockTypes=256")),
+        noTypeRoom("no room for the text keys' block type", 2),
+        noTypeRoom("no room for the sequence's block type", 3),
     };
 }
 
@@ -280,14 +292,13 @@ std::vector<Row> Sequence_Rows() {
     std::string tooMany;
     for (std::uint32_t k = 0; k <= kMaxKeys; ++k)
         tooMany += "Text key 1 \"k\"\n";
-    std::vector<Row> rows = {
+    return {
         Sequenced("a name", "Name \"Attack1\"\n", {.Name = "Attack1"}),
-        Sequenced("a cycle as a number", "Cycle 4294967295\n", {.Cycle = 4294967295u}),
-        Sequenced("a frequency", "Frequency +1.5\n", {.Frequency = 1.5f}),
-        Sequenced("a weight", "Weight .25\n", {.Weight = 0.25f}),
-        Sequenced("a start", "Start 5e-1\n", {.Start = 0.5f}),
-        Sequenced("a stop", "Stop 17E-1\n", {.Stop = 1.7f}),
+        Sequenced("a frequency, a weight, a start and a stop, each number in its own form",
+                  "Frequency +1.5\nWeight .25\nStart 5e-1\nStop 17E-1\n",
+                  {.Frequency = 1.5f, .Weight = 0.25f, .Start = 0.5f, .Stop = 1.7f}),
         Sequenced("a root added", "Accumulation root \"Bip01\"\n", {.Root = "Bip01"}),
+        Sequenced("a cycle as a number", "Cycle 4294967295\n", {.Cycle = 4294967295u}),
         Sequenced(
             "text keys in place of start and end",
             "Text key 0.5 \"Hit\"\nText key 0 \"NPC Root [Root]\"\nText key 1 \"say \\\"hi\\\" \\\\\"\n",
@@ -307,11 +318,9 @@ std::vector<Row> Sequence_Rows() {
         Sequence_Refused("Frequency 1e39\n", "1: the number 1e39 is not finite as a float"),
         Sequence_Refused("Weight\n", "1: 'Weight' is given no value"),
         Sequence_Refused(tooMany, "1537: more text keys than the 1536 the table holds"),
+        Sequenced("cycle loop", "Cycle loop\n", {.Cycle = 0}), // "clamp" above
+        Sequenced("cycle reverse", "Cycle reverse\n", {.Cycle = 1}),
     };
-    for (const auto& [word, cycle] : {std::pair{"loop", 0u}, {"reverse", 1u}, {"clamp", 2u}})
-        rows.push_back(
-            Sequenced(std::string("cycle ") + word, std::string("Cycle ") + word + "\n", {.Cycle = cycle}));
-    return rows;
 }
 
 class Conversion : public testing::TestWithParam<Row> {};

@@ -15,6 +15,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The text `text` holds `part`.
+#define EXPECT_HAS(part, text) EXPECT_PRED_FORMAT2(testing::IsSubstring, part, text)
+
 const std::string kLoading = "\n[Load_from_File___All_NIF_Blocks] Loading NIF header: ",
                   kLoaded = kLoading + "<done>\n";
 const std::string kConverted = "\n\n\t[ Converting Animation to KF format is DONE ! ]\n";
@@ -216,7 +219,7 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
 // s, two priorities) there and back through both programs: its key file and sequence file convert to the
 // same .kf, which reads back to the same two files; a key file that needs none any more loses its old one.
 TEST_F(Programs, SequenceSettingsRoundTrip) {
-    const std::vector<std::pair<float, std::string>> texts = {
+    const TextKeyList texts = {
         {0.5f, "E0"}, {0.5f + 0.1f * 3, "Sound: \"Swing\"\\"}, {0.5f + 0.1f * 9, "E9"}};
     const SequenceSpec attack{"Attack1", 2,       1.5f,  0.75f, 0.5f,
                               {},        "Bip01", false, texts, {{"NPC Spine", 30}, {"NPC Head", 255}}};
@@ -242,10 +245,9 @@ TEST_F(Programs, SequenceSettingsRoundTrip) {
     for (const char* file : {"attack_keys.txt", "attack_keys.sequence.txt"})
         EXPECT_EQ(Get(std::string("back/") + file), Get(file)) << file;
     Put("back/attack.kf", Build_Template(Animated(Example_Template(), false, 1.7f, kExampleBones)));
-    EXPECT_PRED_FORMAT2(testing::IsSubstring,
-                        "\t- 'back/attack_keys.sequence.txt' <removed: the sequence needs no settings beside "
-                        "its keys>\n",
-                        Run("posewright-keys", {"back/attack.kf"}, 0).Transcript);
+    EXPECT_HAS("\t- 'back/attack_keys.sequence.txt' <removed: the sequence needs no settings beside "
+               "its keys>\n",
+               Run("posewright-keys", {"back/attack.kf"}, 0).Transcript);
     EXPECT_FALSE(fs::exists(Dir / "back/attack_keys.sequence.txt") ||
                  fs::exists(Dir / "back/attack_keys.txt.part"));
 }
@@ -254,28 +256,21 @@ TEST_F(Programs, SequenceSettingsRoundTrip) {
 // posewright-keys again: the same key file and sequence file, the root kept. At another rate the keys
 // follow it; rates out of bounds are refused.
 TEST_F(Programs, CurvesThereAndBack) {
-    TemplateLayout curves =
-        Animated(Example_Template(), false, 1.5f, {{"A", {}}, {"B", {}}}, {.Name = "Idle"});
-    for (std::size_t b = 0; b < 2; ++b)
-        curves = Curved(curves, 2 * b, Drawn_Curve(6, 1.5f, static_cast<unsigned>(b)));
-    Put("c.kf", Build_Template(curves));
+    Put("c.kf", Curves_File({{"A", {}}, {"B", {}}}, 6, 1.5f));
     Put("Empty.kf", Build_Template({}));
-    EXPECT_PRED_FORMAT2(
-        testing::IsSubstring,
-        "Sequence 'Idle': 2 bones, 92 keys, 1.5 s, quaternions\n\t- 2 bones sampled from their "
-        "curves at 30 keys a second\n",
-        Run("posewright-keys", {"c.kf"}, 0).Transcript);
+    EXPECT_HAS("Sequence 'Idle': 2 bones, 92 keys, 1.5 s, quaternions\n\t- 2 bones sampled from their "
+               "curves at 30 keys a second\n",
+               Run("posewright-keys", {"c.kf"}, 0).Transcript);
     Run("posewright", {"-o", "back.kf", "Empty.kf", "c_keys.txt"}, 0);
     Run("posewright-keys", {"back.kf"}, 0);
     EXPECT_EQ(Get("back_keys.txt"), Get("c_keys.txt"));
     // Past the line that names the key file.
     const std::string settings = Keys_Body(Get("back_keys.sequence.txt"));
     EXPECT_EQ(settings, Keys_Body(Get("c_keys.sequence.txt")));
-    EXPECT_PRED_FORMAT2(testing::IsSubstring, "Accumulation root \"NPC Root [Root]\"", settings);
+    EXPECT_HAS("Accumulation root \"NPC Root [Root]\"", settings);
     for (const auto& [rate, status] : {std::pair{"-1", 1}, {"abc", 1}, {"1001", 1}, {"1", 0}, {"1000", 0}})
         Run("posewright-keys", {"--rate", rate, "c.kf"}, status);
-    EXPECT_PRED_FORMAT2(testing::IsSubstring, "2 bones, 40 keys",
-                        Run("posewright-keys", {"--rate", "12.5", "c.kf"}, 0).Transcript);
+    EXPECT_HAS("2 bones, 40 keys", Run("posewright-keys", {"--rate", "12.5", "c.kf"}, 0).Transcript);
 }
 
 // One template, many key files: each output the bytes of the key file's run alone with -o (without the
@@ -307,16 +302,14 @@ TEST_F(Programs, BatchConvertsEachKeyFileAsAlone) {
          {std::string("\t- 'b.sequence.txt' <skipped: the sequence file of 'b', read with it>\n"), done,
           std::string("\nWARNING: Line 3, bone '\"B' is not a node of the skeleton 's.nif'"),
           std::string("'Empty.kf' is the input file 'Empty.kf'")})
-        EXPECT_PRED_FORMAT2(testing::IsSubstring, part, transcript);
+        EXPECT_HAS(part, transcript);
     EXPECT_EQ(transcript.substr(transcript.find("\n\n2 of 5")),
               "\n\n2 of 5 key files converted\n\t- 'typo.txt' was NOT converted\n\t- 'no.txt' was NOT "
               "converted\n\t- 'Empty.txt' was NOT converted\n\t- 'b' converted with warnings\n");
     EXPECT_TRUE(Get("typo.kf") == As_Bytes("kept\n") && !fs::exists(Dir / "typo.kf.part"));
     EXPECT_EQ(Get("Empty.kf"), Build_Template(Example_Template()));
-    EXPECT_PRED_FORMAT2(testing::IsSubstring,
-                        "ERROR: Output file '" + u + ".kf' is already the output of the key file '" + u +
-                            ".txt'",
-                        Run("posewright", {"Empty.kf", u + ".txt", u + ".csv"}, 1).Transcript);
+    EXPECT_HAS("ERROR: Output file '" + u + ".kf' is already the output of the key file '" + u + ".txt'",
+               Run("posewright", {"Empty.kf", u + ".txt", u + ".csv"}, 1).Transcript);
     Run("posewright", {"-o", "out", "Empty.kf", u + ".txt", "b"}, 0);
     for (const std::string& name : {u, std::string("b")}) {
         Run("posewright", {"-o", "alone.kf", "Empty.kf", name == "b" ? name : name + ".txt"}, 0);
@@ -345,9 +338,7 @@ TEST_F(Programs, KeysReadsManyFilesAndFolders) {
         alone += Run("posewright-keys", {"--skeleton", "s.nif", file}, file[0] == 'k' ? 1 : 0)
                      .Transcript.substr(skeleton.size());
     alone.erase(alone.rfind(kTerminated), kTerminated.size());
-    EXPECT_PRED_FORMAT2(
-        testing::IsSubstring,
-        "\t- Sequence 'SpecialIdle': bone 'A' is not a node of the skeleton 's.nif': ", alone);
+    EXPECT_HAS("\t- Sequence 'SpecialIdle': bone 'A' is not a node of the skeleton 's.nif': ", alone);
     EXPECT_EQ(Run("posewright-keys", {"--skeleton", "s.nif", "p.kf", x, "k.txt"}, 1).Transcript,
               alone + "\n2 of 3 files read\n\t- 'k.txt' was NOT read\n\t- 'p.kf' read with problems\n");
     EXPECT_TRUE(fs::exists(Dir / "p_SpecialIdle_keys.txt") && fs::exists(Dir / "p_SpecialIdle_2_keys.txt"));
@@ -356,8 +347,14 @@ TEST_F(Programs, KeysReadsManyFilesAndFolders) {
         fs::copy_file(Dir / x, Dir / file);
     const std::string read = Run("posewright-keys", {"d"}, 0).Transcript;
     EXPECT_LT(read.find("'d/A.KF' <ok>"), read.find("'d/b.kf' <ok>"));
-    EXPECT_PRED_FORMAT2(testing::IsSubstring, "\n2 of 2 files read\n", read);
+    EXPECT_HAS("\n2 of 2 files read\n", read);
     EXPECT_FALSE(fs::exists(Dir / "d/sub.kf/c_keys.txt"));
+}
+
+// Asked for help or the version alone, a program answers with status 0 and reads nothing.
+TEST_F(Programs, AnswerHelpAndVersion) {
+    EXPECT_HAS("\nPosewright-Keys: a .kf animation", Run("posewright-keys", {"-h"}, 0).Transcript);
+    EXPECT_EQ(Run("posewright", {"--version"}, 0).Transcript.find("Posewright "), 0u);
 }
 
 // The key file's and the sequence file's names: the last extension of the file-name part goes, never a

@@ -65,6 +65,7 @@ std::vector<Row> Rows() {
         Keys(false, {still[0], {"B", {At(0)}}}); // A a curve of too few bytes, B cut short
     unreadable.BlockTypes.push_back("NiBSplineCompTransformInterpolator");
     unreadable.BlockTypeIndex[1] = 4;
+    unreadable.BlockTypeIndex[4] = 1; // the text keys in an interpolator
     unreadable.Bodies[2].pop_back();
     TemplateLayout noInterpolator = Keys(false, still, {}, {.NoteArrays = {-1, 7}});
     std::fill_n(noInterpolator.Bodies.back().begin() + 12, 4, 0xFF); // the link -1
@@ -105,20 +106,23 @@ std::vector<Row> Rows() {
          "1 bones, 1 keys", "", "",
          "Stop 1\nAccumulation root \"start\"\nText key 0 \"start\"\nText key 1 \"Hit\"\n"},
         {"a name with a line feed", Keys(false, still, {}, {.Name = "a\nb"}), "1 bones, 1 keys",
-         "\t- Sequence 'a\nb': its name holds a line feed: written as a space\n", "",
-         "Stop 1\nAccumulation root \"start\"\nText key 0 \"start\"\nText key 1 \"end\"\n"},
+         "\t- Sequence 'a\nb': its name holds a line feed: written as a space\n"},
         {"1537 text keys", Keys(false, still, {{2, Bytes().put(-1, kMaxKeys + 1).Data}}), "1 bones, 1 keys",
          sequence +
              "block 2 'NiTextKeyExtraData' does not hold the layout read here (it holds more than the 1536 "
              "text keys read here): its text keys are not checked\n"},
         {"a text key at no time",
-         Keys(false, still, {{2, Text_Keys_Body({{std::numeric_limits<float>::infinity(), 2}})}}),
-         "1 bones, 1 keys", sequence + "its text key 1 is at inf s: skipped\n", "",
-         "Stop 1\nAccumulation root \"start\"\nText keys none\n"},
+         Keys(false, still, {{2, Text_Keys_Body({{std::numeric_limits<float>::infinity(), 2}, {0.5f, 99}})}}),
+         "1 bones, 1 keys",
+         sequence + "its text key 1 is at inf s: skipped\n" + sequence +
+             "its text key 2 is string 99, which the string table does not hold: skipped\n",
+         "", "Stop 1\nAccumulation root \"start\"\nText keys none\n"},
         {"no text-key block", Keys(false, still, {}, {.NoTextKeyBlock = true}), "1 bones, 1 keys", "", "",
          "Stop 1\nAccumulation root \"start\"\nText keys none\n"},
-        {"a curve and a body cut short", unreadable, "2 bones, 0 keys",
-         a +
+        {"a curve and a body cut short, text keys in another block", unreadable, "2 bones, 0 keys",
+         sequence +
+             "its text keys are in block 4 'NiTransformInterpolator', not in a NiTextKeyExtraData block\n" +
+             a +
              ": block 1 'NiBSplineCompTransformInterpolator' does not hold the layout read here (its fields "
              "run past its end)" +
              noKeys + b +

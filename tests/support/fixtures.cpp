@@ -176,8 +176,7 @@ TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const
         const std::int32_t data = append("NiTransformData", Transform_Data_Body(euler, bone.Keys));
         interpolators.push_back(append("NiTransformInterpolator", Interpolator_Body(data)));
     }
-    const auto texts = settings.TextKeys.value_or(
-        std::vector<std::pair<float, std::string>>{{0.0f, "start"}, {duration, "end"}});
+    const auto texts = settings.TextKeys.value_or(TextKeyList{{0.0f, "start"}, {duration, "end"}});
     std::vector<std::pair<float, std::int32_t>> textKeyIndices;
     for (const auto& [time, text] : texts)
         textKeyIndices.push_back({time, Index_Of(layout.Strings, text)});
@@ -290,6 +289,13 @@ Curve Drawn_Curve(std::uint32_t points, float stop, unsigned seed) {
     return curve;
 }
 
+ByteString Curves_File(const std::vector<Bone>& bones, std::uint32_t points, float seconds) {
+    TemplateLayout layout = Animated(Example_Template(), false, seconds, bones, {.Name = "Idle"});
+    for (std::size_t b = 0; b < bones.size(); ++b)
+        layout = Curved(layout, 2 * b, Drawn_Curve(points, seconds, static_cast<unsigned>(b)));
+    return Build_Template(layout);
+}
+
 std::vector<Bone> Generated_Bones(int bones, int keys, bool euler, unsigned seed) {
     std::mt19937 random(seed);
     const float odd[] = {0.0f,           -0.0f, 1.0f,       1e-45f,     -1.17549435e-38f,
@@ -318,8 +324,7 @@ std::vector<Bone> Generated_Bones(int bones, int keys, bool euler, unsigned seed
 void Reset_All_Tables() {
     std::snprintf(InputKfFileName, sizeof InputKfFileName, "template.kf");
     std::snprintf(AnimationKeysFileName, sizeof AnimationKeysFileName, "keys.txt");
-    std::snprintf(SequenceSettingsFileName, sizeof SequenceSettingsFileName, "%s",
-                  Sequence_File_Name(AnimationKeysFileName).c_str());
+    std::snprintf(SequenceSettingsFileName, sizeof SequenceSettingsFileName, "keys.sequence.txt");
     Reset_Nif_Document();
     Reset_Anim_Keys();
     Reset_Transform_Data();

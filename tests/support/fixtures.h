@@ -20,8 +20,9 @@ using ByteString = std::vector<std::uint8_t>;
 struct Bytes {
     ByteString Data;
 
-    Bytes& u8(std::uint8_t value) { return Data.push_back(value), *this; }
-    Bytes& u16(std::uint16_t value) { return u8(value & 0xFF).u8(static_cast<std::uint8_t>(value >> 8)); }
+    Bytes& u8(std::uint8_t v) { return Data.push_back(v), *this; }
+    Bytes& u16(std::uint16_t v) { return u8(v & 0xFF).u8(static_cast<std::uint8_t>(v >> 8)); }
+    Bytes& u32(std::uint32_t v) { return u16(v & 0xFFFF).u16(static_cast<std::uint16_t>(v >> 16)); }
     // Four bytes each: integers as 32 bits, floats as their single-precision bits.
     template <typename... Values>
     Bytes& put(Values... values) {
@@ -29,9 +30,6 @@ struct Bytes {
              static_cast<std::conditional_t<std::is_floating_point_v<Values>, float, std::int32_t>>(values))),
          ...);
         return *this;
-    }
-    Bytes& u32(std::uint32_t value) {
-        return u16(value & 0xFFFF).u16(static_cast<std::uint16_t>(value >> 16));
     }
     Bytes& raw(const std::string& text) { return Data.insert(Data.end(), text.begin(), text.end()), *this; }
     Bytes& raw(const ByteString& bytes) { return Data.insert(Data.end(), bytes.begin(), bytes.end()), *this; }
@@ -85,6 +83,8 @@ struct Tracks {
 };
 ByteString Transform_Data(const Tracks& tracks);
 
+// Text keys: each its time and text.
+using TextKeyList = std::vector<std::pair<float, std::string>>;
 // A sequence's own settings as a conversion writes them; each left as it is takes the converter's default.
 struct SequenceSpec {
     std::string Name = "SpecialIdle";
@@ -93,8 +93,7 @@ struct SequenceSpec {
     std::optional<float> Stop{};       // the duration
     std::optional<std::string> Root{}; // the first "NPC Root [Root]", else string 0
     bool NoRoot = false;
-    std::optional<std::vector<std::pair<float, std::string>>>
-        TextKeys{};                                        // "start" at 0, "end" at the duration
+    std::optional<TextKeyList> TextKeys{};                 // "start" at 0, "end" at the duration
     std::vector<std::pair<std::string, int>> Priorities{}; // node name, priority
     std::vector<std::int32_t> NoteArrays{};                // block links a conversion never writes
     bool NoTextKeyBlock = false;                           // a link of -1 and no block
@@ -132,6 +131,8 @@ std::array<double, 8> Curve_At(const Curve& curve, double time);
 // A packed curve of `points` control points in all three channels, drawn from `seed`, over `stop` s.
 Curve Drawn_Curve(std::uint32_t points, float stop, unsigned seed);
 
+// The example template with a sequence "Idle" of `seconds` s, bone b on Drawn_Curve(`points`, `seconds`, b).
+ByteString Curves_File(const std::vector<Bone>& bones, std::uint32_t points, float seconds);
 // `layout` with the blocks, types and strings a conversion of `bones` appends.
 TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const std::vector<Bone>& bones,
                         const SequenceSpec& sequence = {});

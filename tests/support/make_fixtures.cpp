@@ -12,14 +12,6 @@
 
 #include "support/fixtures.h"
 
-// A sequence "Idle" of `seconds`, each of `bones` on a packed curve of `points` control points.
-static ByteString Curves_File(const std::vector<Bone>& bones, std::uint32_t points, float seconds) {
-    TemplateLayout layout = Animated(Example_Template(), false, seconds, bones, {.Name = "Idle"});
-    for (std::size_t b = 0; b < bones.size(); ++b)
-        layout = Curved(layout, 2 * b, Drawn_Curve(points, seconds, static_cast<unsigned>(b)));
-    return Build_Template(layout);
-}
-
 static void Write_Seeds(const std::filesystem::path& root) {
     const std::string quaternions = Key_Text(false, 1, Generated_Bones(2, 3, false, 1));
     const std::string euler = Key_Text(true, 2.5f, Generated_Bones(2, 2, true, 2));
