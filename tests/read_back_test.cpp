@@ -74,12 +74,12 @@ std::vector<Row> Rows() {
          "1 bones, 4 keys",
          a + ", key 3: its time 0.5 s comes no later than the key before's\n" + a +
              ", key 4: its time 2 s comes after the duration\n"},
-        {"not finite, the other hemisphere, four lengths of 2: three told, then a count",
-         Keys(false, {{"A", {endless, At(0.2f, -1), At(0.4f, -2), At(0.6f, -2), At(0.8f, -2), At(1, -2)}}}),
+        {"not finite, three in the other hemisphere, four lengths of 2: three told of each, then a count",
+         Keys(false, {{"A", {endless, At(0.2f, -1), At(0.4f, 2), At(0.6f, -2), At(0.8f, -2), At(1, -2)}}}),
          "1 bones, 6 keys",
          a + ", key 1: a value is not finite (inf)\n" + a + ", key 2" + hemisphere + a + ", key 3" + length +
-             a + ", key 4" + length + a + ", key 5" + length + a +
-             ": 1 more rotations have a length other than 1\n"},
+             a + ", key 3" + hemisphere + a + ", key 4" + length + a + ", key 4" + hemisphere + a +
+             ", key 5" + length + a + ": 1 more rotations have a length other than 1\n"},
         {"names",
          Keys(false,
               {{std::string(241, 'n'), {}}, {"A", {}}, {"A", {}}, {"", {}}, {std::string(240, 'm'), {}}}, {},
