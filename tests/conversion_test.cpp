@@ -294,11 +294,10 @@ std::vector<Row> Sequence_Rows() {
         tooMany += "Text key 1 \"k\"\n";
     return {
         Sequenced("a name", "Name \"Attack1\"\n", {.Name = "Attack1"}),
-        Sequenced("a frequency, a weight, a start and a stop, each number in its own form",
-                  "Frequency +1.5\nWeight .25\nStart 5e-1\nStop 17E-1\n",
-                  {.Frequency = 1.5f, .Weight = 0.25f, .Start = 0.5f, .Stop = 1.7f}),
+        Sequenced("a cycle, a frequency, a weight, a start and a stop, each number in its own form",
+                  "Cycle 4294967295\nFrequency +1.5\nWeight .25\nStart 5e-1\nStop 17E-1\n",
+                  {.Cycle = 4294967295u, .Frequency = 1.5f, .Weight = 0.25f, .Start = 0.5f, .Stop = 1.7f}),
         Sequenced("a root added", "Accumulation root \"Bip01\"\n", {.Root = "Bip01"}),
-        Sequenced("a cycle as a number", "Cycle 4294967295\n", {.Cycle = 4294967295u}),
         Sequenced(
             "text keys in place of start and end",
             "Text key 0.5 \"Hit\"\nText key 0 \"NPC Root [Root]\"\nText key 1 \"say \\\"hi\\\" \\\\\"\n",

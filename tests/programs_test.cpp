@@ -89,7 +89,7 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
     };
     const auto cannotRead = [](const std::string& stage, const char* what) {
         return "\n[Load_from_File___" + stage +
-               "] ERROR: Cannot read 'd': the read failed at line 1!\n\nERROR: " + "Cannot load " + what +
+               "] ERROR: Cannot read 'd': the read failed at line 1!\n\nERROR: Cannot load " + what +
                " without errors!\n";
     };
     const std::string rows[][3] = {
@@ -120,6 +120,9 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
          Opening({"keys.txt", "Empty.kf"}, "keys_new.kf") + swapped +
              "\nERROR: The two files look swapped: give the template .kf first and the key file second!\n" +
              kTerminated},
+        {files + " Empty_new.kf.part=folder", "posewright Empty.kf keys.txt",
+         Opening({"Empty.kf", "keys.txt", "Empty_new.kf!"}) +
+             "\nERROR: Cannot write 'Empty_new.kf': it may be open in another program!\n"},
         {files + " Empty_new.kf.part=full", "posewright Empty.kf keys.txt",
          Opening({"Empty.kf", "keys.txt"}, "Empty_new.kf") + kKeysRead +
              "\n\n[Write_All_NIF_Block_to_File] ERROR: Cannot write 'Empty_new.kf' (disk full or no "
@@ -131,10 +134,11 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
         {files + " b.txt=key", "posewright --sequence b.txt Empty.kf keys.txt b.txt",
          "\nERROR: Option '--sequence' names the sequence file of one key file: with several, each key "
          "file's own is read beside it!\n"},
-        {"keys.txt=key Empty.kf=example b.txt=key", "posewright keys.txt Empty.kf b.txt",
+        {"keys.txt=key Empty.kf=example b.txt=key", "posewright keys.txt Empty.kf b.txt no.txt",
          Opening({"keys.txt"}) + swapped +
              "\nERROR: The files look swapped: give the template 'Empty.kf' first, then the key files!\n\n0 "
-             "of 2 key files converted\n\t- 'Empty.kf' was NOT converted\n\t- 'b.txt' was NOT converted\n"},
+             "of 3 key files converted\n\t- 'Empty.kf' was NOT converted\n\t- 'b.txt' was NOT converted\n\t- "
+             "'no.txt' was NOT converted\n"},
         {"Empty.kf=example d=folder", "posewright Empty.kf d",
          folder({"Empty.kf", "d"}, "Empty_new.kf",
                 kLoaded + "Loading ANIMATION KEYS from 'd' to Memory: " +
@@ -254,7 +258,7 @@ TEST_F(Programs, SequenceSettingsRoundTrip) {
 
 // Bones on curves through posewright-keys, the converter over a template without the root's name, and
 // posewright-keys again: the same key file and sequence file, the root kept. At another rate the keys
-// follow it; rates out of bounds are refused.
+// follow it; rates out of bounds are refused. Asked for help or the version alone, a program answers.
 TEST_F(Programs, CurvesThereAndBack) {
     Put("c.kf", Curves_File({{"A", {}}, {"B", {}}}, 6, 1.5f));
     Put("Empty.kf", Build_Template({}));
@@ -271,6 +275,8 @@ TEST_F(Programs, CurvesThereAndBack) {
     for (const auto& [rate, status] : {std::pair{"-1", 1}, {"abc", 1}, {"1001", 1}, {"1", 0}, {"1000", 0}})
         Run("posewright-keys", {"--rate", rate, "c.kf"}, status);
     EXPECT_HAS("2 bones, 40 keys", Run("posewright-keys", {"--rate", "12.5", "c.kf"}, 0).Transcript);
+    EXPECT_HAS("\nPosewright-Keys: a .kf animation", Run("posewright-keys", {"-h"}, 0).Transcript);
+    EXPECT_EQ(Run("posewright", {"--version"}, 0).Transcript.find("Posewright "), 0u);
 }
 
 // One template, many key files: each output the bytes of the key file's run alone with -o (without the
@@ -310,6 +316,7 @@ TEST_F(Programs, BatchConvertsEachKeyFileAsAlone) {
     EXPECT_EQ(Get("Empty.kf"), Build_Template(Example_Template()));
     EXPECT_HAS("ERROR: Output file '" + u + ".kf' is already the output of the key file '" + u + ".txt'",
                Run("posewright", {"Empty.kf", u + ".txt", u + ".csv"}, 1).Transcript);
+    EXPECT_HAS("\n0 of 2 key files converted\n", Run("posewright", {"Empty.kf", "b", "b.kf"}, 1).Transcript);
     Run("posewright", {"-o", "out", "Empty.kf", u + ".txt", "b"}, 0);
     for (const std::string& name : {u, std::string("b")}) {
         Run("posewright", {"-o", "alone.kf", "Empty.kf", name == "b" ? name : name + ".txt"}, 0);
@@ -349,12 +356,6 @@ TEST_F(Programs, KeysReadsManyFilesAndFolders) {
     EXPECT_LT(read.find("'d/A.KF' <ok>"), read.find("'d/b.kf' <ok>"));
     EXPECT_HAS("\n2 of 2 files read\n", read);
     EXPECT_FALSE(fs::exists(Dir / "d/sub.kf/c_keys.txt"));
-}
-
-// Asked for help or the version alone, a program answers with status 0 and reads nothing.
-TEST_F(Programs, AnswerHelpAndVersion) {
-    EXPECT_HAS("\nPosewright-Keys: a .kf animation", Run("posewright-keys", {"-h"}, 0).Transcript);
-    EXPECT_EQ(Run("posewright", {"--version"}, 0).Transcript.find("Posewright "), 0u);
 }
 
 // The key file's and the sequence file's names: the last extension of the file-name part goes, never a

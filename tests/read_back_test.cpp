@@ -99,26 +99,24 @@ std::vector<Row> Rows() {
         {"a frequency not finite", Keys(false, still, {}, {.Frequency = INFINITY}), "1 bones, 1 keys",
          sequence + "its frequency is inf: written as the converter's default\n"},
         {"note arrays passed over, a bone without an interpolator", noInterpolator, "1 bones, 0 keys", ""},
-        // Text keys other than "start" at 0 and "end" at the stop time need the sequence file.
+        // A bone that carries the root needs no root line: with the default text keys, no sequence file.
         {"a bone carries the root", Keys(false, {{"NPC Root [Root]", {At(0)}}}), "1 bones, 1 keys", "", "",
          ""},
-        {"a text key of its own", Keys(false, still, {}, {.TextKeys = {{{0, "start"}, {1, "Hit"}}}}),
-         "1 bones, 1 keys", "", "",
-         "Stop 1\nAccumulation root \"start\"\nText key 0 \"start\"\nText key 1 \"Hit\"\n"},
         {"a name with a line feed", Keys(false, still, {}, {.Name = "a\nb"}), "1 bones, 1 keys",
          "\t- Sequence 'a\nb': its name holds a line feed: written as a space\n"},
         {"1537 text keys", Keys(false, still, {{2, Bytes().put(-1, kMaxKeys + 1).Data}}), "1 bones, 1 keys",
          sequence +
              "block 2 'NiTextKeyExtraData' does not hold the layout read here (it holds more than the 1536 "
              "text keys read here): its text keys are not checked\n"},
-        {"a text key at no time",
-         Keys(false, still, {{2, Text_Keys_Body({{std::numeric_limits<float>::infinity(), 2}, {0.5f, 99}})}}),
+        // Text keys other than "start" at 0 and "end" at the stop time need the sequence file.
+        {"a text key at no time, one past the strings, one of its own",
+         Keys(false, still, {{2, Text_Keys_Body({{INFINITY, 2}, {0.5f, 5}, {0, 0}, {1, 2}})}}),
          "1 bones, 1 keys",
          sequence + "its text key 1 is at inf s: skipped\n" + sequence +
-             "its text key 2 is string 99, which the string table does not hold: skipped\n",
-         "", "Stop 1\nAccumulation root \"start\"\nText keys none\n"},
-        {"no text-key block", Keys(false, still, {}, {.NoTextKeyBlock = true}), "1 bones, 1 keys", "", "",
-         "Stop 1\nAccumulation root \"start\"\nText keys none\n"},
+             "its text key 2 is string 5, which the string table does not hold: skipped\n",
+         "", "Stop 1\nAccumulation root \"start\"\nText key 0 \"start\"\nText key 1 \"A\"\n"},
+        {"no text-key block, no root", Keys(false, still, {}, {.NoRoot = true, .NoTextKeyBlock = true}),
+         "1 bones, 1 keys", "", "", "Stop 1\nAccumulation root none\nText keys none\n"},
         {"a curve and a body cut short, text keys in another block", unreadable, "2 bones, 0 keys",
          sequence +
              "its text keys are in block 4 'NiTransformInterpolator', not in a NiTextKeyExtraData block\n" +
@@ -172,10 +170,10 @@ std::vector<Row> Rows() {
          "3 bones, 3 keys", "\t- Sequence 'SpecialIdle', bone 3 'C'" + tangents,
          "\n1\n" + Name_Line("A") + "1\n0 1 2 3 0 0.6 0.8 0 2\n" + Name_Line("B") + "1\n0 1 2 3 1 0 0 0 1\n" +
              Name_Line("C") + "1\n0 4 0 6 1 0 0 0 3\n"},
-        // Times below zero sort before the others, the lower first; a tension on a quaternion key.
+        // Times below zero sort before the others, the lower first; a tension on the first quaternion key.
         {"negative times",
          Keys(false, still,
-              {{0, Transform_Data({.Rotations = {3, {{-1, 1}, {0.5f, 1, 0, 0, 0, 0.5f}}},
+              {{0, Transform_Data({.Rotations = {3, {{-1, 1, 0, 0, 0, 0.5f}, {0.5f, 1}}},
                                    .Translations = {1, {{-0.5f, 1, 2, 3}}}})}}),
          "1 bones, 3 keys", a + resampled + a + tangents,
          "\n1\n" + Name_Line("A") + "3\n-1 1 2 3 1 0 0 0 1\n-0.5 1 2 3 1 0 0 0 1\n0.5 1 2 3 1 0 0 0 1\n"},
