@@ -330,7 +330,7 @@ TEST_F(Programs, BatchConvertsEachKeyFileAsAlone) {
 // posewright-keys over many files (one named beyond Latin-1, one of two sequences of one name: a key file
 // each, the second numbered) against a skeleton, each read as alone (its section that run's transcript,
 // but for the termination line), and over a folder: its .kf files of any case in byte order, not its
-// subfolders'.
+// subfolders' nor a file named "kf".
 TEST_F(Programs, KeysReadsManyFilesAndFolders) {
     const std::string x = "w\u00e4lk \u043a\u043b\u044e\u0447\u0438.kf";
     Put(x, Build_Template(Animated(Example_Template(), false, 1, kExampleBones)));
@@ -350,7 +350,7 @@ TEST_F(Programs, KeysReadsManyFilesAndFolders) {
               alone + "\n2 of 3 files read\n\t- 'k.txt' was NOT read\n\t- 'p.kf' read with problems\n");
     EXPECT_TRUE(fs::exists(Dir / "p_SpecialIdle_keys.txt") && fs::exists(Dir / "p_SpecialIdle_2_keys.txt"));
     fs::create_directories(Dir / "d/sub.kf");
-    for (const char* file : {"d/b.kf", "d/A.KF", "d/sub.kf/c.kf"})
+    for (const char* file : {"d/b.kf", "d/A.KF", "d/kf", "d/sub.kf/c.kf"})
         fs::copy_file(Dir / x, Dir / file);
     const std::string read = Run("posewright-keys", {"d"}, 0).Transcript;
     EXPECT_LT(read.find("'d/A.KF' <ok>"), read.find("'d/b.kf' <ok>"));
