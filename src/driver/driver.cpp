@@ -215,7 +215,7 @@ static bool Open_Output() {
     } else if (errno != ENOENT) {
         return false;
     }
-    const std::string partial = std::string(OutputKfFileName) + kPartialSuffix;
+    const std::string partial = Partial_Name(OutputKfFileName);
     OutputKfFile = Open_File(partial.c_str(), "wb");
     if (OutputKfFile != nullptr) PartialOutputName = partial;
     return OutputKfFile != nullptr;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -78,6 +79,18 @@ void Keep_Permissions(const char* name, const char* partial) {
     std::error_code error;
     const fs::file_status status = fs::status(Path_of(name), error);
     if (!error && fs::is_regular_file(status)) fs::permissions(Path_of(partial), status.permissions(), error);
+}
+
+std::string Partial_Name(const std::string& name) {
+    constexpr std::size_t kLongestFileName = 255;
+    const std::size_t start = File_Name_Start(name), suffix = std::strlen(kPartialSuffix);
+    std::size_t end = name.size();
+    if (end - start + suffix > kLongestFileName) {
+        end = start + kLongestFileName - suffix;
+        while (end > start && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) // inside a character
+            --end;
+    }
+    return name.substr(0, end) + kPartialSuffix;
 }
 
 bool Is_Folder(const char* name) {

@@ -19,6 +19,10 @@ std::string Why_Not_Writable(const char* name);
 // one, so that a replaced output keeps them.
 void Keep_Permissions(const char* name, const char* partial);
 
+// The name `name` is written under until it is whole: `name` + ".part", its file-name part cut at a
+// character so that it stays within the 255 bytes a file system takes for one.
+std::string Partial_Name(const std::string& name);
+
 // True when `name` is a folder.
 bool Is_Folder(const char* name);
 

@@ -75,7 +75,7 @@ void Report_Not_Written(const std::string& name, const char* what) {
 // line, with no partial file left.
 template <typename Save>
 bool Write_Partial(const std::string& name, std::FILE*& file, Save save, const char* what) {
-    const std::string partial = name + kPartialSuffix;
+    const std::string partial = Partial_Name(name);
     file = Open_File(partial.c_str(), "wb");
     if (file == nullptr) {
         std::printf("\t- '%s' was NOT created\n\nERROR: Cannot create the %s '%s'!\n", name.c_str(), what,
@@ -110,7 +110,7 @@ bool Write_Key_Files(const std::string& keys) {
     if (!Write_Partial(keys, OutputKeysFile, Save_to_File___Animation_Keys, "key file")) return false;
     const auto save = [&] { return Save_to_File___Sequence_Settings(keysPart.c_str()); };
     if (needed && !Write_Partial(sequence, OutputSequenceFile, save, "sequence file")) {
-        Remove_File((keys + kPartialSuffix).c_str());
+        Remove_File(Partial_Name(keys).c_str());
         return false;
     }
     const struct {
@@ -118,10 +118,10 @@ bool Write_Key_Files(const std::string& keys) {
         const char* What;
     } pair[] = {{keys, "key file"}, {sequence, "sequence file"}};
     for (const auto& [name, what] : std::span(pair, needed ? 2 : 1)) {
-        Keep_Permissions(name.c_str(), (name + kPartialSuffix).c_str());
-        if (!Replace_File((name + kPartialSuffix).c_str(), name.c_str())) {
-            Remove_File((keys + kPartialSuffix).c_str());
-            Remove_File((sequence + kPartialSuffix).c_str());
+        Keep_Permissions(name.c_str(), Partial_Name(name).c_str());
+        if (!Replace_File(Partial_Name(name).c_str(), name.c_str())) {
+            Remove_File(Partial_Name(keys).c_str());
+            Remove_File(Partial_Name(sequence).c_str());
             Report_Not_Written(name, what);
             return false;
         }
