@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "driver/driver.h"
+#include "driver/files.h"
 #include "driver/keys_driver.h"
 #include "support/fixtures.h"
 
@@ -323,6 +324,10 @@ TEST_F(Programs, BatchConvertsEachKeyFileAsAlone) {
         EXPECT_EQ(Get(name + ".kf"), Get("alone.kf")) << name;
         EXPECT_EQ(Get("out/" + name + ".kf"), Get("alone.kf")) << name;
     }
+    // Names at their bounds: an output of 255 bytes (its partial file's cut), no room for a sequence file's.
+    Put(std::string(248, 'e'), Get("Empty.kf"));
+    Put(std::string(248, 'k'), Get("b"));
+    Run("posewright", {std::string(248, 'e'), std::string(248, 'k')}, 0);
     EXPECT_EQ(fs::status(Dir / (u + ".kf")).permissions(), readOnly);
     EXPECT_EQ(Get(u + ".kf"), Build_Template(Animated(Example_Template(), false, 1, kExampleBones)));
 }
@@ -373,6 +378,7 @@ TEST(Names, OfTheOutputs) {
                                                {"a/.b.c.txt", "out", "out/.b.c.kf"},
                                                {"a/walk.txt", "out/", "out/walk.kf"}})
         EXPECT_EQ(Batch_Output_Name(keys, folder[0] != '\0' ? folder : nullptr), output);
+    EXPECT_EQ(Partial_Name("d/" + std::string(249, 'e') + "\u00e4"), "d/" + std::string(249, 'e') + ".part");
 }
 
 } // namespace

@@ -83,13 +83,13 @@ std::vector<Row> Rows() {
         {"names",
          Keys(false,
               {{std::string(241, 'n'), {}}, {"A", {}}, {"A", {}}, {"", {}}, {std::string(240, 'm'), {}}}, {},
-              {.Priorities = {{"A", 30}}}), // the priority of the node, once
+              {.Priorities = {{"A", 1}}}), // the priority of the node, once
          "5 bones, 0 keys",
          "\t- Sequence 'SpecialIdle', bone 1 '" + std::string(240, 'n') +
              "': its node name is longer than the 240 bytes a name line holds: written cut\n\t- Sequence "
              "'SpecialIdle', bone 3 'A': the node is named by bone 2 too\n\t- Sequence 'SpecialIdle', bone 4 "
              "'': its node name is empty\n",
-         "", kConverted + "Priority \"A\" 30\n"},
+         "", kConverted + "Priority \"A\" 1\n"},
         {"start and text keys",
          Keys(false, still, {{2, Text_Keys_Body({{0.5f, 0}, {5, 1}})}}, {.Start = 0.25f}),
          "1 bones, 1 keys", // "start" is the first string

@@ -13,9 +13,8 @@ namespace {
 ByteString Skeleton(const std::vector<std::string>& names, std::uint32_t version2 = 83, std::size_t cut = 0) {
     TemplateLayout layout{.BlockTypes = {"NiNode"}, .Strings = names, .UserVersion2 = version2};
     for (std::int32_t n = 0; n < static_cast<std::int32_t>(names.size()); ++n) {
-        const float length = names[n].starts_with("Tip") ? 0.005f : 9.8f;
-        layout.Bodies.push_back(
-            Node_Body(n, {0, 0.6f * length, 0.8f * length}, version2 > 26, ByteString(8, 1)));
+        const float far = names[n].starts_with("Tip") ? 0.005f : 9.8f;
+        layout.Bodies.push_back(Node_Body(n, {0, 0.6f * far, 0.8f * far}, version2 > 26, ByteString(8, 1)));
     }
     if (cut != 0) layout.Bodies[0].resize(cut);
     return Build_Template(layout);
@@ -63,7 +62,7 @@ const Row kRows[] = {
      "AZAZ ROOT"},
     {"offsets 100 times smaller, the median of three", Skeleton(kBody), kSmall, {kSmaller}},
     {"16-bit flags to user version 26", Skeleton(kBody, 26), kSmall, {kSmaller}},
-    {"units within the bounds, a bone still", Skeleton({"A", "B"}), {At("A", 3.92f), At("B")}, {}},
+    {"units within bounds, a bone all but still", Skeleton({"A", "B"}), {At("A", 3.92f), At("B", 5e-4f)}, {}},
     {"offsets under a thousandth of the longest: not counted", Skeleton({"A", "Tip", "Tip2"}), kTips, {}},
     {"a body too short for its offset", Skeleton({"A"}, 83, 22), {At("A", 0.14f)}, {}},
     {"three letters too many or too few",

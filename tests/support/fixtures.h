@@ -34,9 +34,10 @@ struct Bytes {
     Bytes& raw(const std::string& text) { return Data.insert(Data.end(), text.begin(), text.end()), *this; }
     Bytes& raw(const ByteString& bytes) { return Data.insert(Data.end(), bytes.begin(), bytes.end()), *this; }
     Bytes& sized(const std::string& text) { return u32(static_cast<std::uint32_t>(text.size())).raw(text); }
-    // A length byte that counts the terminating zero, the text, the zero.
-    Bytes& short_string(const std::string& text) {
-        return u8(static_cast<std::uint8_t>(text.size() + 1)).raw(text).u8(0);
+    // A length byte that counts the terminating zero, the text, the zero; a text of 255 bytes leaves no
+    // room for the zero and is written without it.
+    Bytes& short_string(const std::string& v) {
+        return v.size() < 255 ? u8(static_cast<std::uint8_t>(v.size() + 1)).raw(v).u8(0) : u8(255).raw(v);
     }
 };
 
