@@ -118,8 +118,9 @@ bool Write_Key_Files(const std::string& keys) {
         const char* What;
     } pair[] = {{keys, "key file"}, {sequence, "sequence file"}};
     for (const auto& [name, what] : std::span(pair, needed ? 2 : 1)) {
-        Keep_Permissions(name.c_str(), Partial_Name(name).c_str());
-        if (!Replace_File(Partial_Name(name).c_str(), name.c_str())) {
+        const std::string partial = Partial_Name(name);
+        Keep_Permissions(name.c_str(), partial.c_str());
+        if (!Replace_File(partial.c_str(), name.c_str())) {
             Remove_File(Partial_Name(keys).c_str());
             Remove_File(Partial_Name(sequence).c_str());
             Report_Not_Written(name, what);
