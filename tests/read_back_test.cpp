@@ -1,8 +1,8 @@
 // The road back in process: each row a .kf from the fixture writer, what posewright-keys' stages read
 // from its sequence (bones, keys, rotation form), the problem lines they report and, where values are
 // made up (tracks resampled or without keys), the key text after its format line; and the sequence file
-// written beside it, from its stop time on, when the sequence needs one. Bones on spline curves are
-// checked key by key against de Boor's evaluation of the same curve in the test support.
+// written beside it, from the row's first keyword on, when the sequence needs one. Bones on spline curves
+// are checked key by key against de Boor's evaluation of the same curve in the test support.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -83,13 +83,13 @@ std::vector<Row> Rows() {
         {"names",
          Keys(false,
               {{std::string(241, 'n'), {}}, {"A", {}}, {"A", {}}, {"", {}}, {std::string(240, 'm'), {}}}, {},
-              {.Priorities = {{"A", 1}}}), // the priority of the node, once
+              {.Cycle = 3, .Priorities = {{"A", 1}}}), // the priority of the node, once; a cycle of no word
          "5 bones, 0 keys",
          "\t- Sequence 'SpecialIdle', bone 1 '" + std::string(240, 'n') +
              "': its node name is longer than the 240 bytes a name line holds: written cut\n\t- Sequence "
              "'SpecialIdle', bone 3 'A': the node is named by bone 2 too\n\t- Sequence 'SpecialIdle', bone 4 "
              "'': its node name is empty\n",
-         "", kConverted + "Priority \"A\" 1\n"},
+         "", "Cycle 3\nFrequency 1\nWeight 1\nStart 0\n" + kConverted + "Priority \"A\" 1\n"},
         {"start and text keys",
          Keys(false, still, {{2, Text_Keys_Body({{0.5f, 0}, {5, 1}})}}, {.Start = 0.25f}),
          "1 bones, 1 keys", // "start" is the first string
@@ -128,16 +128,16 @@ std::vector<Row> Rows() {
              noKeys},
         {"two forms", Keys(false, {still[0], {"B", {At(0)}}}, {{2, Transform_Data_Body(true, {At(0)})}}),
          "2 bones, 1 keys", b + ": its rotations are angles, the sequence's are not" + noKeys},
-        // B: an X angle at 0.5 alone, with a tension, beside a position at 0; its Y and Z tracks are empty.
+        // B: an X angle at 0.5 alone, with a tension, beside a position at 0 and Z angles at 0 and 0.5.
         {"angles resampled",
          Keys(true, {{"A", {At(0, 0, 90), At(0.5f, 0, 4)}}, {"B", {}}},
-              {{2, Transform_Data(
-                       {.Angles = {{3, {{0.5f, 0.25f, 0.5f}}}}, .Translations = {1, {{0, 1, 2, 3}}}})}}),
+              {{2, Transform_Data({.Angles = {{3, {{0.5f, 0.25f, 0.5f}}}, {}, {1, {{0, 1}, {0.5f, 2}}}},
+                                   .Translations = {1, {{0, 1, 2, 3}}}})}}),
          "2 bones, 4 keys, Euler angles",
          b + resampled + b + tangents + a +
              ", key 1: an angle of 90 is above 2 pi: radians are read, this looks like degrees\n",
          "\n1\n" + Name_Line("A") + "2\n0 0 0 0 90 0 0 1\n0.5 0 0 0 4 0 0 1\n" + Name_Line("B") +
-             "2\n0 1 2 3 0.25 0 0 1\n0.5 1 2 3 0.25 0 0 1\n"},
+             "2\n0 1 2 3 0.25 0 1 1\n0.5 1 2 3 0.25 0 2 1\n"},
         // A: rotations at 0 and 1 in opposite hemispheres, positions at 0.5 and 1, scales at 0.25 and 0.75
         // with a tangent. B, resampled after A: positions at 0 and 1 (one with a tangent), a scale at 0.5,
         // and a pose without a rotation (the largest float).
@@ -338,8 +338,8 @@ TEST_P(ReadBack, FindsWhatItMust) {
     EXPECT_TRUE(row.Keys.empty() || Keys_Body(texts[0]) == row.Keys + Name_Line("End of keys") + "0\n")
         << texts[0];
     if (!row.Sequence) return; // a curve row's sequence file is the other rows' matter
-    const std::string sequence = Sequence_Settings_Needed() ? Save_Sequence() : "";
-    EXPECT_EQ(sequence.substr(std::min(sequence.find("Stop "), sequence.size())), *row.Sequence);
+    const std::string saved = Sequence_Settings_Needed() ? Save_Sequence() : "";
+    EXPECT_EQ(saved.substr(std::min(saved.find(row.Sequence->substr(0, 5)), saved.size())), *row.Sequence);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, ReadBack, testing::ValuesIn(Rows()), Row_Name);

@@ -8,13 +8,13 @@
 
 namespace {
 
-// NiNode blocks of these names, each 9.8 from its parent over y and z (a "Tip..." 0.005), their flags
-// as user version 2 asks; the first body cut to `cut` bytes (0: whole).
+// NiNode blocks of these names, node n with n extra-data links and 9.8 from its parent over y and z (a
+// "Tip..." 0.005), their flags as user version 2 asks; the first body cut to `cut` bytes (0: whole).
 ByteString Skeleton(const std::vector<std::string>& names, std::uint32_t version2 = 83, std::size_t cut = 0) {
     TemplateLayout layout{.BlockTypes = {"NiNode"}, .Strings = names, .UserVersion2 = version2};
     for (std::int32_t n = 0; n < static_cast<std::int32_t>(names.size()); ++n) {
         const float far = names[n].starts_with("Tip") ? 0.005f : 9.8f;
-        layout.Bodies.push_back(Node_Body(n, {0, 0.6f * far, 0.8f * far}, version2 > 26, ByteString(8, 1)));
+        layout.Bodies.push_back(Node_Body(n, {0, far * .6f, far * .8f}, version2 > 26, ByteString(8, 1), n));
     }
     if (cut != 0) layout.Bodies[0].resize(cut);
     return Build_Template(layout);
@@ -53,8 +53,8 @@ const std::vector<Bone> kSmall = {At("NPC Spine", 0.0098f), At("NPC Root [Root]"
 
 const Row kRows[] = {
     {"names within three edits nearest first, or that differ in case, spaces or a numbered suffix",
-     Skeleton(
-         {"NPC L Thigh [LThg]", "Spinex2x", "Spine", "Spine1", "Spine3", "Spine12", "azaz root", "Tai\n"}),
+     Skeleton({"NPC L Thigh [LThg]", "NPC L Thigh {LThg}", "Spinex2x", "Spine", "Spine1", "Spine3", "Spine12",
+               "azaz root", "Tai\n"}),
      {At("Spine2"), At("NPC LThigh[lthg]"), At("NPC L Thigh [LThg].001"), At("Tail")},
      {Lacks(0, "Spine2", "did you mean 'Spine', 'Spine1' or 'Spine3'?"), Lacks(1, "NPC LThigh[lthg]", kThigh),
       Lacks(2, "NPC L Thigh [LThg].001", kThigh), Lacks(3, "Tail", "did you mean 'Tai '?"),

@@ -119,9 +119,9 @@ ByteString Interpolator_Body(std::int32_t data, const std::array<float, 8>& pose
 }
 
 ByteString Node_Body(std::int32_t name, const std::array<float, 3>& translation, bool wideFlags,
-                     const ByteString& after) {
+                     const ByteString& after, std::int32_t links) {
     Bytes out;
-    out.put(name, 0, -1); // no extra data, no controller
+    out.put(name, links).raw(ByteString(4 * static_cast<std::size_t>(links), 0xFF)).put(-1); // no controller
     wideFlags ? out.u32(14) : out.u16(14);
     return out.put(translation[0], translation[1], translation[2]).raw(after).Data;
 }

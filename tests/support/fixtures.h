@@ -104,10 +104,10 @@ struct SequenceSpec {
 ByteString Transform_Data_Body(bool euler, const std::vector<Key>& keys);
 // An interpolator body: its pose (position x y z, rotation w x y z, scale) and its data block.
 ByteString Interpolator_Body(std::int32_t data, const std::array<float, 8>& pose = {0, 0, 0, 1, 0, 0, 0, 1});
-// A node body: its name's string index, no extra data, no controller, its flags (32 bits when `wideFlags`,
-// else 16), its translation, then `after`.
+// A node body: its name's string index, `links` extra-data links, no controller, its flags (32 bits when
+// `wideFlags`, else 16), its translation, then `after`.
 ByteString Node_Body(std::int32_t name, const std::array<float, 3>& translation, bool wideFlags = true,
-                     const ByteString& after = {});
+                     const ByteString& after = {}, std::int32_t links = 0);
 // A text-key body: each key's time and string index.
 ByteString Text_Keys_Body(const std::vector<std::pair<float, std::int32_t>>& keys);
 
