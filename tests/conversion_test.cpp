@@ -43,9 +43,10 @@ Row Refused(std::string name, const ByteString& templateBytes, const std::string
     return {std::move(name), templateBytes, "", kLoading + message, {}};
 }
 
-Row Copies(std::string name, const TemplateLayout& layout) {
-    return {std::move(name), Build_Template(layout), std::nullopt, kLoading + "<done>\n",
-            Build_Template(layout)};
+// The template alone: copied, or refused with `refusal` once read.
+Row Copies(std::string name, const TemplateLayout& layout, const std::string& refusal = "") {
+    return {std::move(name), Build_Template(layout), std::nullopt, kLoading + "<done>\n" + refusal,
+            refusal.empty() ? Build_Template(layout) : ByteString{}};
 }
 
 // The example template with these strings, types and bodies (one of `size` bytes of type "T").
@@ -167,11 +168,8 @@ std::vector<Row> Rows() {
         // The template alone: copied, or refused with the message that says where.
         Copies("every table at its capacity", full),
         Copies("the largest body the writer takes", Example({}, {}, kMaxBlockSize - 1)),
-        {"the largest body the reader takes",
-         Build_Template(Example({}, {}, kMaxBlockSize)),
-         std::nullopt,
-         kLoading + "<done>\n" + Limit("Write_All_NIF_Block_to_File", "NifBlocks[0].Size=5242880"),
-         {}},
+        Copies("the largest body the reader takes", Example({}, {}, kMaxBlockSize),
+               Limit("Write_All_NIF_Block_to_File", "NifBlocks[0].Size=5242880")),
         Refuses("a .kf given as the key file", ByteString(valid.begin(), valid.end() - 13),
                 std::string(valid.begin(), valid.end()),
                 kLoading +
