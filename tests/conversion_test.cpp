@@ -205,6 +205,8 @@ std::vector<Row> Rows() {
                 With(rich, [](TemplateLayout& l) { l.BlockTypeIndex[0] = 2; }),
                 Limit("Load_from_File___All_NIF_Blocks", "Header_BlockTypeIndex[0]=2",
                       "limits (2 block types)!")),
+        {"a template without a footer", ByteString(valid.begin(), valid.end() - 12), std::nullopt,
+         kLoading + "<done>\n", With(rich, [](TemplateLayout& l) { l.Roots.clear(); })},
         Refused("a root cut short", ByteString(valid.begin(), valid.end() - 1),
                 "\n[Load_from_File___NiFooter] ERROR: The file ends inside 'NiFooter_Roots[1]' (3 of its 4 "
                 "bytes are there)!\n"),
@@ -316,6 +318,9 @@ std::vector<Row> Sequence_Rows() {
                                            "limits (the text on line 2 of 'keys.sequence.txt')!")),
         Sequence_Refused("Name \"A\"\nText key fast \"a\"\n", "2: a number is expected"),
         Sequence_Refused("Frequency 1e39\n", "1: the number 1e39 is not finite as a float"),
+        Sequence_Refused("#" + std::string(kSequenceLineSize - 1, 'x') + "\n#" +
+                             std::string(kSequenceLineSize, 'x'),
+                         "2: the line is longer than the 1024 bytes read here"),
         Sequence_Refused("Weight\n", "1: 'Weight' is given no value"),
         Sequence_Refused(tooMany, "1537: more text keys than the 1536 the table holds"),
         Sequenced("cycle loop", "Cycle loop\n", {.Cycle = 0}), // "clamp" above

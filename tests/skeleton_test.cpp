@@ -9,11 +9,11 @@
 namespace {
 
 // NiNode blocks of these names, node n with n extra-data links and 9.8 from its parent over y and z (a
-// "Tip..." 0.005), their flags as user version 2 asks; the first body cut to `cut` bytes (0: whole).
+// "Tip..." 0.009), their flags as user version 2 asks; the first body cut to `cut` bytes (0: whole).
 ByteString Skeleton(const std::vector<std::string>& names, std::uint32_t version2 = 83, std::size_t cut = 0) {
     TemplateLayout layout{.BlockTypes = {"NiNode"}, .Strings = names, .UserVersion2 = version2};
     for (std::int32_t n = 0; n < static_cast<std::int32_t>(names.size()); ++n) {
-        const float far = names[n].starts_with("Tip") ? 0.005f : 9.8f;
+        const float far = names[n].starts_with("Tip") ? 0.009f : 9.8f;
         layout.Bodies.push_back(Node_Body(n, {0, far * .6f, far * .8f}, version2 > 26, ByteString(8, 1), n));
     }
     if (cut != 0) layout.Bodies[0].resize(cut);

@@ -158,12 +158,7 @@ void Restore_Nif_Document(const NifDocumentMark& mark) {
         Header_BlockTypeIndex[i] = 0;
         Header_BlockSize[i] = 0;
     }
-    // Types and strings are written only when counted, and never counted past their tables.
-    for (std::uint32_t i = mark.NumBlockTypes;
-         i < std::min<std::uint32_t>(Header_NumBlockTypes, kMaxBlockTypes); ++i)
-        std::memset(Header_BlockTypes[i], 0, kTextEntrySize);
-    for (std::uint32_t i = mark.NumStrings; i < std::min(Header_NumStrings, kMaxStrings); ++i)
-        std::memset(Header_Strings[i], 0, kTextEntrySize);
+    // Types and strings past their counts are never read, and each is written over where it is added.
     Header_NumBlocks = mark.NumBlocks;
     Header_NumBlockTypes = static_cast<std::uint16_t>(mark.NumBlockTypes);
     Header_NumStrings = mark.NumStrings;

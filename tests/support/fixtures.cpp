@@ -12,6 +12,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
+#include <tuple>
 
 #include "driver/driver.h"
 #include "keys/anim_keys.h"
@@ -112,10 +113,7 @@ ByteString Transform_Data_Body(bool euler, const std::vector<Key>& keys) {
 }
 
 ByteString Interpolator_Body(std::int32_t data, const std::array<float, 8>& pose) {
-    Bytes out;
-    for (float value : pose)
-        out.put(value);
-    return out.put(data).Data;
+    return std::apply([data](auto... values) { return Bytes{}.put(values..., data).Data; }, pose);
 }
 
 ByteString Node_Body(std::int32_t name, const std::array<float, 3>& translation, bool wideFlags,
@@ -223,12 +221,9 @@ TemplateLayout Curved(TemplateLayout layout, std::size_t data, const Curve& curv
     curve.Compressed ? values.u32(0).u32(count).raw(array.Data) : values.u32(count).raw(array.Data).u32(0);
     interpolator.put(curve.Start, curve.Stop, curve.Data.value_or(static_cast<std::int32_t>(data)),
                      curve.Basis.value_or(static_cast<std::int32_t>(layout.Bodies.size())));
-    for (float value : curve.Pose)
-        interpolator.put(value);
-    for (std::uint32_t handle : curve.Handles)
-        interpolator.u32(handle);
-    for (std::size_t i = 0; curve.Compressed && i < curve.Unpack.size(); ++i)
-        interpolator.put(curve.Unpack[i]);
+    const auto put = [&interpolator](auto... values) { interpolator.put(values...); };
+    std::apply(put, std::tuple_cat(curve.Pose, curve.Handles));
+    if (curve.Compressed) std::apply(put, curve.Unpack);
     layout.Bodies[data] = values.Data;
     layout.Bodies[data + 1] = interpolator.Data;
     layout.Bodies.push_back(basis.u32(curve.Points).Data);
