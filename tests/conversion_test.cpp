@@ -3,8 +3,6 @@
 // (empty for a refused run). Expected files come from the fixture writer, not from the product.
 #include <gtest/gtest.h>
 
-#include <optional>
-
 #include "capacities.h"
 #include "support/fixtures.h"
 
@@ -322,6 +320,7 @@ std::vector<Row> Sequence_Rows() {
                              std::string(kSequenceLineSize, 'x'),
                          "2: the line is longer than the 1024 bytes read here"),
         Sequence_Refused("Weight\n", "1: 'Weight' is given no value"),
+        Sequence_Refused("Priority \"G\" 3\n", "1: a priority for 'G', a node the key file does not hold"),
         Sequence_Refused(tooMany, "1537: more text keys than the 1536 the table holds"),
         Sequenced("cycle loop", "Cycle loop\n", {.Cycle = 0}), // "clamp" above
         Sequenced("cycle reverse", "Cycle reverse\n", {.Cycle = 1}),
