@@ -294,7 +294,7 @@ std::vector<Row> Sequence_Rows() {
     for (std::uint32_t k = 0; k <= kMaxKeys; ++k)
         tooMany += "Text key 1 \"k\"\n";
     return {
-        Sequenced("a name", "Name \"Attack1\"\n", {.Name = "Attack1"}),
+        Sequenced("a name", "Name \"Attack1\"\nCycle reverse\n", {.Name = "Attack1", .Cycle = 1}),
         Sequenced("a cycle, a frequency, a weight, a start and a stop, each number in its own form",
                   "Cycle 4294967295\nFrequency +1.5\nWeight .25\nStart 5e-1\nStop 17E-1\n",
                   {.Cycle = 4294967295u, .Frequency = 1.5f, .Weight = 0.25f, .Start = 0.5f, .Stop = 1.7f}),
@@ -320,10 +320,10 @@ std::vector<Row> Sequence_Rows() {
                              std::string(kSequenceLineSize, 'x'),
                          "2: the line is longer than the 1024 bytes read here"),
         Sequence_Refused("Weight\n", "1: 'Weight' is given no value"),
+        Sequence_Refused("Name A\n", "1: a text in double quotes is expected"),
         Sequence_Refused("Priority \"G\" 3\n", "1: a priority for 'G', a node the key file does not hold"),
         Sequence_Refused(tooMany, "1537: more text keys than the 1536 the table holds"),
-        Sequenced("cycle loop", "Cycle loop\n", {.Cycle = 0}), // "clamp" above
-        Sequenced("cycle reverse", "Cycle reverse\n", {.Cycle = 1}),
+        Sequenced("cycle loop", "Cycle loop\n", {.Cycle = 0}), // "clamp" and "reverse" above
     };
 }
 

@@ -318,7 +318,7 @@ TEST_F(Programs, BatchConvertsEachKeyFileAsAlone) {
     EXPECT_HAS("ERROR: Output file '" + u + ".kf' is already the output of the key file '" + u + ".txt'",
                Run("posewright", {"Empty.kf", u + ".txt", u + ".csv"}, 1).Transcript);
     EXPECT_HAS("\n0 of 2 key files converted\n", Run("posewright", {"Empty.kf", "b", "b.kf"}, 1).Transcript);
-    Run("posewright", {"-o", "out", "Empty.kf", u + ".txt", "b"}, 0);
+    Run("posewright", {"-o", "out", "Empty.kf", "b", u + ".txt"}, 0); // b's settings stay its own
     for (const std::string& name : {u, std::string("b")}) {
         Run("posewright", {"-o", "alone.kf", "Empty.kf", name == "b" ? name : name + ".txt"}, 0);
         EXPECT_EQ(Get(name + ".kf"), Get("alone.kf")) << name;

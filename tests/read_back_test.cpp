@@ -61,8 +61,8 @@ std::vector<Row> Rows() {
                           ": tangents or tension, bias and continuity that are not zero were dropped: the "
                           "key text has no place for them\n";
     const Key endless = {0, std::numeric_limits<float>::infinity(), 0, 0, 1, 0, 0, 0, 1};
-    TemplateLayout unreadable =
-        Keys(false, {still[0], {"B", {At(0)}}}); // A a curve of too few bytes, B cut short
+    // A a curve of too few bytes, B cut short.
+    TemplateLayout unreadable = Keys(false, {still[0], {"B", {At(0)}}});
     unreadable.BlockTypes.push_back("NiBSplineCompTransformInterpolator");
     unreadable.BlockTypeIndex[1] = 4;
     unreadable.BlockTypeIndex[4] = 1; // the text keys in an interpolator
@@ -170,13 +170,15 @@ std::vector<Row> Rows() {
          "3 bones, 3 keys", "\t- Sequence 'SpecialIdle', bone 3 'C'" + tangents,
          "\n1\n" + Name_Line("A") + "1\n0 1 2 3 0 0.6 0.8 0 2\n" + Name_Line("B") + "1\n0 1 2 3 1 0 0 0 1\n" +
              Name_Line("C") + "1\n0 4 0 6 1 0 0 0 3\n"},
-        // Times below zero sort before the others, the lower first; a tension on the first quaternion key.
+        // Times below zero sort before the others, the lower first; a tension on the first quaternion key,
+        // and the next half a turn away: neither arc is shorter, and the next is taken as it stands.
         {"negative times",
          Keys(false, still,
-              {{0, Transform_Data({.Rotations = {3, {{-1, 1, 0, 0, 0, 0.5f}, {0.5f, 1}}},
+              {{0, Transform_Data({.Rotations = {3, {{-1, 1, 0, 0, 0, 0.5f}, {0.5f, 0, 1}}},
                                    .Translations = {1, {{-0.5f, 1, 2, 3}}}})}}),
          "1 bones, 3 keys", a + resampled + a + tangents,
-         "\n1\n" + Name_Line("A") + "3\n-1 1 2 3 1 0 0 0 1\n-0.5 1 2 3 1 0 0 0 1\n0.5 1 2 3 1 0 0 0 1\n"},
+         "\n1\n" + Name_Line("A") +
+             "3\n-1 1 2 3 1 0 0 0 1\n-0.5 1 2 3 0.8944272 0.44721362 0 0 1\n0.5 1 2 3 0 1 0 0 1\n"},
     };
 }
 
