@@ -213,6 +213,9 @@ std::vector<Row> Rows() {
                 Keys_Refused(603, "bone record 301: the file holds more than the 300 records that fit!")),
         Refuses("1537 keys", valid, "Quaternions\n2\n" + Name_Line("A") + "1537\n",
                 Keys_Refused(4, "bone record 1: Variable 'NumKeys=1537' is out of limits (0 to 1536)!")),
+        Refuses(
+            "a name line too short", valid, "Euler\n2\nBone name: \"\n",
+            Keys_Refused(3, "bone record 1: the name line holds 13 characters, fewer than the 15 it needs!")),
         Refuses("a negative key count", valid,
                 "Euler\n2\n" + Name_Line("A") + "0\n" + Name_Line("B") + "-2\n",
                 Keys_Refused(6, "bone record 2: Variable 'NumKeys=-2' is out of limits (0 to 1536)!")),
@@ -298,7 +301,7 @@ std::vector<Row> Sequence_Rows() {
         Sequenced("a cycle, a frequency, a weight, a start and a stop, each number in its own form",
                   "Cycle 4294967295\nFrequency +1.5\nWeight .25\nStart 5e-1\nStop 17E-1\n",
                   {.Cycle = 4294967295u, .Frequency = 1.5f, .Weight = 0.25f, .Start = 0.5f, .Stop = 1.7f}),
-        Sequenced("a root added", "Accumulation root \"Bip01\"\n", {.Root = "Bip01"}),
+        Sequenced("a root added, cycle loop", "Accumulation root \"Bip01\"\nCycle loop\n", {.Root = "Bip01"}),
         Sequenced(
             "text keys in place of start and end",
             "Text key 0.5 \"Hit\"\nText key 0 \"NPC Root [Root]\"\nText key 1 \"say \\\"hi\\\" \\\\\"\n",
@@ -323,7 +326,6 @@ std::vector<Row> Sequence_Rows() {
         Sequence_Refused("Name A\n", "1: a text in double quotes is expected"),
         Sequence_Refused("Priority \"G\" 3\n", "1: a priority for 'G', a node the key file does not hold"),
         Sequence_Refused(tooMany, "1537: more text keys than the 1536 the table holds"),
-        Sequenced("cycle loop", "Cycle loop\n", {.Cycle = 0}), // "clamp" and "reverse" above
     };
 }
 

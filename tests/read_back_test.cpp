@@ -63,9 +63,8 @@ std::vector<Row> Rows() {
     const Key endless = {0, std::numeric_limits<float>::infinity(), 0, 0, 1, 0, 0, 0, 1};
     // A a curve of too few bytes, B cut short.
     TemplateLayout unreadable = Keys(false, {still[0], {"B", {At(0)}}});
-    unreadable.BlockTypes.push_back("NiBSplineCompTransformInterpolator");
-    unreadable.BlockTypeIndex[1] = 4;
-    unreadable.BlockTypeIndex[4] = 1; // the text keys in an interpolator
+    Retype(unreadable, 1, "NiBSplineCompTransformInterpolator");
+    Retype(unreadable, 4, "NiTransformInterpolator"); // the text keys in an interpolator
     unreadable.Bodies[2].pop_back();
     TemplateLayout noInterpolator = Keys(false, still, {}, {.NoteArrays = {-1, 7}});
     std::fill_n(noInterpolator.Bodies.back().begin() + 12, 4, 0xFF); // the link -1
@@ -231,8 +230,7 @@ Row Damaged() {
         bones.push_back({b, curves[static_cast<std::size_t>(b)]});
     Row row = Curves_Row("each kind of damage", bones, 1, "12 bones, 0 keys", "", 0, 12);
     row.File.Bodies[7].push_back(0), row.File.Bodies[22].push_back(0); // D's interpolator, L's values
-    row.File.BlockTypes.push_back("NiBSplineCompFloatInterpolator");
-    row.File.BlockTypeIndex[19] = static_cast<std::uint16_t>(row.File.BlockTypes.size() - 1);
+    Retype(row.File, 19, "NiBSplineCompFloatInterpolator");
     const std::string layout = " does not hold the layout read here (",
                       left = "bytes are left after its last field)";
     const std::string what[] = {
@@ -259,18 +257,14 @@ Row Damaged() {
 std::vector<Row> Curve_Rows() {
     const Curve drawn = Drawn_Curve(9, 2, 1);
     Curve minimal = Drawn_Curve(4, 1, 2), floats = Drawn_Curve(6, 1, 3), posed = Drawn_Curve(5, 1, 4);
-    minimal.Start = -0.5f; // the curve's own times, the sequence's apart
-    floats.Compressed = false;
-    for (float& value : floats.Values)
-        value /= 1000;
+    // The minimal curve on times of its own, apart from the sequence's; floats uncompressed.
+    minimal.Start = -0.5f, floats.Compressed = false;
+    std::ranges::transform(floats.Values, floats.Values.begin(), [](float value) { return value / 1000; });
     floats.Values.push_back(INFINITY); // past every channel: never read
-    posed.Handles = {65535, 0xFFFFFFFF, 0};
-    posed.Pose = {1, 2, kNone, kNone, 0, 0, 0, 3};
+    posed.Handles = {65535, 0xFFFFFFFF, 0}, posed.Pose = {1, 2, kNone, kNone, 0, 0, 0, 3};
     Curve reordered = Drawn_Curve(4, 1, 5), atRest = posed;
     reordered.Handles = {5 * 4, 4, 0}; // scale, rotation, translation
-    atRest.Pose = {kNone, kNone, kNone, 0.6f, 0.8f, 0, 0, kNone};
-    atRest.Handles = {65535, 65535, 65535};
-    const Curve longer = Drawn_Curve(200, 60, 6);
+    atRest.Pose = {kNone, kNone, kNone, 0.6f, 0.8f, 0, 0, kNone}, atRest.Handles = {65535, 65535, 65535};
     const std::string
         a = "\t- Sequence 'SpecialIdle', bone 1 'A': ",
         late = "\t- Sequence 'SpecialIdle': its \"start\" text key is at 0 s, the sequence's start at "
@@ -285,11 +279,15 @@ std::vector<Row> Curve_Rows() {
         Curves_Row("a start at 0.5 s, a stop off the grid", {{0, drawn}}, 1.01f, "1 bones, 17 keys", late,
                    0.5f),
         Curves_Row(
-            "longer than a bone holds", {{0, longer}}, 60, "1 bones, 1536 keys",
+            "longer than a bone holds", {{0, Drawn_Curve(200, 60, 6)}}, 60, "1 bones, 1536 keys",
             late + a +
                 "its curve would take more than the 1536 keys a bone holds at 30 keys a second: sampled "
                 "with 1536 keys, at 25.7983 keys a second\n",
             0.5f),
+        Curves_Row("a stop that is not finite", {{0, drawn}}, INFINITY, "1 bones, 0 keys",
+                   a + "the sequence's start or stop time is not finite, so its curve has no times to be "
+                       "sampled at: written with 0 keys\n\t- Sequence 'SpecialIdle': its text key 2 is at "
+                       "inf s: skipped\n"),
         Curves_Row("beside bones of keys", {{1, drawn}}, 2, "3 bones, 63 keys", "", 0, 3),
         Curves_Row("control values at capacity", {{0, Drawn_Curve(kMaxSplineValues / 8, 1, 8)}}, 1,
                    "1 bones, 31 keys"),

@@ -161,6 +161,10 @@ static std::int32_t Index_Of(std::vector<std::string>& table, const std::string&
     return static_cast<std::int32_t>(table.size() - 1);
 }
 
+void Retype(TemplateLayout& layout, std::size_t block, const std::string& type) {
+    layout.BlockTypeIndex[block] = static_cast<std::uint16_t>(Index_Of(layout.BlockTypes, type));
+}
+
 TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const std::vector<Bone>& bones,
                         const SequenceSpec& settings) {
     const auto append = [&](const char* type, const ByteString& body) {
@@ -209,9 +213,6 @@ TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const
 }
 
 TemplateLayout Curved(TemplateLayout layout, std::size_t data, const Curve& curve) {
-    const auto type = [&](std::size_t block, const char* name) {
-        layout.BlockTypeIndex[block] = static_cast<std::uint16_t>(Index_Of(layout.BlockTypes, name));
-    };
     // The control values go in the array of their kind; the other is empty.
     Bytes array, values, interpolator, basis;
     for (float value : curve.Values)
@@ -228,10 +229,10 @@ TemplateLayout Curved(TemplateLayout layout, std::size_t data, const Curve& curv
     layout.Bodies[data + 1] = interpolator.Data;
     layout.Bodies.push_back(basis.u32(curve.Points).Data);
     layout.BlockTypeIndex.push_back(0);
-    type(data, "NiBSplineData");
-    type(data + 1,
-         curve.Compressed ? "NiBSplineCompTransformInterpolator" : "NiBSplineTransformInterpolator");
-    type(layout.Bodies.size() - 1, "NiBSplineBasisData");
+    Retype(layout, data, "NiBSplineData");
+    Retype(layout, data + 1,
+           curve.Compressed ? "NiBSplineCompTransformInterpolator" : "NiBSplineTransformInterpolator");
+    Retype(layout, layout.Bodies.size() - 1, "NiBSplineBasisData");
     return layout;
 }
 
