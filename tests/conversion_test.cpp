@@ -309,9 +309,9 @@ std::vector<Row> Sequence_Rows() {
         Sequenced("priorities, the template's first string as the root",
                   "Priority \"B\" +30\nPriority \"A\" -0\nAccumulation root \"NPC Root [Root]\"\n",
                   {.Root = "NPC Root [Root]", .Priorities = {{"B", 30}}}),
-        Sequenced("a byte-order mark, CR LF, comments, blanks, tabs; underflows of both signs, no root, no "
-                  "text keys",
-                  "\xEF\xBB\xBF# for keys.txt\r\n\r\n \t\r\n\tName \t\"Attack1\"  \r\nCycle clamp\r\n"
+        Sequenced("a lone byte-order mark, CR LF, comments, blanks, tabs; underflows of both signs, no root, "
+                  "no text keys",
+                  "\xEF\xBB\xBF\r\n# for keys.txt\r\n\r\n \t\r\n\tName \t\"Attack1\"  \r\nCycle clamp\r\n"
                   "Start 1e-46\r\nStop -1e-46\r\nAccumulation root none\r\nText keys none",
                   {.Name = "Attack1", .Cycle = 2, .Stop = -0.0f, .NoRoot = true, .TextKeys = {{}}}),
         Refused_After(Sequenced("no room for the name", "\nName \"Attack1\"\n", {}, crowded),

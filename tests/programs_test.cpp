@@ -295,19 +295,19 @@ TEST_F(Programs, BatchConvertsEachKeyFileAsAlone) {
     Put("Empty.txt", Get(u + ".txt"));
     Put(u + ".csv", Get(u + ".txt"));
     Put("typo.kf", As_Bytes("kept\n"));
-    Put("s.nif", kExampleSkeleton);
+    Put("s", kExampleSkeleton);
     Put(u + ".kf", As_Bytes("old\n"));
     const fs::perms readOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
     fs::permissions(Dir / (u + ".kf"), readOnly);
     fs::create_directory(Dir / "out");
     const std::string done = Opening({u + ".txt"}, u + ".kf") + "\nLoading ANIMATION KEYS from '" + u +
                              ".txt' to Memory: <done>\n" + kConverted;
-    const std::vector<std::string> batch = {"--skeleton",     "s.nif",    "Empty.kf", u + ".txt", "b",
+    const std::vector<std::string> batch = {"--skeleton",     "s",        "Empty.kf", u + ".txt", "b",
                                             "b.sequence.txt", "typo.txt", "no.txt",   "Empty.txt"};
     const std::string transcript = Run("posewright", batch, 1).Transcript;
     for (const std::string& part :
          {std::string("\t- 'b.sequence.txt' <skipped: the sequence file of 'b', read with it>\n"), done,
-          std::string("\nWARNING: Line 3, bone '\"B' is not a node of the skeleton 's.nif'"),
+          std::string("\nWARNING: Line 3, bone '\"B' is not a node of the skeleton 's'"),
           std::string("'Empty.kf' is the input file 'Empty.kf'")})
         EXPECT_HAS(part, transcript);
     EXPECT_EQ(transcript.substr(transcript.find("\n\n2 of 5")),

@@ -375,9 +375,9 @@ TEST(Writer, ReservesWhatABodyTakesAndWritesNoMore) {
         EXPECT_EQ(Calculate_Size___NiTransformData(), body.size());
     }
     std::uint8_t bytes[8] = {};
-    ByteWriter out{bytes, 2, 0, false};
-    Write_u32(out, 0xFFFFFFFFu);
-    EXPECT_TRUE(out.Overflow && out.Pos == 0 && bytes[0] == 0);
+    ByteWriter out{bytes, 1, 0, false};
+    Write_u8(out, 7), Write_u32(out, 0xFFFFFFFFu); // the byte fills it, the word does not fit
+    EXPECT_TRUE(out.Overflow && out.Pos == 1 && bytes[0] == 7 && bytes[1] == 0);
 }
 
 } // namespace
