@@ -297,7 +297,7 @@ std::vector<Row> Sequence_Rows() {
     for (std::uint32_t k = 0; k <= kMaxKeys; ++k)
         tooMany += "Text key 1 \"k\"\n";
     return {
-        Sequenced("a name", "Name \"Attack1\"\nCycle reverse\n", {.Name = "Attack1", .Cycle = 1}),
+        Sequenced("a name, reverse", "Name \"Attack1\"\nCycle reverse\n", {.Name = "Attack1", .Cycle = 1}),
         Sequenced("a cycle, a frequency, a weight, a start and a stop, each number in its own form",
                   "Cycle 4294967295\nFrequency +1.5\nWeight .25\nStart 5e-1\nStop 17E-1\n",
                   {.Cycle = 4294967295u, .Frequency = 1.5f, .Weight = 0.25f, .Start = 0.5f, .Stop = 1.7f}),

@@ -318,7 +318,8 @@ TEST_F(Programs, BatchConvertsEachKeyFileAsAlone) {
     EXPECT_HAS("ERROR: Output file '" + u + ".kf' is already the output of the key file '" + u + ".txt'",
                Run("posewright", {"Empty.kf", u + ".txt", u + ".csv"}, 1).Transcript);
     EXPECT_HAS("\n0 of 2 key files converted\n", Run("posewright", {"Empty.kf", "b", "b.kf"}, 1).Transcript);
-    Run("posewright", {"-o", "out", "Empty.kf", "b", u + ".txt"}, 0); // b's settings stay its own
+    // b's sequence file first: the key file after it has none and must get the defaults.
+    Run("posewright", {"-o", "out", "Empty.kf", "b", u + ".txt"}, 0);
     for (const std::string& name : {u, std::string("b")}) {
         Run("posewright", {"-o", "alone.kf", "Empty.kf", name == "b" ? name : name + ".txt"}, 0);
         EXPECT_EQ(Get(name + ".kf"), Get("alone.kf")) << name;

@@ -123,10 +123,10 @@ struct Curve {
     std::vector<float> Values{};                 // the control values; packed ones are whole numbers
     std::optional<std::int32_t> Data{}, Basis{}; // links in place of the blocks written
 };
-// `layout` with the blocks at `data` (a transform-data block) and `data` + 1 (its interpolator) made
-// `curve`'s: its control values, then its interpolator, whose basis block is appended.
 // Block `block` of `layout` given the type `type`, added to the types when absent.
 void Retype(TemplateLayout& layout, std::size_t block, const std::string& type);
+// `layout` with the blocks at `data` (a transform-data block) and `data` + 1 (its interpolator) made
+// `curve`'s: its control values, then its interpolator, whose basis block is appended.
 TemplateLayout Curved(TemplateLayout layout, std::size_t data, const Curve& curve);
 // The curve's position x y z, rotation w x y z (normalised) and scale at `time`, by de Boor's algorithm
 // over its own control values: apart from the programs' evaluation by basis weights.
