@@ -49,9 +49,8 @@ Row Copies(std::string name, const TemplateLayout& layout, const std::string& re
 
 // The example template with these strings, types and bodies (one of `size` bytes of type "T").
 TemplateLayout Example(std::vector<std::string> strings, std::vector<std::string> types = {}, int size = -1) {
-    TemplateLayout layout;
-    layout.Strings = std::move(strings);
-    layout.BlockTypes = size < 0 ? std::move(types) : std::vector<std::string>{"T"};
+    TemplateLayout layout{.BlockTypes = size < 0 ? std::move(types) : std::vector<std::string>{"T"},
+                          .Strings = std::move(strings)};
     if (size >= 0) layout.Bodies = {ByteString(static_cast<std::size_t>(size), 7)};
     return layout;
 }

@@ -194,6 +194,9 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
         {"Empty.kf=bone Empty_keys.txt.part=full", "posewright-keys Empty.kf",
          kBone + "\n[Save_to_File___Animation_Keys] ERROR: Cannot write 'Empty_keys.txt' (disk full or no "
                  "access)!\n"},
+        {"Empty.kf=bone Empty_keys.sequence.txt.part=full", "posewright-keys Empty.kf",
+         kBone + "\n[Save_to_File___Sequence_Settings] ERROR: Cannot write 'Empty_keys.sequence.txt' (disk "
+                 "full or no access)!\n"},
     };
     for (const auto& [inputs, command, transcript] : rows) {
         TempDir fresh;

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
+#include <numeric>
 #include <optional>
 
 #include "capacities.h"
@@ -48,10 +48,14 @@ TemplateLayout Keys(bool euler, const std::vector<Bone>& bones,
     return layout;
 }
 
+// The start of a problem line of bone `n` named `name`.
+std::string Label(int n, const std::string& name) {
+    return "\t- Sequence 'SpecialIdle', bone " + std::to_string(n) + " '" + name + "'";
+}
+
 std::vector<Row> Rows() {
     const std::vector<Bone> still = {{"A", {At(0)}}}, two = {still[0], {"B", {}}};
-    const std::string a = "\t- Sequence 'SpecialIdle', bone 1 'A'",
-                      b = "\t- Sequence 'SpecialIdle', bone 2 'B'", sequence = "\t- Sequence 'SpecialIdle': ",
+    const std::string a = Label(1, "A"), b = Label(2, "B"), sequence = "\t- Sequence 'SpecialIdle': ",
                       resampled = ": its tracks have different key times: resampled at every one of them\n",
                       length = ": its rotation's length is 2, not 1\n", noKeys = ": written with 0 keys\n",
                       hemisphere =
@@ -59,8 +63,9 @@ std::vector<Row> Rows() {
                           "turns the long way round\n",
                       tangents =
                           ": tangents or tension, bias and continuity that are not zero were dropped: the "
-                          "key text has no place for them\n";
-    const Key endless = {0, std::numeric_limits<float>::infinity(), 0, 0, 1, 0, 0, 0, 1};
+                          "key text has no place for them\n",
+                      fed(239, 'm'); // after a line feed
+    const Key endless = {0, INFINITY, 0, 0, 1, 0, 0, 0, 1};
     // A a curve of too few bytes, B cut short.
     TemplateLayout unreadable = Keys(false, {still[0], {"B", {At(0)}}});
     Retype(unreadable, 1, "NiBSplineCompTransformInterpolator");
@@ -73,21 +78,23 @@ std::vector<Row> Rows() {
          "1 bones, 4 keys",
          a + ", key 3: its time 0.5 s comes no later than the key before's\n" + a +
              ", key 4: its time 2 s comes after the duration\n"},
+        // B's key after the counts of A: each bone counts its own.
         {"not finite, three in the other hemisphere, four lengths of 2: three told of each, then a count",
-         Keys(false, {{"A", {endless, At(0.2f, -1), At(0.4f, 2), At(0.6f, -2), At(0.8f, -2), At(1, -2)}}}),
-         "1 bones, 6 keys",
+         Keys(false, {{"A", {endless, At(0.2f, -1), At(0.4f, 2), At(0.6f, -2), At(0.8f, -2), At(1, -2)}},
+                      {"B", {At(0), At(0.2f, -1)}}}),
+         "2 bones, 8 keys",
          a + ", key 1: a value is not finite (inf)\n" + a + ", key 2" + hemisphere + a + ", key 3" + length +
              a + ", key 3" + hemisphere + a + ", key 4" + length + a + ", key 4" + hemisphere + a +
-             ", key 5" + length + a + ": 1 more rotations have a length other than 1\n"},
+             ", key 5" + length + a + ": 1 more rotations have a length other than 1\n" + b + ", key 2" +
+             hemisphere},
         {"names",
-         Keys(false,
-              {{std::string(241, 'n'), {}}, {"A", {}}, {"A", {}}, {"", {}}, {std::string(240, 'm'), {}}}, {},
+         Keys(false, {{std::string(241, 'n'), {}}, {"A", {}}, {"A", {}}, {"", {}}, {'\n' + fed, {}}}, {},
               {.Cycle = 3, .Priorities = {{"A", 1}}}), // the priority of the node, once; a cycle of no word
          "5 bones, 0 keys",
-         "\t- Sequence 'SpecialIdle', bone 1 '" + std::string(240, 'n') +
-             "': its node name is longer than the 240 bytes a name line holds: written cut\n\t- Sequence "
-             "'SpecialIdle', bone 3 'A': the node is named by bone 2 too\n\t- Sequence 'SpecialIdle', bone 4 "
-             "'': its node name is empty\n",
+         Label(1, std::string(240, 'n')) +
+             ": its node name is longer than the 240 bytes a name line holds: written cut\n" +
+             Label(5, ' ' + fed) + ": its node name holds a line feed: written as a space\n" + Label(3, "A") +
+             ": the node is named by bone 2 too\n" + Label(4, "") + ": its node name is empty\n",
          "", "Cycle 3\nFrequency 1\nWeight 1\nStart 0\n" + kConverted + "Priority \"A\" 1\n"},
         {"start and text keys",
          Keys(false, still, {{2, Text_Keys_Body({{0.5f, 0}, {5, 1}})}}, {.Start = 0.25f}),
@@ -127,16 +134,18 @@ std::vector<Row> Rows() {
              noKeys},
         {"two forms", Keys(false, {still[0], {"B", {At(0)}}}, {{2, Transform_Data_Body(true, {At(0)})}}),
          "2 bones, 1 keys", b + ": its rotations are angles, the sequence's are not" + noKeys},
-        // B: an X angle at 0.5 alone, with a tension, beside a position at 0 and Z angles at 0 and 0.5.
+        // A: X angles alone. B: a Y angle at 0.5 alone, with a tension, beside a position at 0 and Z angles
+        // at 0 and 0.5.
         {"angles resampled",
-         Keys(true, {{"A", {At(0, 0, 90), At(0.5f, 0, 4)}}, {"B", {}}},
-              {{2, Transform_Data({.Angles = {{3, {{0.5f, 0.25f, 0.5f}}}, {}, {1, {{0, 1}, {0.5f, 2}}}},
+         Keys(true, {{"A", {}}, {"B", {}}},
+              {{0, Transform_Data({.Angles = {{1, {{0, 90}, {0.5f, 4}}}}})},
+               {2, Transform_Data({.Angles = {{}, {3, {{0.5f, 0.25f, 0.5f}}}, {1, {{0, 1}, {0.5f, 2}}}},
                                    .Translations = {1, {{0, 1, 2, 3}}}})}}),
          "2 bones, 4 keys, Euler angles",
          b + resampled + b + tangents + a +
              ", key 1: an angle of 90 is above 2 pi: radians are read, this looks like degrees\n",
          "\n1\n" + Name_Line("A") + "2\n0 0 0 0 90 0 0 1\n0.5 0 0 0 4 0 0 1\n" + Name_Line("B") +
-             "2\n0 1 2 3 0.25 0 1 1\n0.5 1 2 3 0.25 0 2 1\n"},
+             "2\n0 1 2 3 0 0.25 1 1\n0.5 1 2 3 0 0.25 2 1\n"},
         // A: rotations at 0 and 1 in opposite hemispheres, positions at 0.5 and 1, scales at 0.25 and 0.75
         // with a tangent. B, resampled after A: positions at 0 and 1 (one with a tangent), a scale at 0.5,
         // and a pose without a rotation (the largest float).
@@ -166,18 +175,18 @@ std::vector<Row> Rows() {
                {3, Interpolator_Body(2, {0, 0, 0, 1, 0, 0, kNone, kNone})},
                {4, Transform_Data({.Scales = {2, {{0, 3, 0.5f}}}})},
                {5, Interpolator_Body(4, {4, kNone, 6, 1, 0, 0, 0, 1})}}),
-         "3 bones, 3 keys", "\t- Sequence 'SpecialIdle', bone 3 'C'" + tangents,
+         "3 bones, 3 keys", Label(3, "C") + tangents,
          "\n1\n" + Name_Line("A") + "1\n0 1 2 3 0 0.6 0.8 0 2\n" + Name_Line("B") + "1\n0 1 2 3 1 0 0 0 1\n" +
              Name_Line("C") + "1\n0 4 0 6 1 0 0 0 3\n"},
-        // Times below zero sort before the others, the lower first; a tension on the first quaternion key,
-        // and the next half a turn away: neither arc is shorter, and the next is taken as it stands.
+        // Times below zero sort before the others, the lower first, the smallest apart from 0; a tension
+        // on the first quaternion key, and the next half a turn away: neither arc is shorter, and the next
+        // is taken as it stands.
         {"negative times",
          Keys(false, still,
-              {{0, Transform_Data({.Rotations = {3, {{-1, 1, 0, 0, 0, 0.5f}, {0.5f, 0, 1}}},
-                                   .Translations = {1, {{-0.5f, 1, 2, 3}}}})}}),
+              {{0, Transform_Data({.Rotations = {3, {{-1, 1, 0, 0, 0, 0.5f}, {0, 0, 1}}},
+                                   .Translations = {1, {{-1e-45f, 1, 2, 3}}}})}}),
          "1 bones, 3 keys", a + resampled + a + tangents,
-         "\n1\n" + Name_Line("A") +
-             "3\n-1 1 2 3 1 0 0 0 1\n-0.5 1 2 3 0.8944272 0.44721362 0 0 1\n0.5 1 2 3 0 1 0 0 1\n"},
+         "\n1\n" + Name_Line("A") + "3\n-1 1 2 3 1 0 0 0 1\n-1e-45 1 2 3 0 1 0 0 1\n0 1 2 3 0 1 0 0 1\n"},
     };
 }
 
@@ -248,8 +257,7 @@ Row Damaged() {
         "block 20 'NiBSplineData'" + layout + "it holds more than the 1048576 control values read here)",
         "block 22 'NiBSplineData'" + layout + left};
     for (int b = 0; b < 12; ++b)
-        row.Lines += "\t- Sequence 'SpecialIdle', bone " + std::to_string(b + 1) + " '" +
-                     static_cast<char>('A' + b) + "': " + what[b] + ": written with 0 keys\n";
+        row.Lines += Label(b + 1, {static_cast<char>('A' + b)}) + ": " + what[b] + ": written with 0 keys\n";
     row.Curves.clear();
     return row;
 }
@@ -265,10 +273,9 @@ std::vector<Row> Curve_Rows() {
     Curve reordered = Drawn_Curve(4, 1, 5), atRest = posed;
     reordered.Handles = {5 * 4, 4, 0}; // scale, rotation, translation
     atRest.Pose = {kNone, kNone, kNone, 0.6f, 0.8f, 0, 0, kNone}, atRest.Handles = {65535, 65535, 65535};
-    const std::string
-        a = "\t- Sequence 'SpecialIdle', bone 1 'A': ",
-        late = "\t- Sequence 'SpecialIdle': its \"start\" text key is at 0 s, the sequence's start at "
-               "0.5 s\n";
+    const std::string a = Label(1, "A") + ": ";
+    const std::string late =
+        "\t- Sequence 'SpecialIdle': its \"start\" text key is at 0 s, the sequence's start at 0.5 s\n";
     return {
         Curves_Row("three channels, packed", {{0, drawn}}, 2, "1 bones, 61 keys"),
         Curves_Row("four points, from the curve's own start", {{0, minimal}}, 1, "1 bones, 31 keys"),
@@ -305,16 +312,14 @@ void Expect_Curve_Keys(const AnimBone& bone, const Curve& curve, float start) {
             << "key " << k << " at " << key.Time;
         const std::array<double, 8> expected = Curve_At(curve, key.Time);
         const float got[] = {key.PosX, key.PosY, key.PosZ, key.RotW, key.RotX, key.RotY, key.RotZ, key.Scale};
-        const AnimKey& before = bone.Keys[std::max(k - 1, 0)];
-        const double sign =
-            got[3] * expected[3] + got[4] * expected[4] + got[5] * expected[5] + got[6] * expected[6];
+        const AnimKey& b = bone.Keys[std::max(k - 1, 0)];
+        const float before[] = {b.RotW, b.RotX, b.RotY, b.RotZ};
+        const double sign = std::inner_product(got + 3, got + 7, expected.begin() + 3, 0.0);
         for (std::size_t i = 0; i < 8; ++i)
             EXPECT_NEAR(got[i], (i >= 3 && i < 7 && sign < 0 ? -1 : 1) * expected[i],
                         1e-5 * std::max(1.0, std::fabs(expected[i])))
                 << "key " << k << ", value " << i;
-        EXPECT_GE(key.RotW * before.RotW + key.RotX * before.RotX + key.RotY * before.RotY +
-                      key.RotZ * before.RotZ,
-                  0);
+        EXPECT_GE(std::inner_product(got + 3, got + 7, before, 0.0f), 0);
     }
 }
 

@@ -41,11 +41,12 @@ struct Row {
     const char* Root = nullptr;
 };
 
-const std::string kThigh = "did you mean 'NPC L Thigh [LThg]'?",
-                  kSmaller =
-                      "-1 the animation's offsets are about 100 times smaller than the skeleton's (bone 'NPC "
-                      "Head' moves 0.098 from its parent, the skeleton's is 9.8): the animation may be in "
-                      "other units";
+const std::string kThigh = "did you mean 'NPC L Thigh [LThg]'?";
+// The units finding, its example bone 'NPC Head'.
+std::string Units(const std::string& factor, const std::string& moves) {
+    return "-1 the animation's offsets are about " + factor + " than the skeleton's (bone 'NPC Head' moves " +
+           moves + " from its parent, the skeleton's is 9.8): the animation may be in other units";
+}
 const std::vector<std::string> kBody = {"NPC Root [Root]", "NPC Spine", "NPC Head"};
 const std::vector<Bone> kSmall = {At("NPC Spine", 0.0098f), At("NPC Root [Root]", 0.5f),
                                   At("NPC Head", 0.098f)},
@@ -60,8 +61,8 @@ const Row kRows[] = {
       Lacks(2, "NPC L Thigh [LThg].001", kThigh), Lacks(3, "Tail", "did you mean 'Tai '?"),
       "-1 the accumulation root 'AZAZ ROOT" + kLacks + "did you mean 'azaz root'?"},
      "AZAZ ROOT"},
-    {"offsets 100 times smaller, the median of three", Skeleton(kBody), kSmall, {kSmaller}},
-    {"16-bit flags to user version 26", Skeleton(kBody, 26), kSmall, {kSmaller}},
+    {"the median of three", Skeleton(kBody), kSmall, {Units("100 times smaller", "0.098")}},
+    {"16-bit flags, larger", Skeleton(kBody, 26), {At("NPC Head", 34.3f)}, {Units("3.5 times larger", "34")}},
     {"units within bounds, a bone all but still", Skeleton({"A", "B"}), {At("A", 3.92f), At("B", 5e-4f)}, {}},
     {"offsets under a thousandth of the longest: not counted", Skeleton({"A", "Tip", "Tip2"}), kTips, {}},
     {"a body too short for its offset", Skeleton({"A"}, 83, 22), {At("A", 0.14f)}, {}},

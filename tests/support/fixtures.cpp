@@ -245,10 +245,9 @@ std::array<double, 8> Curve_At(const Curve& curve, double time) {
     std::array<double, 8> value{};
     for (int c = 0; c < 3; ++c) {
         for (int j = 0; j < dims[c]; ++j) {
-            const float pose = curve.Pose[static_cast<std::size_t>(first[c] + j)];
-            value[static_cast<std::size_t>(first[c] + j)] = std::fabs(pose) < 3e38f ? pose
-                                                            : c == 1                ? j == 0
-                                                                                    : c == 2;
+            const auto at = static_cast<std::size_t>(first[c] + j);
+            // At rest: no offset, the identity rotation, a scale of 1.
+            value[at] = std::fabs(curve.Pose[at]) < 3e38f ? curve.Pose[at] : (c == 1 && j == 0) || c == 2;
         }
         if (curve.Handles[c] == 65535 || curve.Handles[c] == 0xFFFFFFFF) continue;
         for (int j = 0; j < dims[c]; ++j) {
