@@ -79,7 +79,7 @@ TemplateLayout Full_Template() {
     layout.Strings.assign(kMaxStrings - 1, "S");
     layout.Strings.push_back(std::string(kTextEntrySize - 1, 's'));
     layout.MaxStringLength = kTextEntrySize;
-    layout.Roots.assign(kMaxRoots, 1023);
+    layout.Roots.assign(256, 1023);
     return layout;
 }
 
@@ -225,6 +225,8 @@ std::vector<Row> Rows() {
         notNumber("a word from the chunk before", 16304, std::string(90, '1') + ",5",
                   "..." + std::string(74, '1') + ",5"),
         notNumber("a word at the chunk's end", 16382, "0,5", "0,..."),
+        Refuses("no format word", valid, "Rotations\n2\n" + end,
+                kKeys + "<done>\n\nERROR: Animation data format don't recognized !\n"),
         Refuses("more keys counted than follow", valid,
                 "Quaternions\n2\n" + Name_Line("A") + "2\n" + still + Name_Line("B") + "0\n" + end,
                 Keys_Refused(6, "bone record 1 'A', key 2: 'Bone' is not a number!")),

@@ -287,7 +287,7 @@ TEST_F(Programs, CurvesThereAndBack) {
 // skeleton, which only warns), beside it or in -o FOLDER, its section the messages of that run; a
 // read-only output replaced stays so; a sequence file given is its key file's; a typo, a missing file, an
 // output naming an input or one already named leave the others converted, their outputs as found, and the
-// summary names them.
+// summary names them. A key file given as the template, with no .kf among the rest: a .kf is asked for first.
 TEST_F(Programs, BatchConvertsEachKeyFileAsAlone) {
     const std::string u = "w\u00e4lk \u043a\u043b\u044e\u0447\u0438";
     Put("Empty.kf", Build_Template(Example_Template()));
@@ -321,6 +321,8 @@ TEST_F(Programs, BatchConvertsEachKeyFileAsAlone) {
     EXPECT_HAS("ERROR: Output file '" + u + ".kf' is already the output of the key file '" + u + ".txt'",
                Run("posewright", {"Empty.kf", u + ".txt", u + ".csv"}, 1).Transcript);
     EXPECT_HAS("\n0 of 2 key files converted\n", Run("posewright", {"Empty.kf", "b", "b.kf"}, 1).Transcript);
+    EXPECT_HAS("swapped: give the template .kf first, then the key files!\n",
+               Run("posewright", {"b", "typo.txt", "no.txt"}, 1).Transcript);
     // b's sequence file first: the key file after it has none and must get the defaults.
     Run("posewright", {"-o", "out", "Empty.kf", "b", u + ".txt"}, 0);
     for (const std::string& name : {u, std::string("b")}) {

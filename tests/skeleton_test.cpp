@@ -66,10 +66,10 @@ const Row kRows[] = {
     {"units within bounds, a bone all but still", Skeleton({"A", "B"}), {At("A", 3.92f), At("B", 5e-4f)}, {}},
     {"offsets under a thousandth of the longest: not counted", Skeleton({"A", "Tip", "Tip2"}), kTips, {}},
     {"a body too short for its offset", Skeleton({"A"}, 83, 22), {At("A", 0.14f)}, {}},
-    {"three letters too many or too few, a dot without a number",
+    {"three letters too many past a shared start or too few, a dot without a number",
      Skeleton({"Hand", "xLexgx"}),
-     {At("xHaxndx"), At("Leg"), At("H A N D.")},
-     {Lacks(0, "xHaxndx", "did you mean 'Hand'?"), Lacks(1, "Leg", "did you mean 'xLexgx'?"),
+     {At("Haxndxx"), At("Leg"), At("H A N D.")},
+     {Lacks(0, "Haxndxx", "did you mean 'Hand'?"), Lacks(1, "Leg", "did you mean 'xLexgx'?"),
       Lacks(2, "H A N D.", kNone)}},
     {"a body too short for its name", Skeleton({"A"}, 83, 3), {At("A")}, {Lacks(0, "A", kNone)}},
 };

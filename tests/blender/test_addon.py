@@ -19,9 +19,8 @@ H, R = math.sqrt(0.5), math.radians
 TEMPLATE = os.environ.get('POSEWRIGHT_TEMPLATE')
 QUATERNIONS = 'Rotations as Quaternions: time, position x y z, rotation w x y z, scale\n'
 ZERO = '0 0 0 0 1 0 0 0 1'  # a key of no motion
-SEQUENCE = ('# Sequence settings for walk.cycle.txt\nName "Run"\nCycle clamp\nFrequency 1\nWeight 0.5\n'
-            'Start 0\nStop 0.041666668\nAccumulation root none\nText key 0.041666668 "a \\"step\\""\n'
-            'Priority "Root" 30\n')
+SEQUENCE = ('# Sequence settings for walk.cycle.txt\nName "Run"\nCycle clamp\nFrequency 1\nWeight 0.5\nStart 0\n'
+            'Stop 0.041666668\nAccumulation root none\nText key 0.041666668 "a \\"step\\""\nPriority "Root" 30\n')
 CHAIN = [('Child', (0, 2, 0), (0, 3, 0), 'Root'), ('Root', (0, 0, 0), (0, 2, 0), None)]  # parent second
 
 
@@ -222,8 +221,7 @@ class AddonTest(unittest.TestCase):
         write(self.path[:-4] + '.sequence.txt', SEQUENCE)
         text = QUATERNIONS + '0.1\n' + record('Root', *keys) + record('Ghost', ZERO) + record('End of keys')
         printed = load(write(self.path, text), update_scene_fps=False)
-        self.assertRegex(printed, r'Warning: 1 node\(s\) in the file are not bones of "Rig" and were left out: '
-                                  r'Ghost')
+        self.assertRegex(printed, r'Warning: 1 node\(s\) in the file are not bones of "Rig" and were left out: Ghost')
         action = rig.animation_data.action
         points = [p for curve in action.fcurves for p in curve.keyframe_points]
         self.assertEqual([round(p.co[0], 5) for p in points[:3]], [1, 1.5, 2])

@@ -275,10 +275,8 @@ std::array<double, 8> Curve_At(const Curve& curve, double time) {
 
 Curve Drawn_Curve(std::uint32_t points, float stop, unsigned seed) {
     std::mt19937 random(seed);
-    Curve curve{.Stop = stop,
-                .Handles = {0, 3 * points, 7 * points},
-                .Unpack = {1, 4, 0, 1, 1, 0.25f},
-                .Points = points};
+    Curve curve{.Stop = stop, .Points = points};
+    curve.Handles = {0, 3 * points, 7 * points}, curve.Unpack = {1, 4, 0, 1, 1, 0.25f};
     for (std::uint32_t i = 0; i < 8 * points; ++i)
         curve.Values.push_back(static_cast<float>(static_cast<int>(random() % 65535) - 32767));
     return curve;
