@@ -294,6 +294,7 @@ Row Sequence_Refused(const std::string& sequence, const std::string& where) {
 std::vector<Row> Sequence_Rows() {
     TemplateLayout crowded = Example_Template(); // room for "start", "end", "A" and "B" alone
     crowded.Strings.resize(kMaxStrings - 4, "s");
+    const std::string big = "1" + std::string(42, '0') + "e-3"; // 1e39, its power in its digits
     std::string tooMany;
     for (std::uint32_t k = 0; k <= kMaxKeys; ++k)
         tooMany += "Text key 1 \"k\"\n";
@@ -319,7 +320,8 @@ std::vector<Row> Sequence_Rows() {
                       "<done>\n\n" + Limit("Create_New_String_in_Header", "Header_NumStrings=256",
                                            "limits (the text on line 2 of 'keys.sequence.txt')!")),
         Sequence_Refused("Name \"A\"\nText key fast \"a\"\n", "2: a number is expected"),
-        Sequence_Refused("Frequency 1e39\n", "1: the number 1e39 is not finite as a float"),
+        Sequence_Refused("Frequency " + big + "\n", "1: the number " + big + " is not finite as a float"),
+        Sequence_Refused("Cycle -1\n", "1: the cycle type -1 is outside 0 to 4294967295"),
         Sequence_Refused("#" + std::string(kSequenceLineSize - 1, 'x') + "\n#" +
                              std::string(kSequenceLineSize, 'x'),
                          "2: the line is longer than the 1024 bytes read here"),

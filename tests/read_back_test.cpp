@@ -380,9 +380,10 @@ TEST(Writer, ReservesWhatABodyTakesAndWritesNoMore) {
         EXPECT_EQ(Calculate_Size___NiTransformData(), body.size());
     }
     std::uint8_t bytes[8] = {};
-    ByteWriter out{bytes, 1, 0, false};
-    Write_u8(out, 7), Write_u32(out, 0xFFFFFFFFu); // the byte fills it, the word does not fit
-    EXPECT_TRUE(out.Overflow && out.Pos == 1 && bytes[0] == 7 && bytes[1] == 0);
+    ByteWriter out{bytes, 5, 0, false};
+    // After a word, the byte fills it and the next word does not fit.
+    Write_u32(out, 0), Write_u8(out, 7), Write_u32(out, 0xFFFFFFFFu);
+    EXPECT_TRUE(out.Overflow && out.Pos == 5 && bytes[4] == 7 && bytes[5] == 0);
 }
 
 } // namespace

@@ -342,11 +342,10 @@ std::string Table_Fault() {
                      [](const FloatKeyGroup& group) { return group.NumKeys <= kMaxKeys; }))
         return "a count past its table";
     // Without a known format the key reader only counts records, and no count is used.
-    for (const AnimBone& bone : AnimBones) {
+    for (const AnimBone& bone : AnimBones)
         if ((IsQuaternionFormat || IsEulerFormat) &&
             (bone.NumKeys < 0 || bone.NumKeys > std::int32_t{kMaxKeys}))
             return "a bone of " + std::to_string(bone.NumKeys) + " keys";
-    }
     return "";
 }
 
