@@ -15,7 +15,6 @@
 #include "capacities.h"
 #include "driver/files.h"
 #include "driver/options.h"
-#include "driver/platform.h"
 #include "keys/anim_keys.h"
 #include "keys/sequence_file.h"
 #include "kf/read_back.h"
@@ -24,6 +23,7 @@
 #include "kf/transform_data.h"
 #include "nif/nif_document.h"
 #include "nif/nif_file.h"
+#include "platform/platform.h"
 
 inline constexpr const char* kOutputSuffix = "_new.kf";
 

@@ -18,10 +18,6 @@ inline constexpr const char* kPartialSuffix = ".part";
 // The skeleton given with --skeleton, "" when none: the built bones are checked against it.
 extern char SkeletonFileName[kFileNameSize];
 
-// The program's run on UTF-8 arguments (argument 0 the program name), called by the platform layer's
-// entry; each program defines it once.
-int Program_Main(int argc, const char* const* argv);
-
 // The converter on UTF-8 arguments. kExitSuccess after the success line, else kExitFailure.
 int Posewright_Main(int argc, const char* const* argv);
 

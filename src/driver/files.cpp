@@ -9,10 +9,10 @@
 #include <system_error>
 
 #include "driver/driver.h"
-#include "driver/platform.h"
 #include "kf/skeleton.h"
 #include "nif/nif_document.h"
 #include "nif/nif_file.h"
+#include "platform/platform.h"
 
 namespace fs = std::filesystem;
 

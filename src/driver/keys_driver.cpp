@@ -14,7 +14,6 @@
 #include "driver/driver.h"
 #include "driver/files.h"
 #include "driver/options.h"
-#include "driver/platform.h"
 #include "keys/anim_keys.h"
 #include "keys/number_text.h"
 #include "keys/sequence_file.h"
@@ -26,6 +25,7 @@
 #include "kf/transform_data.h"
 #include "nif/nif_document.h"
 #include "nif/nif_file.h"
+#include "platform/platform.h"
 
 static const char* const kHelp =
     "\nPosewright-Keys: a .kf animation back to key files, with the problems found in it.\n"

@@ -7,7 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "driver/platform.h"
+#include "platform/platform.h"
 
 void Wait_for_Key_Press() {
     std::fflush(stdout);

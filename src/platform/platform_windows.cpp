@@ -8,7 +8,7 @@
 #include <io.h>
 #include <windows.h>
 
-#include "driver/platform.h"
+#include "platform/platform.h"
 
 // Only a console input handle accepts GetConsoleMode. _isatty is not used: it is true for every
 // character device, NUL included, and `< NUL` must not wait for a key.

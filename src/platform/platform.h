@@ -1,8 +1,12 @@
-// What the programs need of the platform: the key wait and files by name. The platform layer provides
-// it, one way per platform. Names are UTF-8 throughout; on Windows they are opened by their wide names.
+// The ground floor both programs stand on, one way per platform: the program's entry, the key wait and
+// files by name. Names are UTF-8 throughout; on Windows they are opened by their wide names.
 #pragma once
 
 #include <cstdio>
+
+// The program's run on UTF-8 arguments (argument 0 the program name). The entry calls it; each program
+// defines it once, in the driver.
+int Program_Main(int argc, const char* const* argv);
 
 // Flushes standard output, then, when standard input is a console, says so in one line and waits for
 // one key press without echo and without Enter; otherwise consumes at most one byte and returns at
