@@ -158,8 +158,8 @@ static bool Take_File_Names(const char* templateName, const char* keysName, cons
     return true;
 }
 
-static std::FILE* Open_Input(const char* name, const char* mode) {
-    std::FILE* file = Open_File(name, mode);
+static std::FILE* Open_Input(const char* name) {
+    std::FILE* file = Open_File(name, FileMode::Read);
     if (file == nullptr) {
         std::printf("\t- '%s' was NOT found\n", name);
     } else {
@@ -210,13 +210,13 @@ static bool Output_Is_Taken(const Batch& batch) {
 // read-only file, one another program holds) is found now, before any work, and the partial is not made.
 static bool Open_Output() {
     errno = 0;
-    if (std::FILE* existing = Open_File(OutputKfFileName, "r+b")) {
+    if (std::FILE* existing = Open_File(OutputKfFileName, FileMode::Update)) {
         std::fclose(existing);
     } else if (errno != ENOENT) {
         return false;
     }
     const std::string partial = Partial_Name(OutputKfFileName);
-    OutputKfFile = Open_File(partial.c_str(), "wb");
+    OutputKfFile = Open_File(partial.c_str(), FileMode::Write);
     if (OutputKfFile != nullptr) PartialOutputName = partial;
     return OutputKfFile != nullptr;
 }
@@ -225,7 +225,7 @@ static bool Open_Output() {
 static bool Open_Sequence_File(bool named) {
     if (SequenceSettingsFileName[0] == '\0') return true;
     errno = 0;
-    SequenceSettingsFile = Open_File(SequenceSettingsFileName, "rb");
+    SequenceSettingsFile = Open_File(SequenceSettingsFileName, FileMode::Read);
     if (SequenceSettingsFile != nullptr) {
         std::printf("\t- '%s' <ok>\n", SequenceSettingsFileName);
     } else if (named || errno != ENOENT) {
@@ -237,8 +237,8 @@ static bool Open_Sequence_File(bool named) {
 
 // The key file, its sequence file and the output, after the template (in a batch, its other files).
 static bool Open_Key_Files(bool named, Batch* batch) {
-    // Text mode: the C library of some platforms turns CR LF into LF here, the scanner does elsewhere.
-    AnimationKeysFile = Open_Input(AnimationKeysFileName, "r");
+    // Binary like every file: the scanner takes CR LF as LF itself, on every system alike.
+    AnimationKeysFile = Open_Input(AnimationKeysFileName);
     if (AnimationKeysFile == nullptr || !Open_Sequence_File(named) || Output_Is_An_Input(batch) ||
         (batch != nullptr && Output_Is_Taken(*batch)))
         return false;
@@ -257,7 +257,7 @@ static bool Open_Key_Files(bool named, Batch* batch) {
 
 static bool Open_Files(bool named) {
     std::printf("\nTry to open files:\n");
-    InputKfFile = Open_Input(InputKfFileName, "rb");
+    InputKfFile = Open_Input(InputKfFileName);
     return InputKfFile != nullptr && Open_Key_Files(named, nullptr);
 }
 
@@ -314,7 +314,7 @@ static void Explain_Swapped_Files() {
 static void Explain_Swapped_Batch(const std::vector<const char*>& keyFiles) {
     std::vector<const char*> kfs;
     for (const char* name : keyFiles) {
-        std::FILE* file = Open_File(name, "rb");
+        std::FILE* file = Open_File(name, FileMode::Read);
         if (Begins_Like_Kf(file)) kfs.push_back(name);
         if (file != nullptr) std::fclose(file);
     }
@@ -509,7 +509,7 @@ int Convert_Batch(const char* templateName, Batch& batch, const std::vector<cons
     if (!Copy_File_Name(templateName, InputKfFileName)) return Wait_and_Return(kExitFailure);
     if (!Read_Skeleton(options.Skeleton)) return Wait_and_Return(kExitFailure);
     std::printf("\nTry to open files:\n");
-    InputKfFile = Open_Input(InputKfFileName, "rb");
+    InputKfFile = Open_Input(InputKfFileName);
     for (const auto& [sequence, keys] : skipped)
         std::printf("\t- '%s' <skipped: the sequence file of '%s', read with it>\n", sequence, keys);
     std::vector<Outcome> outcomes(keyFiles.size(), Outcome::NotConverted);

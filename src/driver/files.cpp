@@ -38,7 +38,7 @@ bool Read_Skeleton(const char* option) {
     char templateName[kFileNameSize];
     std::snprintf(templateName, sizeof templateName, "%s", InputKfFileName);
     std::snprintf(InputKfFileName, sizeof InputKfFileName, "%s", name);
-    InputKfFile = Open_File(name, "rb");
+    InputKfFile = Open_File(name, FileMode::Read);
     bool read = false;
     if (InputKfFile == nullptr) {
         std::printf("\t- '%s' was NOT found\n", name);
@@ -67,7 +67,7 @@ std::string Why_Not_Writable(const char* name) {
     if (fs::exists(status) && (status.permissions() & fs::perms::owner_write) == fs::perms::none)
         return "the file is read-only";
     const std::string probe = Text_of(folder / ".posewright-probe.part");
-    if (std::FILE* file = Open_File(probe.c_str(), "wb")) {
+    if (std::FILE* file = Open_File(probe.c_str(), FileMode::Write)) {
         std::fclose(file);
         Remove_File(probe.c_str());
         return "it may be open in another program";

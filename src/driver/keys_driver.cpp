@@ -76,7 +76,7 @@ void Report_Not_Written(const std::string& name, const char* what) {
 template <typename Save>
 bool Write_Partial(const std::string& name, std::FILE*& file, Save save, const char* what) {
     const std::string partial = Partial_Name(name);
-    file = Open_File(partial.c_str(), "wb");
+    file = Open_File(partial.c_str(), FileMode::Write);
     if (file == nullptr) {
         std::printf("\t- '%s' was NOT created\n\nERROR: Cannot create the %s '%s'!\n", name.c_str(), what,
                     name.c_str());
@@ -129,7 +129,7 @@ bool Write_Key_Files(const std::string& keys) {
         std::printf("\t- '%s' <written>\n", name.c_str());
     }
     const bool readable = sequence.size() < kFileNameSize;
-    if (std::FILE* stale = needed || !readable ? nullptr : Open_File(sequence.c_str(), "rb")) {
+    if (std::FILE* stale = needed || !readable ? nullptr : Open_File(sequence.c_str(), FileMode::Read)) {
         std::fclose(stale);
         if (Remove_File(sequence.c_str()))
             std::printf("\t- '%s' <removed: the sequence needs no settings beside its keys>\n",
@@ -179,7 +179,7 @@ enum class Outcome { NotRead, Read, ReadWithProblems };
 // batch the run goes on.
 Outcome Read_Kf_File(bool alone) {
     std::printf("\nTry to open files:\n");
-    InputKfFile = Open_File(InputKfFileName, "rb");
+    InputKfFile = Open_File(InputKfFileName, FileMode::Read);
     if (InputKfFile == nullptr) {
         std::printf("\t- '%s' was NOT found\n", InputKfFileName);
         return Outcome::NotRead;

@@ -13,8 +13,16 @@ int Program_Main(int argc, const char* const* argv);
 // end of input.
 void Wait_for_Key_Press();
 
-// fopen by a UTF-8 name.
-std::FILE* Open_File(const char* name, const char* mode);
+// How a file is opened. Always in binary mode, so that every system reads the same bytes: a CR LF, a
+// CR CR LF or a Ctrl-Z reach the readers as they stand in the file.
+enum class FileMode {
+    Read,   // "rb"
+    Write,  // "wb": created, or emptied
+    Update, // "r+b": an existing file, not changed; a test that it could be replaced
+};
+
+// fopen by a UTF-8 name, in binary mode.
+std::FILE* Open_File(const char* name, FileMode mode);
 
 // Removes the file `name`; true when it is gone (or was never there).
 bool Remove_File(const char* name);
