@@ -6,24 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "kf/controller_sequence.h"
-#include "kf/spline.h"
-#include "kf/text_keys.h"
-#include "kf/transform_data.h"
-
-// The records of the road back, apart from the working records of the road out: the blocks of the
-// sequence last read, each as its reader left it.
-struct ReadBackRecords {
-    ControllerSequence Sequence;
-    TextKeyExtraData TextKeys;
-    bool TextKeysRead; // the sequence has no text-key block, or TextKeys holds it
-    TransformInterpolator Interpolator;
-    TransformData Data;
-    SplineCurve Curve;
-    // The block Curve.Data holds, read once for all the curves that share it; -1 when none.
-    std::int32_t CurveDataBlock = -1;
-};
-extern ReadBackRecords ReadBack;
+#include "sample/records.h"
 
 // Keys a second sampled from a bone's curve, from its sequence's start to its stop: the rate games
 // animate at, unless the driver sets another.

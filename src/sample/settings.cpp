@@ -13,7 +13,7 @@
 #include "keys/anim_keys.h"
 #include "keys/sequence_file.h"
 #include "nif/nif_document.h"
-#include "sample/read_back.h"
+#include "sample/records.h"
 
 namespace {
 
