@@ -48,7 +48,9 @@ static const char* const kHelp =
     "given beside its KEYS.txt is read with it. A summary ends the run.\n"
     "\n"
     "Exit status 0 after the DONE line (with several key files: when every one converted), 1 after an "
-    "ERROR.\n";
+    "ERROR.\n"
+    "\n"
+    "Every message: docs/messages.md; the skeleton check and batches: docs/skeleton-and-batches.md\n";
 
 // The same for a batch, which names the template to give first when one key file alone begins as a .kf.
 static void Explain_Swapped_Batch(const std::vector<const char*>& keyFiles) {

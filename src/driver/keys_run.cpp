@@ -41,7 +41,9 @@ static const char* const kHelp =
     "--skeleton\tthe .nif the animation plays on: nodes it lacks and other units are problems\n"
     "--rate\tkeys a second sampled from a curve, 1 to 1000 (default 30, the rate games animate at)\n"
     "\n"
-    "Exit status 0 after the DONE line (with several files: when every one was read), 1 after an ERROR.\n";
+    "Exit status 0 after the DONE line (with several files: when every one was read), 1 after an ERROR.\n"
+    "\n"
+    "The whole manual: docs/posewright-keys.md\n";
 
 namespace {
 
