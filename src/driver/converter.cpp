@@ -206,7 +206,6 @@ int Convert_Batch(const char* templateName, Batch& batch, const std::vector<cons
 } // namespace
 
 int Posewright_Main(int argc, const char* const* argv) {
-    Reset_at_Program_Start();
     if (Answer_Help_or_Version(argc, argv, "Posewright", kHelp)) return Wait_and_Return(kExitSuccess);
     Options options;
     const int first = Take_Options(argc, argv, kOptionOutput | kOptionSequence | kOptionSkeleton, options);

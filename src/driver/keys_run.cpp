@@ -234,7 +234,6 @@ int Summarize(const std::vector<std::string>& files, const std::vector<Outcome>&
 } // namespace
 
 int Posewright_Keys_Main(int argc, const char* const* argv) {
-    Reset_at_Program_Start();
     if (Answer_Help_or_Version(argc, argv, "Posewright-Keys", kHelp)) return Wait_and_Return(kExitSuccess);
     Options options;
     const int first = Take_Options(argc, argv, kOptionRate | kOptionSkeleton, options);

@@ -4,7 +4,9 @@
 
 #include "nif/nif_document.h"
 
-// Every table back to its zero-filled state of program start, the skeleton's table too.
+// Every table back to its zero-filled state of program start, the skeleton's table too. A process starts
+// in that state, so the programs need not call it (it would touch every page of the bone table); the
+// tests and the fuzz targets, which run many inputs in one process, do.
 void Reset_at_Program_Start();
 
 // Between two files of a batch: every table a file fills back to its state at program start, and the
