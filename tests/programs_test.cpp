@@ -7,9 +7,7 @@
 #include <map>
 #include <tuple>
 
-#include "driver/driver.h"
-#include "driver/files.h"
-#include "driver/keys_driver.h"
+#include "driver/names.h"
 #include "support/fixtures.h"
 
 namespace {

@@ -10,9 +10,9 @@
 #include <optional>
 
 #include "capacities.h"
+#include "check/problems.h"
 #include "keys/anim_keys.h"
 #include "keys/sequence_file.h"
-#include "kf/read_back.h"
 #include "kf/transform_data.h"
 #include "nif/le.h"
 #include "support/fixtures.h"
@@ -376,8 +376,9 @@ TEST(Writer, ReservesWhatABodyTakesAndWritesNoMore) {
                                  Tracks{.Angles = {{3, {{0, 1}}}, {2, {{0, 1}}}, {1, {{0, 1}}}}}}) {
         const ByteString body = Transform_Data(tracks);
         ByteReader in{body.data(), static_cast<std::uint32_t>(body.size()), 0, nullptr};
-        ASSERT_EQ(Load_from_Memory___NiTransformData(in), 0);
-        EXPECT_EQ(Calculate_Size___NiTransformData(), body.size());
+        static TransformData record;
+        ASSERT_EQ(Load_from_Memory___NiTransformData(in, record), 0);
+        EXPECT_EQ(Calculate_Size___NiTransformData(record), body.size());
     }
     std::uint8_t bytes[8] = {};
     ByteWriter out{bytes, 5, 0, false};

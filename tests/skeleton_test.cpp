@@ -2,8 +2,8 @@
 // accumulation root, and the findings the check returns (each its bone, then its text).
 #include <gtest/gtest.h>
 
+#include "check/skeleton.h"
 #include "keys/anim_keys.h"
-#include "kf/skeleton.h"
 #include "support/fixtures.h"
 
 namespace {

@@ -1,4 +1,5 @@
-// Paths are UTF-8 throughout; std::filesystem takes them as such on every platform.
+// Whole files on disk for both programs, beside their stages. Paths are UTF-8 throughout;
+// std::filesystem takes them as such on every platform.
 #include "driver/files.h"
 
 #include <algorithm>
@@ -8,11 +9,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "driver/driver.h"
-#include "driver/platform.h"
-#include "kf/skeleton.h"
-#include "nif/nif_document.h"
-#include "nif/nif_file.h"
+#include "driver/names.h"
+#include "platform/platform.h"
 
 namespace fs = std::filesystem;
 
@@ -29,33 +27,6 @@ std::string Text_of(const fs::path& path) {
 
 } // namespace
 
-bool Read_Skeleton(const char* option) {
-    if (option == nullptr) return true;
-    if (!Copy_File_Name(option, SkeletonFileName)) return false;
-    const char* name = SkeletonFileName;
-    std::printf("\nTry to open the skeleton:\n");
-    // The loader's messages name the template's file: for now, the skeleton's.
-    char templateName[kFileNameSize];
-    std::snprintf(templateName, sizeof templateName, "%s", InputKfFileName);
-    std::snprintf(InputKfFileName, sizeof InputKfFileName, "%s", name);
-    InputKfFile = Open_File(name, "rb");
-    bool read = false;
-    if (InputKfFile == nullptr) {
-        std::printf("\t- '%s' was NOT found\n", name);
-    } else {
-        std::printf("\t- '%s' <ok>\n", name);
-        read = Load_from_File___All_NIF_Blocks() >= 0;
-        read = std::fclose(InputKfFile) == 0 && read;
-        InputKfFile = nullptr;
-    }
-    std::snprintf(InputKfFileName, sizeof InputKfFileName, "%s", templateName);
-    if (read) Take_Skeleton_from_Document();
-    // Nothing of the skeleton may reach an output.
-    Reset_Nif_Document();
-    if (!read) std::printf("\nERROR: Cannot read the skeleton '%s'!\n", name);
-    return read;
-}
-
 std::string Why_Not_Writable(const char* name) {
     std::error_code error;
     const fs::path path = Path_of(name);
@@ -67,7 +38,7 @@ std::string Why_Not_Writable(const char* name) {
     if (fs::exists(status) && (status.permissions() & fs::perms::owner_write) == fs::perms::none)
         return "the file is read-only";
     const std::string probe = Text_of(folder / ".posewright-probe.part");
-    if (std::FILE* file = Open_File(probe.c_str(), "wb")) {
+    if (std::FILE* file = Open_File(probe.c_str(), FileMode::Write)) {
         std::fclose(file);
         Remove_File(probe.c_str());
         return "it may be open in another program";
@@ -81,28 +52,9 @@ void Keep_Permissions(const char* name, const char* partial) {
     if (!error && fs::is_regular_file(status)) fs::permissions(Path_of(partial), status.permissions(), error);
 }
 
-std::string Partial_Name(const std::string& name) {
-    constexpr std::size_t kLongestFileName = 255;
-    const std::size_t start = File_Name_Start(name), suffix = std::strlen(kPartialSuffix);
-    std::size_t end = name.size();
-    if (end - start + suffix > kLongestFileName) {
-        end = start + kLongestFileName - suffix;
-        while (end > start && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) // inside a character
-            --end;
-    }
-    return name.substr(0, end) + kPartialSuffix;
-}
-
 bool Is_Folder(const char* name) {
     std::error_code error;
     return fs::is_directory(Path_of(name), error);
-}
-
-std::string In_Folder(const std::string& folder, const std::string& file) {
-    if (folder.empty() || Is_Folder_Separator(folder.back())) return folder + file;
-    const bool backslash = Is_Folder_Separator('\\') && folder.find('\\') != std::string::npos &&
-                           folder.find('/') == std::string::npos;
-    return folder + (backslash ? '\\' : '/') + file;
 }
 
 std::vector<std::string> Kf_Files_In(const char* folder) {

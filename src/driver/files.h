@@ -1,15 +1,9 @@
-// What both programs do with whole files beside their stages: the skeleton read before the template,
-// and the output's place on disk, why it cannot be written and the permissions it keeps.
+// What both programs ask of the disk beside their stages: the output's place, why it cannot be written
+// and the permissions it keeps, folders and the .kf files in them.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
-
-// Reads the skeleton given with --skeleton (`option`, null when none: true at once) into
-// SkeletonFileName and, with the template's loader, its nodes into the skeleton table; the document is
-// then empty again, for the template. False after the name's, the loader's or its own ERROR line.
-bool Read_Skeleton(const char* option);
 
 // Why the output `name` cannot be written, as the end of a sentence: it is a folder, its folder does not
 // exist or cannot be written, the file is read-only; or that another program may hold it.
@@ -19,15 +13,8 @@ std::string Why_Not_Writable(const char* name);
 // one, so that a replaced output keeps them.
 void Keep_Permissions(const char* name, const char* partial);
 
-// The name `name` is written under until it is whole: `name` + ".part", its file-name part cut at a
-// character so that it stays within the 255 bytes a file system takes for one.
-std::string Partial_Name(const std::string& name);
-
 // True when `name` is a folder.
 bool Is_Folder(const char* name);
-
-// `file` inside `folder`, joined by the separator the folder's name already uses ('/' when none).
-std::string In_Folder(const std::string& folder, const std::string& file);
 
 // The files directly inside `folder` whose names end in ".kf" in any case, as In_Folder names them, in
 // byte order of their names.

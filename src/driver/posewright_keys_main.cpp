@@ -1,6 +1,6 @@
 // posewright-keys' entry, called by the platform layer's main or wmain.
-#include "driver/driver.h"
-#include "driver/keys_driver.h"
+#include "driver/keys_run.h"
+#include "platform/platform.h"
 
 int Program_Main(int argc, const char* const* argv) {
     return Posewright_Keys_Main(argc, argv);

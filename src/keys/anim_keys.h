@@ -9,7 +9,7 @@
 
 #include "capacities.h"
 
-// Opened and closed by the driver in text mode.
+// Opened and closed by the driver, in binary mode on every system: the reader takes CR LF itself.
 extern std::FILE* AnimationKeysFile;
 extern char AnimationKeysFileName[kFileNameSize];
 

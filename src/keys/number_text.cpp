@@ -1,3 +1,4 @@
+// The shortest text of a float that reads back to the same bits, for the key text and the messages.
 #include "keys/number_text.h"
 
 #include <charconv>

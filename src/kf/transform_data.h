@@ -1,11 +1,11 @@
-// The transform-data working record: one bone's rotation, translation and scale tracks, filled
-// from the bone table, sized, and serialised into a block body.
+// The layouts of a bone's two blocks, NiTransformData and NiTransformInterpolator: their records, the
+// size of a body, and each writer beside the reader that mirrors it field for field. Tangents and TBC
+// fields are never set by the conversion, so they are written as zeros where their key type asks.
 #pragma once
 
 #include <cstdint>
 
 #include "capacities.h"
-#include "keys/anim_keys.h"
 #include "nif/le.h"
 
 // Key type codes: which optional fields each key carries in the file.
@@ -38,39 +38,41 @@ struct Vec3KeyGroup {
     Vec3Key Keys[kMaxKeys];
 };
 
-extern std::uint32_t NiTransformData_NumRotationKeys; // quaternion keys; 1 in the Euler form
-extern std::uint32_t NiTransformData_RotationType;    // kKeyXyzRotation selects the three angle groups
-extern QuatKey NiTransformData_QuaternionKeys[kMaxKeys];
-extern FloatKeyGroup NiTransformData_XYZRotations[3]; // about X, Y and Z
-extern Vec3KeyGroup NiTransformData_Translations;
-extern FloatKeyGroup NiTransformData_Scales;
+// One bone's rotation, translation and scale tracks.
+struct TransformData {
+    std::uint32_t NumRotationKeys; // quaternion keys; 1 in the Euler form
+    std::uint32_t RotationType;    // kKeyXyzRotation selects the three angle groups
+    QuatKey QuaternionKeys[kMaxKeys];
+    FloatKeyGroup XYZRotations[3]; // about X, Y and Z
+    Vec3KeyGroup Translations;
+    FloatKeyGroup Scales;
+};
 
-// Sets the working record from bone `bone` of AnimBones in the format the key file declared.
-void Fill_NiTransformData_from_Bone(std::int32_t bone);
+// The bytes Save_to_Memory___NiTransformData writes for `data`.
+std::uint32_t Calculate_Size___NiTransformData(const TransformData& data);
 
-// The bytes Save_to_Memory___NiTransformData writes for the current record.
-std::uint32_t Calculate_Size___NiTransformData();
+// Serialises `data` into the body of block Header_NumBlocks and sets its size. 0, or -3.
+std::int32_t Save_to_Memory___NiTransformData(const TransformData& data);
 
-// Serialises the record into the body of block Header_NumBlocks and sets its size. 0, or -3.
-std::int32_t Save_to_Memory___NiTransformData();
+// Reads the body under `in` into `data`, the serialiser's mirror. 0, or -3 when the body does not hold
+// that layout (in.Fault says why; `data` then holds no keys).
+std::int32_t Load_from_Memory___NiTransformData(ByteReader& in, TransformData& data);
 
-// Reads the body under `in` into the record, the serialiser's mirror. 0, or -3 when the body does not
-// hold that layout (in.Fault says why; the record then holds no keys).
-std::int32_t Load_from_Memory___NiTransformData(ByteReader& in);
+// The counts of `data` back to zero: it holds no keys.
+void Reset_Transform_Data_Counts(TransformData& data);
 
-// What Fill_Bone_from_NiTransformData had to change: the key text has one time for all of a bone's
-// tracks, no tangents, and kMaxKeys keys at most.
-inline constexpr std::uint32_t kBoneResampled = 1;       // tracks with other times, evaluated at all
-inline constexpr std::uint32_t kBoneTangentsDropped = 2; // tangents or TBC values that were not zero
-inline constexpr std::uint32_t kBoneTooManyKeys = 4;     // more times than a bone holds: no keys written
+// A bone's interpolator: its own transform, what a track without keys holds, and its data block.
+struct TransformInterpolator {
+    float Translation[3];
+    float Rotation[4]; // w first
+    float Scale;
+    std::int32_t Data; // block index of the bone's transform data
+};
 
-// Sets bone `bone` of AnimBones from the record, the fill's mirror: one key per time of its tracks, in
-// the quaternion slots or, for the three angle groups, the Euler ones. A track without keys takes its
-// value from `pose` (an angle: 0). Returns the changes it made, 0 for a record the fill wrote.
-std::uint32_t Fill_Bone_from_NiTransformData(std::int32_t bone, const AnimKey& pose);
+inline constexpr std::uint32_t kInterpolatorSize = 36;
 
-// The counts of the record back to zero: it holds no keys.
-void Reset_Transform_Data_Counts();
+// Serialises `interpolator` into the body of block Header_NumBlocks. 0, or -3.
+std::int32_t Save_to_Memory___NiTransformInterpolator(const TransformInterpolator& interpolator);
 
-// Back to the zero-filled state of program start.
-void Reset_Transform_Data();
+// Reads the body under `in`, the serialiser's mirror. 0, or -3 when the body does not hold that layout.
+std::int32_t Load_from_Memory___NiTransformInterpolator(ByteReader& in, TransformInterpolator& interpolator);

@@ -17,6 +17,11 @@ std::FILE* OutputKfFile;
 char InputKfFileName[kFileNameSize];
 char OutputKfFileName[kFileNameSize];
 
+// The file the loader reads and the name its messages give it: the template's, or those Load_NIF_File
+// is given.
+static std::FILE* Source;
+static const char* SourceName = "";
+
 // ---- the read path and the write path ------------------------------------------------------------
 
 // The first field that the file's end, or a read that failed, cut short, and how much of it was there.
@@ -29,11 +34,10 @@ static struct {
 // Reads `count` bytes of `field` into `out`. At the file's end the bytes missing are zeros and the field
 // is remembered when it is the first cut short. True when the field was read whole.
 static bool Load_Bytes(void* out, std::uint32_t count, const std::string& field) {
-    const std::size_t got = count == 0 ? 0 : std::fread(out, 1, count, InputKfFile);
+    const std::size_t got = count == 0 ? 0 : std::fread(out, 1, count, Source);
     if (got == count) return true;
     std::memset(static_cast<std::uint8_t*>(out) + got, 0, count - got);
-    if (Cut.Field.empty())
-        Cut = {field, static_cast<std::uint32_t>(got), count, std::ferror(InputKfFile) != 0};
+    if (Cut.Field.empty()) Cut = {field, static_cast<std::uint32_t>(got), count, std::ferror(Source) != 0};
     return false;
 }
 
@@ -56,17 +60,17 @@ static void Load_u32(std::uint32_t& value, const std::string& field) {
 // Whether the file goes on: the one look at it that reads nothing (the footer is optional). A look that
 // failed goes on, for the footer's read to find the failure.
 static bool Template_Goes_On() {
-    const int next = std::fgetc(InputKfFile);
-    if (next == EOF) return std::ferror(InputKfFile) != 0;
-    std::ungetc(next, InputKfFile);
+    const int next = std::fgetc(Source);
+    if (next == EOF) return std::ferror(Source) != 0;
+    std::ungetc(next, Source);
     return true;
 }
 
 // Prints where the file ended or could not be read on, once, for the operation that found it. -3.
 static std::int32_t Refuse_Cut_File(const char* operation) {
     if (Cut.Failed) {
-        std::printf("\n[%s] ERROR: Cannot read '%s': the read failed inside '%s'!\n", operation,
-                    InputKfFileName, Cut.Field.c_str());
+        std::printf("\n[%s] ERROR: Cannot read '%s': the read failed inside '%s'!\n", operation, SourceName,
+                    Cut.Field.c_str());
         return -3;
     }
     std::printf("\n[%s] ERROR: The file ends inside '%s' (%d of its %d bytes are there)!\n", operation,
@@ -220,7 +224,7 @@ static std::int32_t Load_Strings() {
 
 std::int32_t Load_from_File___Header() {
     Cut = {};
-    std::fseek(InputKfFile, 0, SEEK_SET);
+    std::fseek(Source, 0, SEEK_SET);
     Load_Header_Line();
     for (std::uint8_t& byte : Header_Version)
         Load_u8(byte, "Header_Version");
@@ -357,6 +361,12 @@ static void Write_Block_Bodies() {
 }
 
 std::int32_t Load_from_File___All_NIF_Blocks() {
+    return Load_NIF_File(InputKfFile, InputKfFileName);
+}
+
+std::int32_t Load_NIF_File(std::FILE* file, const char* name) {
+    Source = file;
+    SourceName = name;
     std::printf("\n[Load_from_File___All_NIF_Blocks] Loading NIF header: ");
     if (Load_from_File___Header() < 0) return -3;
     // The zeros a failed read leaves are no version of their own.

@@ -1,3 +1,4 @@
+// The one form of a limit refusal, and the name of a table entry in it.
 #include "nif/report.h"
 
 #include <cstdio>

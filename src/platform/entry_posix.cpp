@@ -1,5 +1,5 @@
 // The entry on POSIX systems: arguments arrive as bytes and are used unchanged.
-#include "driver/driver.h"
+#include "platform/platform.h"
 
 int main(int argc, char** argv) {
     return Program_Main(argc, argv);

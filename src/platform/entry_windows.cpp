@@ -7,7 +7,7 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-#include "driver/driver.h"
+#include "platform/platform.h"
 
 static UINT SavedOutputCodePage;
 

@@ -7,7 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "driver/platform.h"
+#include "platform/platform.h"
 
 void Wait_for_Key_Press() {
     std::fflush(stdout);
@@ -29,8 +29,12 @@ void Wait_for_Key_Press() {
     [[maybe_unused]] const ssize_t got = read(STDIN_FILENO, &key, 1);
 }
 
-std::FILE* Open_File(const char* name, const char* mode) {
-    return std::fopen(name, mode);
+static const char* Mode_Text(FileMode mode) {
+    return mode == FileMode::Read ? "rb" : mode == FileMode::Write ? "wb" : "r+b";
+}
+
+std::FILE* Open_File(const char* name, FileMode mode) {
+    return std::fopen(name, Mode_Text(mode));
 }
 
 bool Remove_File(const char* name) {

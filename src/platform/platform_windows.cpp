@@ -8,7 +8,7 @@
 #include <io.h>
 #include <windows.h>
 
-#include "driver/platform.h"
+#include "platform/platform.h"
 
 // Only a console input handle accepts GetConsoleMode. _isatty is not used: it is true for every
 // character device, NUL included, and `< NUL` must not wait for a key.
@@ -40,8 +40,13 @@ static std::wstring Wide(const char* utf8) {
     return wide;
 }
 
-std::FILE* Open_File(const char* name, const char* mode) {
-    return _wfopen(Wide(name).c_str(), Wide(mode).c_str());
+// Binary mode: text mode would end a file at a Ctrl-Z and fold CR LF before the readers see it.
+static const wchar_t* Mode_Text(FileMode mode) {
+    return mode == FileMode::Read ? L"rb" : mode == FileMode::Write ? L"wb" : L"r+b";
+}
+
+std::FILE* Open_File(const char* name, FileMode mode) {
+    return _wfopen(Wide(name).c_str(), Mode_Text(mode));
 }
 
 bool Remove_File(const char* name) {

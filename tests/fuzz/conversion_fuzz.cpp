@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "build/blocks.h"
 #include "fuzz/fuzz.h"
 #include "keys/anim_keys.h"
 #include "keys/sequence_file.h"
-#include "kf/sequence.h"
 #include "nif/nif_document.h"
 
 constexpr std::string_view kSeparator = "\n#==KEYS==#\n", kSequenceSeparator = "\n#==SEQUENCE==#\n";

@@ -1,9 +1,9 @@
 // The template loader and writer: whatever the bytes, every table within its capacity; a template
 // that loads writes a file that loads and writes back unchanged. The same bytes as a skeleton: its
 // nodes taken within their table, and a few bones checked against them, each finding about one of them.
+#include "check/skeleton.h"
 #include "fuzz/fuzz.h"
 #include "keys/anim_keys.h"
-#include "kf/skeleton.h"
 
 namespace {
 

@@ -14,16 +14,15 @@
 #include <sys/wait.h>
 #include <tuple>
 
-#include "driver/driver.h"
+#include "build/blocks.h"
+#include "check/skeleton.h"
+#include "driver/reset.h"
+#include "driver/stages.h"
 #include "keys/anim_keys.h"
 #include "keys/sequence_file.h"
-#include "kf/read_back.h"
-#include "kf/sequence.h"
-#include "kf/skeleton.h"
-#include "kf/spline.h"
-#include "kf/transform_data.h"
 #include "nif/nif_document.h"
 #include "nif/nif_file.h"
+#include "sample/read_back.h"
 
 // ---- files built field by field ------------------------------------------------------------------
 
@@ -318,28 +317,28 @@ void Reset_All_Tables() {
     std::snprintf(InputKfFileName, sizeof InputKfFileName, "template.kf");
     std::snprintf(AnimationKeysFileName, sizeof AnimationKeysFileName, "keys.txt");
     std::snprintf(SequenceSettingsFileName, sizeof SequenceSettingsFileName, "keys.sequence.txt");
-    Reset_Nif_Document();
-    Reset_Anim_Keys();
-    Reset_Transform_Data();
-    Reset_Sequence();
-    Reset_Read_Back();
-    Reset_Splines();
-    Reset_Sequence_Settings();
-    Reset_Skeleton();
+    Reset_at_Program_Start();
 }
 
 std::string Table_Fault() {
+    // The records of both roads: the working records of the road out and the road back's own.
+    const auto past = [](const TransformData& data, const TextKeyExtraData& keys,
+                         const ControllerSequence& sequence) {
+        return data.NumRotationKeys > kMaxKeys || data.Translations.NumKeys > kMaxKeys ||
+               data.Scales.NumKeys > kMaxKeys || keys.NumTextKeys > kMaxKeys ||
+               sequence.NumControlledBlocks > kMaxControlledBlocks ||
+               !std::all_of(std::begin(data.XYZRotations), std::end(data.XYZRotations),
+                            [](const FloatKeyGroup& group) { return group.NumKeys <= kMaxKeys; });
+    };
     if (Header_NumBlocks > kMaxBlocks || Header_NumBlockTypes > kMaxBlockTypes ||
         Header_NumStrings > kMaxStrings || NiFooter_NumRoots > kMaxRoots ||
-        NumAnimBones > std::int32_t{kMaxBoneRecords} - 1 || NiTransformData_NumRotationKeys > kMaxKeys ||
-        NiTransformData_Translations.NumKeys > kMaxKeys || NiTransformData_Scales.NumKeys > kMaxKeys ||
-        NiTextKeyExtraData_NumTextKeys > kMaxKeys ||
-        NiControllerSequence_NumControlledBlocks > kMaxControlledBlocks ||
+        NumAnimBones > std::int32_t{kMaxBoneRecords} - 1 ||
+        past(BuiltTransformData, BuiltTextKeys, BuiltSequence) ||
+        past(ReadBack.Data, ReadBack.TextKeys, ReadBack.Sequence) ||
         SequenceSettings_NumTextKeys > kMaxKeys || SequenceSettings_NumPriorities > kMaxControlledBlocks ||
-        NiBSplineData_NumFloatControlPoints > kMaxSplineValues ||
-        NiBSplineData_NumCompactControlPoints > kMaxSplineValues || NumSkeletonNodes > kMaxSkeletonNodes ||
-        !std::all_of(std::begin(NiTransformData_XYZRotations), std::end(NiTransformData_XYZRotations),
-                     [](const FloatKeyGroup& group) { return group.NumKeys <= kMaxKeys; }))
+        ReadBack.Curve.Data.NumFloatControlPoints > kMaxSplineValues ||
+        ReadBack.Curve.Data.NumCompactControlPoints > kMaxSplineValues ||
+        NumSkeletonNodes > kMaxSkeletonNodes)
         return "a count past its table";
     // Without a known format the key reader only counts records, and no count is used.
     for (const AnimBone& bone : AnimBones)

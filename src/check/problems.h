@@ -1,9 +1,12 @@
-// The problems posewright-keys reports: the checks of a sequence's text keys and of a bone's keys,
-// and the lines that tell them and what could not be read, each saying where.
+// The problems of a sequence, as findings that print nothing: the checks of its text keys and of a
+// bone's keys, and the lines that tell them and what could not be read, each saying where.
+// posewright-keys prints them in its own words.
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+#include "kf/text_keys.h"
 
 // What the reading found wrong, as lines ready to print: "\t- Sequence 'S', bone 2 'B', key 3: ...\n".
 // Of each kind of key problem a bone shows the first three, then how many more.
@@ -24,8 +27,8 @@ void Note_Unreadable(std::int32_t bone, std::int32_t block, const char* fault, c
 
 // The checks of bone `b` of AnimBones: its name, and each key against the one before and the duration.
 void Check_Bone(std::int32_t b);
-// The checks of the sequence's "start" and "end" text keys against its start and stop times.
-void Check_Text_Keys();
+// The checks of the sequence's "start" and "end" text keys in `keys` against its `start` and `stop` times.
+void Check_Text_Keys(const TextKeyExtraData& keys, float start, float stop);
 
 // Back to the state of program start.
 void Reset_Problems();

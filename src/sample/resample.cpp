@@ -1,6 +1,6 @@
 // Times are ordered by their bits, so that any file sorts the same way, NaNs included; the shared-times
 // case takes each track's keys one for one and blends nothing.
-#include "kf/resample.h"
+#include "sample/resample.h"
 
 #include <algorithm>
 #include <bit>
@@ -9,7 +9,7 @@
 #include <iterator>
 #include <limits>
 
-#include "kf/spline.h"
+#include "check/hemisphere.h"
 
 namespace {
 
@@ -120,12 +120,12 @@ float Value_At(const FloatKeyGroup& group, const Blend& blend, float absent) {
 }
 
 // Normalised linear interpolation along the shorter arc.
-void Rotation_At(const Blend& blend, AnimKey& out) {
-    const QuatKey& a = NiTransformData_QuaternionKeys[blend.From];
-    const QuatKey& b = NiTransformData_QuaternionKeys[blend.To];
+void Rotation_At(const TransformData& data, const Blend& blend, AnimKey& out) {
+    const QuatKey& a = data.QuaternionKeys[blend.From];
+    const QuatKey& b = data.QuaternionKeys[blend.To];
     out.RotW = a.W, out.RotX = a.X, out.RotY = a.Y, out.RotZ = a.Z;
     if (blend.Weight == 0) return;
-    const float sign = a.W * b.W + a.X * b.X + a.Y * b.Y + a.Z * b.Z < 0 ? -1.0f : 1.0f;
+    const float sign = In_Other_Hemisphere({b.W, b.X, b.Y, b.Z}, {a.W, a.X, a.Y, a.Z}) ? -1.0f : 1.0f;
     const float w = Mix(a.W, sign * b.W, blend.Weight), x = Mix(a.X, sign * b.X, blend.Weight),
                 y = Mix(a.Y, sign * b.Y, blend.Weight), z = Mix(a.Z, sign * b.Z, blend.Weight);
     const float length = std::sqrt(w * w + x * x + y * y + z * z);
@@ -160,51 +160,60 @@ AnimKey Pose_of(const float (&translation)[3], const float (&rotation)[4], float
     return pose;
 }
 
-std::uint32_t Curve_Times(float start, float stop, double rate, float (&times)[kMaxKeys], bool& spread) {
-    spread = false;
-    std::uint32_t count = 0;
-    for (std::uint32_t k = 0; count < kMaxKeys; ++k) {
-        // Computed in double and rounded once, so that every key stands where its frame does.
-        const auto time = static_cast<float>(start + k / rate);
-        const bool last = !(time < stop);
-        times[count++] = last ? stop : time;
-        if (last) return count;
+bool Record_Has_Tangents(const TransformData& data) {
+    for (std::uint32_t k = 0; k < data.NumRotationKeys; ++k) {
+        if (data.RotationType != kKeyXyzRotation && Has_Tbc(data.QuaternionKeys[k])) return true;
     }
-    spread = true;
-    const double step = (double{stop} - start) / (kMaxKeys - 1);
-    for (std::uint32_t k = 0; k < kMaxKeys; ++k)
-        times[k] = k + 1 == kMaxKeys ? stop : static_cast<float>(start + step * k);
-    return kMaxKeys;
-}
-
-bool Fill_Bone_from_Curve(std::int32_t bone, const AnimKey& pose, const float* times, std::uint32_t count,
-                          float& failed) {
-    AnimBone& out = AnimBones[bone];
-    out.NumKeys = 0;
-    for (std::uint32_t k = 0; k < count; ++k) {
-        AnimKey key = pose;
-        key.Time = times[k];
-        if (!Spline_At(times[k], key)) {
-            failed = times[k];
-            return false;
-        }
-        const AnimKey* before = k > 0 ? &out.Keys[k - 1] : nullptr;
-        if (before != nullptr && key.RotW * before->RotW + key.RotX * before->RotX + key.RotY * before->RotY +
-                                         key.RotZ * before->RotZ <
-                                     0)
-            key.RotW = -key.RotW, key.RotX = -key.RotX, key.RotY = -key.RotY, key.RotZ = -key.RotZ;
-        out.Keys[k] = key;
-    }
-    out.NumKeys = static_cast<std::int32_t>(count);
-    return true;
-}
-
-bool Record_Has_Tangents() {
-    for (std::uint32_t k = 0; k < NiTransformData_NumRotationKeys; ++k) {
-        if (NiTransformData_RotationType != kKeyXyzRotation && Has_Tbc(NiTransformData_QuaternionKeys[k]))
-            return true;
-    }
-    return std::any_of(std::begin(NiTransformData_XYZRotations), std::end(NiTransformData_XYZRotations),
+    return std::any_of(std::begin(data.XYZRotations), std::end(data.XYZRotations),
                        Has_Tangents<FloatKeyGroup>) ||
-           Has_Tangents(NiTransformData_Translations) || Has_Tangents(NiTransformData_Scales);
+           Has_Tangents(data.Translations) || Has_Tangents(data.Scales);
+}
+
+// The fill's mirror: one key per time of the bone's tracks, each track blended at it.
+static void Key_At(const TransformData& data, const Blend (&at)[kMaxTracks], int tracks, AnimKey& out) {
+    if (data.RotationType == kKeyXyzRotation) {
+        out.RotW = 0;
+        out.RotX = Value_At(data.XYZRotations[0], at[0], 0);
+        out.RotY = Value_At(data.XYZRotations[1], at[1], 0);
+        out.RotZ = Value_At(data.XYZRotations[2], at[2], 0);
+    } else if (data.NumRotationKeys != 0) {
+        Rotation_At(data, at[0], out);
+    }
+    const Vec3KeyGroup& positions = data.Translations;
+    if (positions.NumKeys != 0) {
+        const Blend& p = at[tracks - 2];
+        out.PosX = Mix(positions.Keys[p.From].Value[0], positions.Keys[p.To].Value[0], p.Weight);
+        out.PosY = Mix(positions.Keys[p.From].Value[1], positions.Keys[p.To].Value[1], p.Weight);
+        out.PosZ = Mix(positions.Keys[p.From].Value[2], positions.Keys[p.To].Value[2], p.Weight);
+    }
+    out.Scale = Value_At(data.Scales, at[tracks - 1], out.Scale);
+}
+
+std::uint32_t Fill_Bone_from_NiTransformData(std::int32_t b, const TransformData& data, const AnimKey& pose) {
+    int tracks = 0;
+    if (data.RotationType == kKeyXyzRotation) {
+        for (const FloatKeyGroup& group : data.XYZRotations)
+            Take_Times(tracks++, group.Keys, group.NumKeys);
+    } else {
+        Take_Times(tracks++, data.QuaternionKeys, data.NumRotationKeys);
+    }
+    Take_Times(tracks++, data.Translations.Keys, data.Translations.NumKeys);
+    Take_Times(tracks++, data.Scales.Keys, data.Scales.NumKeys);
+
+    std::size_t count = 0;
+    const bool shared = Collect_Times(tracks, count);
+    std::uint32_t changes =
+        (shared ? 0 : kBoneResampled) | (Record_Has_Tangents(data) ? kBoneTangentsDropped : 0);
+    AnimBone& bone = AnimBones[b];
+    bone.NumKeys = 0;
+    if (count > kMaxKeys) return changes | kBoneTooManyKeys;
+    for (std::size_t k = 0; k < count; ++k) {
+        Blend at[kMaxTracks];
+        AnimKey& out = bone.Keys[k];
+        out = pose;
+        out.Time = Blends_At(k, at);
+        Key_At(data, at, tracks, out);
+    }
+    bone.NumKeys = static_cast<std::int32_t>(count);
+    return changes;
 }

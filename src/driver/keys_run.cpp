@@ -1,7 +1,7 @@
 // The run of posewright-keys. It shares the converter's loader, readers and messages, and adds only
 // its own order and report. A key file appears complete or not at all: the text is written beside it
 // under a temporary name and takes its place once flushed and closed.
-#include "driver/keys_driver.h"
+#include "driver/keys_run.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -11,21 +11,20 @@
 #include <vector>
 
 #include "capacities.h"
-#include "driver/driver.h"
+#include "check/problems.h"
+#include "check/skeleton.h"
+#include "driver/common.h"
 #include "driver/files.h"
+#include "driver/names.h"
 #include "driver/options.h"
-#include "driver/platform.h"
+#include "driver/reset.h"
 #include "keys/anim_keys.h"
 #include "keys/number_text.h"
 #include "keys/sequence_file.h"
-#include "kf/problems.h"
-#include "kf/read_back.h"
-#include "kf/sequence.h"
-#include "kf/skeleton.h"
-#include "kf/spline.h"
-#include "kf/transform_data.h"
 #include "nif/nif_document.h"
 #include "nif/nif_file.h"
+#include "platform/platform.h"
+#include "sample/read_back.h"
 
 static const char* const kHelp =
     "\nPosewright-Keys: a .kf animation back to key files, with the problems found in it.\n"
@@ -42,20 +41,9 @@ static const char* const kHelp =
     "--skeleton\tthe .nif the animation plays on: nodes it lacks and other units are problems\n"
     "--rate\tkeys a second sampled from a curve, 1 to 1000 (default 30, the rate games animate at)\n"
     "\n"
-    "Exit status 0 after the DONE line (with several files: when every one was read), 1 after an ERROR.\n";
-
-std::string Key_File_Name(const std::string& input, const std::string& sequence, bool severalSequences) {
-    std::string name = Without_Extension(input);
-    if (severalSequences) {
-        name += "_";
-        for (char c : sequence) {
-            const bool unfit =
-                static_cast<unsigned char>(c) < 0x20 || std::strchr("<>:\"/\\|?*", c) != nullptr;
-            name += unfit ? '_' : c;
-        }
-    }
-    return name + "_keys.txt";
-}
+    "Exit status 0 after the DONE line (with several files: when every one was read), 1 after an ERROR.\n"
+    "\n"
+    "The whole manual: docs/posewright-keys.md\n";
 
 namespace {
 
@@ -76,7 +64,7 @@ void Report_Not_Written(const std::string& name, const char* what) {
 template <typename Save>
 bool Write_Partial(const std::string& name, std::FILE*& file, Save save, const char* what) {
     const std::string partial = Partial_Name(name);
-    file = Open_File(partial.c_str(), "wb");
+    file = Open_File(partial.c_str(), FileMode::Write);
     if (file == nullptr) {
         std::printf("\t- '%s' was NOT created\n\nERROR: Cannot create the %s '%s'!\n", name.c_str(), what,
                     name.c_str());
@@ -129,7 +117,7 @@ bool Write_Key_Files(const std::string& keys) {
         std::printf("\t- '%s' <written>\n", name.c_str());
     }
     const bool readable = sequence.size() < kFileNameSize;
-    if (std::FILE* stale = needed || !readable ? nullptr : Open_File(sequence.c_str(), "rb")) {
+    if (std::FILE* stale = needed || !readable ? nullptr : Open_File(sequence.c_str(), FileMode::Read)) {
         std::fclose(stale);
         if (Remove_File(sequence.c_str()))
             std::printf("\t- '%s' <removed: the sequence needs no settings beside its keys>\n",
@@ -145,7 +133,7 @@ std::int32_t Write_All_Key_Files(const std::vector<std::int32_t>& sequences) {
     for (const std::int32_t block : sequences) {
         if (Load_Sequence_Keys(block) < 0) continue;
         if (SkeletonFileName[0] != '\0') {
-            const char* root = String_at(NiControllerSequence_AccumRootName);
+            const char* root = String_at(ReadBack.Sequence.AccumRootName);
             for (const SkeletonFinding& finding : Check_Against_Skeleton(SkeletonFileName, root))
                 Note(-1, finding.Text);
         }
@@ -167,10 +155,6 @@ std::int32_t Write_All_Key_Files(const std::vector<std::int32_t>& sequences) {
     return written;
 }
 
-} // namespace
-
-namespace {
-
 // What became of a .kf file.
 enum class Outcome { NotRead, Read, ReadWithProblems };
 
@@ -179,7 +163,7 @@ enum class Outcome { NotRead, Read, ReadWithProblems };
 // batch the run goes on.
 Outcome Read_Kf_File(bool alone) {
     std::printf("\nTry to open files:\n");
-    InputKfFile = Open_File(InputKfFileName, "rb");
+    InputKfFile = Open_File(InputKfFileName, FileMode::Read);
     if (InputKfFile == nullptr) {
         std::printf("\t- '%s' was NOT found\n", InputKfFileName);
         return Outcome::NotRead;
@@ -187,8 +171,7 @@ Outcome Read_Kf_File(bool alone) {
     std::printf("\t- '%s' <ok>\n", InputKfFileName);
     if (Load_from_File___All_NIF_Blocks() < 0) {
         // A key file given for a .kf: its first line names a rotation format.
-        if (std::strstr(Header_String, "Quaternions") != nullptr ||
-            std::strstr(Header_String, "Euler") != nullptr)
+        if (Template_Looks_Like_Keys())
             std::printf("\nERROR: '%s' is a key file, not a .kf: Posewright.exe turns it into one "
                         "('Posewright.exe Empty.kf %s')!\n",
                         InputKfFileName, InputKfFileName);
@@ -234,20 +217,6 @@ std::vector<std::string> Files_Given(int count, const char* const* names) {
     return files;
 }
 
-// Every table a .kf file fills back to its state at program start; the skeleton stays.
-void Reset_for_Kf_File(double rate) {
-    if (InputKfFile != nullptr) std::fclose(InputKfFile);
-    InputKfFile = nullptr;
-    Reset_Nif_Document();
-    Reset_Anim_Keys();
-    Reset_Transform_Data();
-    Reset_Sequence();
-    Reset_Sequence_Settings();
-    Reset_Splines();
-    Reset_Read_Back();
-    Curve_Keys_Per_Second = rate;
-}
-
 // The summary of many files, then the one key wait. Success only when every file was read.
 int Summarize(const std::vector<std::string>& files, const std::vector<Outcome>& outcomes) {
     const auto read = std::count_if(outcomes.begin(), outcomes.end(),
@@ -283,7 +252,8 @@ int Posewright_Keys_Main(int argc, const char* const* argv) {
         return Wait_and_Return(Read_Kf_File(true) == Outcome::NotRead ? kExitFailure : kExitSuccess);
     std::vector<Outcome> outcomes;
     for (const std::string& file : files) {
-        Reset_for_Kf_File(options.Rate);
+        Reset_between_Files(nullptr);
+        Curve_Keys_Per_Second = options.Rate;
         outcomes.push_back(Copy_File_Name(file.c_str(), InputKfFileName) ? Read_Kf_File(false)
                                                                          : Outcome::NotRead);
     }

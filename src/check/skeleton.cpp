@@ -1,7 +1,7 @@
 // The skeleton table and its check. A node body is read only as far as its translation, through the
 // bounded body reader; the check compares names byte for byte and proposes the close ones, and compares
 // the size of the animation's offsets with the skeleton's.
-#include "kf/skeleton.h"
+#include "check/skeleton.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,7 @@
-// The resampler of the road back: a bone's tracks, each on key times of its own, taken to one time
-// line, the union of their times, and evaluated there by linear blends (rotations along the shorter
-// arc); and the test for the tangents that the key text has no place for.
+// The resampler of the road back: a bone's tracks of a transform-data record, each on key times of its
+// own, taken to one time line, the union of their times, and evaluated there by linear blends
+// (rotations along the shorter arc) into the bone table; and the test for the tangents that the key
+// text has no place for.
 #pragma once
 
 #include <cstddef>
@@ -40,24 +41,25 @@ float Blends_At(std::size_t k, Blend (&at)[kMaxTracks]);
 float Mix(float a, float b, float weight);
 // The group's value at `blend`; `absent` when it has no keys.
 float Value_At(const FloatKeyGroup& group, const Blend& blend, float absent);
-// The quaternion keys' rotation at `blend` into out's rotation slots, normalised.
-void Rotation_At(const Blend& blend, AnimKey& out);
+// The quaternion keys' rotation of `data` at `blend` into out's rotation slots, normalised.
+void Rotation_At(const TransformData& data, const Blend& blend, AnimKey& out);
 
 // An interpolator's own transform, what a channel without keys holds: a component that holds no value
 // (not finite, or the largest float in size) is at rest, a position's per component, a rotation unless
 // all four hold one, a scale.
 AnimKey Pose_of(const float (&translation)[3], const float (&rotation)[4], float scale);
 
-// The key times of a curve sampled from `start` to `stop` at `rate` keys a second: the float nearest to
-// start + k / rate while before `stop`, then `stop` itself. More than kMaxKeys of them are kMaxKeys
-// spread evenly from start to stop, and `spread` says so. Their count; both times must be finite.
-std::uint32_t Curve_Times(float start, float stop, double rate, float (&times)[kMaxKeys], bool& spread);
+// Whether a track of `data` holds tangents or TBC values other than zero.
+bool Record_Has_Tangents(const TransformData& data);
 
-// Sets bone `bone` of AnimBones from the curve read last, which Spline_Fault passed, at `count` times:
-// channels that are not animated from `pose`, each rotation in the hemisphere of the one before. False,
-// with the time in `failed`, when a rotation cancels out there.
-bool Fill_Bone_from_Curve(std::int32_t bone, const AnimKey& pose, const float* times, std::uint32_t count,
-                          float& failed);
+// What Fill_Bone_from_NiTransformData had to change: the key text has one time for all of a bone's
+// tracks, no tangents, and kMaxKeys keys at most.
+inline constexpr std::uint32_t kBoneResampled = 1;       // tracks with other times, evaluated at all
+inline constexpr std::uint32_t kBoneTangentsDropped = 2; // tangents or TBC values that were not zero
+inline constexpr std::uint32_t kBoneTooManyKeys = 4;     // more times than a bone holds: no keys written
 
-// Whether a track of the working record holds tangents or TBC values other than zero.
-bool Record_Has_Tangents();
+// Sets bone `bone` of AnimBones from `data`: one key per time of its tracks, in the quaternion slots
+// or, for the three angle groups, the Euler ones. A track without keys takes its value from `pose` (an
+// angle: 0). Returns the changes it made, 0 for a record the converter wrote.
+std::uint32_t Fill_Bone_from_NiTransformData(std::int32_t bone, const TransformData& data,
+                                             const AnimKey& pose);

@@ -1,15 +1,15 @@
 // The checks of what the road back read, and the problem lines that tell them: each line says where,
 // and of each kind of key problem a bone tells the first few, then how many more.
-#include "kf/problems.h"
+#include "check/problems.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <numbers>
 
+#include "check/hemisphere.h"
 #include "keys/anim_keys.h"
 #include "keys/number_text.h"
-#include "kf/sequence.h"
 #include "nif/nif_document.h"
 
 std::string Problem_Lines;
@@ -67,9 +67,7 @@ void Check_Key(std::int32_t b, std::int32_t k) {
         std::sqrt(key.RotW * key.RotW + key.RotX * key.RotX + key.RotY * key.RotY + key.RotZ * key.RotZ);
     if (std::fabs(length - 1) > 0.001f)
         Note_Key(b, k, kLength, "its rotation's length is " + Number(length) + ", not 1");
-    if (before != nullptr && key.RotW * before->RotW + key.RotX * before->RotX + key.RotY * before->RotY +
-                                     key.RotZ * before->RotZ <
-                                 0)
+    if (before != nullptr && In_Other_Hemisphere(Rotation_of(key), Rotation_of(*before)))
         Note_Key(b, k, kHemisphere,
                  "its rotation is in the other hemisphere from the key before's: the "
                  "engine turns the long way round");
@@ -113,24 +111,11 @@ void Check_Bone(std::int32_t b) {
     }
 }
 
-void Check_Text_Keys() {
-    const std::int32_t block = NiControllerSequence_TextKeys;
-    if (block == -1) return;
-    const char* type = Block_Type_Name(block);
-    if (type == nullptr || std::strcmp(type, "NiTextKeyExtraData") != 0) {
-        Note(-1, "its text keys are in " + Block_Label(block) + ", not in a NiTextKeyExtraData block");
-        return;
-    }
-    ByteReader in = Open_Block_Reader(block);
-    if (Load_from_Memory___NiTextKeyExtraData(in) < 0) {
-        Note_Unreadable(-1, block, in.Fault, "its text keys are not checked");
-        return;
-    }
-    for (std::uint32_t k = 0; k < NiTextKeyExtraData_NumTextKeys; ++k) {
-        const TextKey& key = NiTextKeyExtraData_TextKeys[k];
+void Check_Text_Keys(const TextKeyExtraData& keys, float start, float stop) {
+    for (std::uint32_t k = 0; k < keys.NumTextKeys; ++k) {
+        const TextKey& key = keys.TextKeys[k];
         const char* text = String_at(key.Value);
-        for (const auto& [name, time] : {std::pair{"start", NiControllerSequence_StartTime},
-                                         std::pair{"end", NiControllerSequence_StopTime}}) {
+        for (const auto& [name, time] : {std::pair{"start", start}, std::pair{"end", stop}}) {
             if (text != nullptr && std::strcmp(text, name) == 0 && key.Time != time)
                 Note(-1, std::string("its \"") + name + "\" text key is at " + Number(key.Time) +
                              " s, the sequence's " + name + " at " + Number(time) + " s");

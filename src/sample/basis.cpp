@@ -1,5 +1,5 @@
 // The Cox-de Boor recurrence over the span's own knots, built up one degree at a time.
-#include "kf/bspline_basis.h"
+#include "sample/basis.h"
 
 #include <algorithm>
 #include <cmath>

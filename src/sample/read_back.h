@@ -1,12 +1,12 @@
-// The road back: one controller sequence of the document to the bone table, read through the mirrors
-// of the writers that made its blocks, with the problems found on the way.
+// The road back: one controller sequence of the document to the bone table and the sequence settings,
+// its blocks read into the road back's own records, with the problems found on the way.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "kf/problems.h" // Problem_Lines
+#include "sample/records.h"
 
 // Keys a second sampled from a bone's curve, from its sequence's start to its stop: the rate games
 // animate at, unless the driver sets another.
@@ -17,9 +17,9 @@ extern double Curve_Keys_Per_Second;
 std::vector<std::int32_t> Sequence_Blocks();
 
 // Reads controller sequence `block` into the bone table: AnimBones and NumAnimBones (one bone per
-// controlled block), AnimDuration (its stop time) and the format flag of its rotations. A bone that
-// cannot be read gets 0 keys and a problem line. 0, or -3 when the sequence block itself does not
-// hold its layout (a problem line says so).
+// controlled block), AnimDuration (its stop time) and the format flag of its rotations; then its bones'
+// checks and its settings. A bone that cannot be read gets 0 keys and a problem line. 0, or -3 when the
+// sequence block itself does not hold its layout (a problem line says so).
 std::int32_t Load_Sequence_Keys(std::int32_t block);
 
 // The name of the sequence last read, "" when it has none.
