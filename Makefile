@@ -1,10 +1,10 @@
-# Thin front over CMake. `make demo` converts the bundled example; `make test` runs every test,
-# once in a g++ build and once in a clang++ build under AddressSanitizer and UndefinedBehaviorSanitizer;
-# `make test-capacity` the whole-file round trip at the tables' capacity, once, on the g++ build.
+# Thin front over CMake. `make demo` converts the bundled example; `make test` runs every test in one
+# clang++ build under AddressSanitizer and UndefinedBehaviorSanitizer; `make test-full` (CI) runs them in a
+# g++ build too; `make test-capacity` the whole-file round trip at the tables' capacity, on the g++ build.
 CMAKE_FLAGS ?=
 JOBS ?= 2
 
-.PHONY: all build build-asan demo test test-capacity clean windows test-windows bench build-fuzz fuzz fuzz-corpus blender-addon dist
+.PHONY: all build build-asan demo test test-full test-capacity clean windows test-windows bench build-fuzz fuzz fuzz-corpus blender-addon dist
 
 all: build
 
@@ -28,9 +28,12 @@ demo:
 	@echo; echo "Output: build/demo/Empty_new.kf ($$(wc -c <build/demo/Empty_new.kf) bytes); read back:"
 	cd build/demo && ../posewright-keys Empty_new.kf </dev/null
 
-test: build build-asan
-	cd build && ctest --output-on-failure -j $(JOBS)
+# One build, the sanitizers', so that a newcomer's run is short; CI's `make test-full` adds the g++ build.
+test: build-asan
 	cd build-asan && ctest --output-on-failure -j $(JOBS)
+
+test-full: test build
+	cd build && ctest --output-on-failure -j $(JOBS)
 
 test-capacity:
 	$(CONFIGURE)
@@ -82,7 +85,8 @@ test-windows: windows build
 
 # libFuzzer targets (clang++) in build-fuzz/, each run FUZZ_SECONDS over the committed corpus, new
 # inputs kept in build-fuzz/corpus/<target>/, failing ones in build-fuzz/findings/<target>/.
-# FUZZ_SECONDS=0 only replays the committed corpus. `make test` replays it in both test builds.
+# FUZZ_SECONDS=0 only replays the committed corpus. `make test` replays it under the sanitizers,
+# `make test-full` in the g++ build too.
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS = template key_file conversion kf sequence_file
 FUZZ_RUN = $(if $(filter 0,$(FUZZ_SECONDS)),-runs=0,-max_total_time=$(FUZZ_SECONDS))

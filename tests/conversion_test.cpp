@@ -1,9 +1,12 @@
 // The conversion table: each row a template and a key text (or none: the template is loaded and
 // written alone), the console text the stages print and the output they write, byte for byte
-// (empty for a refused run). Expected files come from the fixture writer, not from the product.
+// (empty for a refused run). Expected files come from the fixture writer, not from the product. Then
+// the writer's own bounds: the bytes it reserves for a record, and none written past them.
 #include <gtest/gtest.h>
 
 #include "capacities.h"
+#include "kf/transform_data.h"
+#include "nif/le.h"
 #include "support/fixtures.h"
 
 namespace {
@@ -346,5 +349,24 @@ TEST_P(Conversion, PrintsAndWritesWhatItMust) {
 
 INSTANTIATE_TEST_SUITE_P(Table, Conversion, testing::ValuesIn(Rows()), Row_Name);
 INSTANTIATE_TEST_SUITE_P(Sequences, Conversion, testing::ValuesIn(Sequence_Rows()), Row_Name);
+
+// The writer reserves for a transform-data record the bytes its body takes, key type by key type, and
+// writes nothing past what it reserved.
+TEST(Writer, ReservesWhatABodyTakesAndWritesNoMore) {
+    for (const Tracks& tracks : {Tracks{.Rotations = {3, {{0, 1}}}, .Translations = {1, {{0, 1, 2, 3}}}},
+                                 Tracks{.Rotations = {1, {{0, 1}}}}, Tracks{.Scales = {2, {{0, 1}}}},
+                                 Tracks{.Angles = {{3, {{0, 1}}}, {2, {{0, 1}}}, {1, {{0, 1}}}}}}) {
+        const ByteString body = Transform_Data(tracks);
+        ByteReader in{body.data(), static_cast<std::uint32_t>(body.size()), 0, nullptr};
+        static TransformData record;
+        ASSERT_EQ(Load_from_Memory___NiTransformData(in, record), 0);
+        EXPECT_EQ(Calculate_Size___NiTransformData(record), body.size());
+    }
+    std::uint8_t bytes[8] = {};
+    ByteWriter out{bytes, 5, 0, false};
+    // After a word, the byte fills it and the next word does not fit.
+    Write_u32(out, 0), Write_u8(out, 7), Write_u32(out, 0xFFFFFFFFu);
+    EXPECT_TRUE(out.Overflow && out.Pos == 5 && bytes[4] == 7 && bytes[5] == 0);
+}
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <tuple>
 
@@ -55,6 +56,8 @@ class Programs : public testing::Test {
     }
     void Put(const std::string& name, const ByteString& bytes) { Write_File(Dir / name, bytes); }
     ByteString Get(const std::string& name) const { return Read_File(Dir / name); }
+    // Dir made anew, empty; the temporary takes the old folder away with it.
+    void Fresh_Folder() { TempDir{}.Path.swap(Dir.Path); }
 
     TempDir Dir;
 };
@@ -197,8 +200,7 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
                  "full or no access)!\n"},
     };
     for (const auto& [inputs, command, transcript] : rows) {
-        TempDir fresh;
-        std::swap(Dir.Path, fresh.Path);
+        Fresh_Folder();
         Write_File(Dir / "Empty_keys.txt", As_Bytes("kept\n"));
         const bool outputKept = inputs.find("Empty_new.kf=") == std::string::npos;
         if (outputKept) Write_File(Dir / "Empty_new.kf", As_Bytes("kept\n"));
@@ -217,7 +219,6 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
             EXPECT_FALSE(entry.is_regular_file() && entry.path().extension() == ".part") << entry.path();
         EXPECT_EQ(Get("Empty_keys.txt"), As_Bytes("kept\n"));
         EXPECT_TRUE(!fs::exists(Dir / "sub.dir/.x_new.kf") || Get("sub.dir/.x_new.kf") == contents.at("key"));
-        std::swap(Dir.Path, fresh.Path);
     }
 }
 
@@ -280,59 +281,80 @@ TEST_F(Programs, CurvesThereAndBack) {
     EXPECT_EQ(Run("posewright", {"--version"}, 0).Transcript.find("Posewright "), 0u);
 }
 
-// One template, many key files: each output the bytes of the key file's run alone with -o (without the
-// skeleton, which only warns), beside it or in -o FOLDER, its section the messages of that run; a
-// read-only output replaced stays so; a sequence file given is its key file's; a typo, a missing file, an
-// output naming an input or one already named leave the others converted, their outputs as found, and the
-// summary names them. A key file given as the template, with no .kf among the rest: a .kf is asked for first.
+// One template, many key files: a property of a batch a row, each run in a folder of its own holding a key
+// file named beyond Latin-1 and its copy as .csv, one with its sequence file, one with a typo, one whose
+// output would be the template, a skeleton without b's bone, a read-only output, names at their bounds.
 TEST_F(Programs, BatchConvertsEachKeyFileAsAlone) {
-    const std::string u = "w\u00e4lk \u043a\u043b\u044e\u0447\u0438";
-    Put("Empty.kf", Build_Template(Example_Template()));
-    Put(u + ".txt", Read_File(POSEWRIGHT_EXAMPLES "/AnimationKeys.txt"));
-    Put("b", As_Bytes(Key_Text(true, 2, {{"\"B", {At(0, 1)}}})));
-    Put("b.sequence.txt", As_Bytes("Name \"Run\"\n"));
-    Put("typo.txt", As_Bytes("Quaternions\n5,0\n" + Name_Line("A") + "0\n"));
-    Put("Empty.txt", Get(u + ".txt"));
-    Put(u + ".csv", Get(u + ".txt"));
-    Put("typo.kf", As_Bytes("kept\n"));
-    Put("s", kExampleSkeleton);
-    Put(u + ".kf", As_Bytes("old\n"));
+    const std::string u = "w\u00e4lk \u043a\u043b\u044e\u0447\u0438", e(248, 'e'), k(248, 'k');
     const fs::perms readOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
-    fs::permissions(Dir / (u + ".kf"), readOnly);
-    fs::create_directory(Dir / "out");
-    const std::string done = Opening({u + ".txt"}, u + ".kf") + "\nLoading ANIMATION KEYS from '" + u +
-                             ".txt' to Memory: <done>\n" + kConverted;
+    // Each output in `folder` against its key file's run alone with -o, without the skeleton, which only
+    // warns.
+    const auto asAlone = [&](const std::string& folder) {
+        for (const std::string& name : {u, std::string("b")}) {
+            Run("posewright", {"-o", "alone.kf", "Empty.kf", name == "b" ? name : name + ".txt"}, 0);
+            EXPECT_EQ(Get(folder + name + ".kf"), Get("alone.kf")) << name;
+        }
+    };
     const std::vector<std::string> batch = {"--skeleton",     "s",        "Empty.kf", u + ".txt", "b",
-                                            "b.sequence.txt", "typo.txt", "no.txt",   "Empty.txt"};
-    const std::string transcript = Run("posewright", batch, 1).Transcript;
-    for (const std::string& part :
-         {std::string("\t- 'b.sequence.txt' <skipped: the sequence file of 'b', read with it>\n"), done,
-          std::string("\nWARNING: Line 3, bone '\"B' is not a node of the skeleton 's'"),
-          std::string("'Empty.kf' is the input file 'Empty.kf'")})
-        EXPECT_HAS(part, transcript);
-    EXPECT_EQ(transcript.substr(transcript.find("\n\n2 of 5")),
-              "\n\n2 of 5 key files converted\n\t- 'typo.txt' was NOT converted\n\t- 'no.txt' was NOT "
-              "converted\n\t- 'Empty.txt' was NOT converted\n\t- 'b' converted with warnings\n");
-    EXPECT_TRUE(Get("typo.kf") == As_Bytes("kept\n") && !fs::exists(Dir / "typo.kf.part"));
-    EXPECT_EQ(Get("Empty.kf"), Build_Template(Example_Template()));
-    EXPECT_HAS("ERROR: Output file '" + u + ".kf' is already the output of the key file '" + u + ".txt'",
-               Run("posewright", {"Empty.kf", u + ".txt", u + ".csv"}, 1).Transcript);
-    EXPECT_HAS("\n0 of 2 key files converted\n", Run("posewright", {"Empty.kf", "b", "b.kf"}, 1).Transcript);
-    EXPECT_HAS("swapped: give the template .kf first, then the key files!\n",
-               Run("posewright", {"b", "typo.txt", "no.txt"}, 1).Transcript);
-    // b's sequence file first: the key file after it has none and must get the defaults.
-    Run("posewright", {"-o", "out", "Empty.kf", "b", u + ".txt"}, 0);
-    for (const std::string& name : {u, std::string("b")}) {
-        Run("posewright", {"-o", "alone.kf", "Empty.kf", name == "b" ? name : name + ".txt"}, 0);
-        EXPECT_EQ(Get(name + ".kf"), Get("alone.kf")) << name;
-        EXPECT_EQ(Get("out/" + name + ".kf"), Get("alone.kf")) << name;
+                                            "b.sequence.txt", "typo.txt", "no.txt",   "Empty.txt"},
+                                   twice = {"Empty.kf", u + ".txt", u + ".csv"},
+                                   named = {"Empty.kf", "b", "b.kf"}, swapped = {"b", "typo.txt", "no.txt"},
+                                   bounds = {e, k}, toFolder = {"-o", "out", "Empty.kf", "b", u + ".txt"};
+    const struct {
+        const char* Property;
+        const std::vector<std::string>& Arguments;
+        int Status;
+        std::string Part;                      // of the transcript
+        std::function<void()> Check = nullptr; // of the folder
+    } rows[] = {
+        {"a key file's section: its run alone's", batch, 1,
+         Opening({u + ".txt"}, u + ".kf") + "\nLoading ANIMATION KEYS from '" + u +
+             ".txt' to Memory: <done>\n" + kConverted},
+        {"a sequence file given: read with its key file", batch, 1,
+         "\t- 'b.sequence.txt' <skipped: the sequence file of 'b', read with it>\n"},
+        {"a bone not in the skeleton: a warning", batch, 1,
+         "\nWARNING: Line 3, bone '\"B' is not a node of the skeleton 's'"},
+        {"an output naming an input: refused", batch, 1, "'Empty.kf' is the input file 'Empty.kf'"},
+        {"the summary: each key file not converted or with warnings", batch, 1,
+         "\n\n2 of 5 key files converted\n\t- 'typo.txt' was NOT converted\n\t- 'no.txt' was NOT converted\n"
+         "\t- 'Empty.txt' was NOT converted\n\t- 'b' converted with warnings\n"},
+        {"a key file refused: its output as found", batch, 1, "",
+         [&] { EXPECT_TRUE(Get("typo.kf") == As_Bytes("kept\n") && !fs::exists(Dir / "typo.kf.part")); }},
+        {"the template as found", batch, 1, "",
+         [&] { EXPECT_EQ(Get("Empty.kf"), Build_Template(Example_Template())); }},
+        // The read-only output among them.
+        {"each output beside its key file: its run alone's", batch, 1, "", [&] { asAlone(""); }},
+        {"a read-only output replaced: read-only still", batch, 1, "",
+         [&] { EXPECT_EQ(fs::status(Dir / (u + ".kf")).permissions(), readOnly); }},
+        {"an output another key file's already: refused", twice, 1,
+         "ERROR: Output file '" + u + ".kf' is already the output of the key file '" + u + ".txt'"},
+        {"an output naming a key file not found", named, 1, "\n0 of 2 key files converted\n"},
+        {"a key file as the template, no .kf among the rest", swapped, 1,
+         "swapped: give the template .kf first, then the key files!\n"},
+        // b's sequence file first: the key file after it has none and must get the defaults.
+        {"-o FOLDER: each output there, its run alone's", toFolder, 0, "", [&] { asAlone("out/"); }},
+        // An output of 255 bytes (its partial file's cut), no room for a sequence file's.
+        {"names at their bounds", bounds, 0, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Property);
+        Fresh_Folder();
+        for (const std::string& name : {std::string("Empty.kf"), e})
+            Put(name, Build_Template(Example_Template()));
+        for (const std::string& name : {u + ".txt", u + ".csv", std::string("Empty.txt")})
+            Put(name, Read_File(POSEWRIGHT_EXAMPLES "/AnimationKeys.txt"));
+        for (const std::string& name : {std::string("b"), k})
+            Put(name, As_Bytes(Key_Text(true, 2, {{"\"B", {At(0, 1)}}})));
+        Put("b.sequence.txt", As_Bytes("Name \"Run\"\n"));
+        Put("typo.txt", As_Bytes("Quaternions\n5,0\n" + Name_Line("A") + "0\n"));
+        Put("typo.kf", As_Bytes("kept\n"));
+        Put("s", kExampleSkeleton);
+        Put(u + ".kf", As_Bytes("old\n"));
+        fs::permissions(Dir / (u + ".kf"), readOnly);
+        fs::create_directory(Dir / "out");
+        EXPECT_HAS(row.Part, Run("posewright", row.Arguments, row.Status).Transcript);
+        if (row.Check) row.Check();
     }
-    // Names at their bounds: an output of 255 bytes (its partial file's cut), no room for a sequence file's.
-    Put(std::string(248, 'e'), Get("Empty.kf"));
-    Put(std::string(248, 'k'), Get("b"));
-    Run("posewright", {std::string(248, 'e'), std::string(248, 'k')}, 0);
-    EXPECT_EQ(fs::status(Dir / (u + ".kf")).permissions(), readOnly);
-    EXPECT_EQ(Get(u + ".kf"), Build_Template(Animated(Example_Template(), false, 1, kExampleBones)));
 }
 
 // posewright-keys over many files (one named beyond Latin-1, one of two sequences of one name: a key file

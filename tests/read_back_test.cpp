@@ -13,8 +13,6 @@
 #include "check/problems.h"
 #include "keys/anim_keys.h"
 #include "keys/sequence_file.h"
-#include "kf/transform_data.h"
-#include "nif/le.h"
 #include "support/fixtures.h"
 
 namespace {
@@ -366,25 +364,6 @@ TEST(RoundTrip, DISABLED_WholeFilesAtCapacityInBothForms) {
         EXPECT_TRUE(Convert(example, &back[0]) == kf) << (euler ? "Euler angles" : "quaternions");
     }
     testing::internal::GetCapturedStdout();
-}
-
-// The writer reserves for a transform-data record the bytes its body takes, key type by key type, and
-// writes nothing past what it reserved.
-TEST(Writer, ReservesWhatABodyTakesAndWritesNoMore) {
-    for (const Tracks& tracks : {Tracks{.Rotations = {3, {{0, 1}}}, .Translations = {1, {{0, 1, 2, 3}}}},
-                                 Tracks{.Rotations = {1, {{0, 1}}}}, Tracks{.Scales = {2, {{0, 1}}}},
-                                 Tracks{.Angles = {{3, {{0, 1}}}, {2, {{0, 1}}}, {1, {{0, 1}}}}}}) {
-        const ByteString body = Transform_Data(tracks);
-        ByteReader in{body.data(), static_cast<std::uint32_t>(body.size()), 0, nullptr};
-        static TransformData record;
-        ASSERT_EQ(Load_from_Memory___NiTransformData(in, record), 0);
-        EXPECT_EQ(Calculate_Size___NiTransformData(record), body.size());
-    }
-    std::uint8_t bytes[8] = {};
-    ByteWriter out{bytes, 5, 0, false};
-    // After a word, the byte fills it and the next word does not fit.
-    Write_u32(out, 0), Write_u8(out, 7), Write_u32(out, 0xFFFFFFFFu);
-    EXPECT_TRUE(out.Overflow && out.Pos == 5 && bytes[4] == 7 && bytes[5] == 0);
 }
 
 } // namespace
