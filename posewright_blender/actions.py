@@ -7,7 +7,7 @@ from contextlib import contextmanager
 
 import bpy
 
-from .importing import ON_FRAME, on_frame
+from .frames import ON_FRAME, on_frame
 
 _BONE_PATH = re.compile(r'pose\.bones\["(?:[^"\\]|\\.)*"\]')
 _UNFIT = re.compile(r'[<>:"/\\|?*\x00-\x1f]')  # what a file name cannot hold on Windows, and the separators

@@ -6,7 +6,8 @@ import re
 import bpy
 from mathutils import Euler, Matrix, Quaternion, Vector
 
-from .keytext import MAX_BONES, MAX_KEYS, MAX_NAME_BYTES, Refusal
+from .keytext import MAX_BONES, MAX_KEYS, MAX_NAME_BYTES
+from .refusal import Refusal
 
 AXES = {'X': (1, 0, 0), 'Y': (0, 1, 0), 'Z': (0, 0, 1), '-X': (-1, 0, 0), '-Y': (0, -1, 0), '-Z': (0, 0, -1)}
 _NUMBERED = re.compile(r'\.\d{3,}$')
