@@ -7,7 +7,7 @@ import bpy
 from bpy.props import BoolProperty, EnumProperty, IntProperty, StringProperty
 from bpy_extras.io_utils import ExportHelper, ImportHelper
 
-from . import actions, convert, exporting, importing, keys, sequence
+from . import actions, convert, exporting, fcurves, importing, keys, sequence
 from .preferences import PosewrightPreferences, find_converter, preference
 from .refusal import Refusal
 
@@ -156,10 +156,11 @@ class ExportPosewrightKeys(_Axes, bpy.types.Operator, ExportHelper):
         folder = os.path.dirname(bpy.path.abspath(self.filepath))
         fps = scene.render.fps / scene.render.fps_base
         written, refused = [], []
-        with actions.kept_scene(scene, obj) as data:
+        with actions.kept_scene(scene, obj):
             for action, stem in zip(found, actions.file_names([action.name for action in found])):
-                data.action, path = action, os.path.join(folder, stem + '.txt')
-                first, last, between = actions.frame_range(action)
+                fcurves.assign(obj, action)
+                path = os.path.join(folder, stem + '.txt')
+                first, last, between = actions.frame_range(action, obj)
                 try:
                     warnings = self.write_keys(scene, obj, correction, path, first, last, '')[1]
                 except Refusal as error:

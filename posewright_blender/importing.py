@@ -5,7 +5,7 @@ import math
 
 import bpy
 
-from . import convert, files, keys, preferences, sequence
+from . import convert, fcurves, files, keys, preferences, sequence
 from .frames import on_frame
 from .keytext import read_key_text
 from .refusal import Refusal
@@ -132,7 +132,7 @@ def import_file(context, path, correction, update_rate=True, update_duration=Tru
         return start + (time * fps if whole is None else whole)
 
     actions = [_action(obj, *found, matched, correction, frame_of) for found in sequences]
-    (obj.animation_data or obj.animation_data_create()).action = actions[0]
+    fcurves.assign(obj, actions[0])
     if update_duration:
         last = max((key[0] for _, node_keys in sequences[0][1] for key in node_keys
                     if math.isfinite(key[0])), default=0.0)
