@@ -46,5 +46,6 @@ def assign(obj, action):
     data = obj.animation_data or obj.animation_data_create()
     data.action = action
     slot = _slot(action, obj) if SLOTTED and action else None
-    if slot and data.action_slot != slot:  # 4.5 crashes on setting the slot it has on an armature without a pose
+    # Only when it changes: 4.5 crashes on setting an armature's slot again before its pose is built.
+    if slot and data.action_slot != slot:
         data.action_slot = slot

@@ -45,4 +45,5 @@ def find_converter(context):
 
 
 def find_reader(context):
-    return convert.find_program(convert.READER, preference(context, 'reader'), preference(context, 'converter'))
+    return convert.find_program(convert.READER, preference(context, 'reader'),
+                                preference(context, 'converter'))

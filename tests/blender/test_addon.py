@@ -114,9 +114,10 @@ class AddonTest(unittest.TestCase):
             bpy.ops.preferences.addon_install(filepath=os.environ['POSEWRIGHT_ADDON_ZIP'])
             bpy.ops.preferences.addon_enable(module=ADDON)
         here = os.path.dirname(addon('keytext').__file__)
-        assert here.startswith(bpy.utils.user_resource('EXTENSIONS' if EXTENSION else 'SCRIPTS')), 'from the zip'
-        version = re.search(r'^version = "(\d+)\.(\d+)\.(\d+)"', open(here + '/blender_manifest.toml').read(), re.M)
-        assert "'version': (%s, %s, %s)" % version.groups() in open(here + '/__init__.py').read(), 'bl_info agrees'
+        assert here.startswith(bpy.utils.user_resource('EXTENSIONS' if EXTENSION else 'SCRIPTS')), 'zip'
+        manifest = open(here + '/blender_manifest.toml').read()
+        version = re.search(r'^version = "(\d+)\.(\d+)\.(\d+)"', manifest, re.M).groups()
+        assert "'version': (%s, %s, %s)" % version in open(here + '/__init__.py').read(), 'bl_info agrees'
         # The channel bags of a slot wherever Blender has them: 4.5 keeps the flat list too, 5.x does not.
         assert addon('fcurves').SLOTTED == (bpy.app.version >= (4, 4)), 'the slotted way where there is one'
 
