@@ -117,17 +117,31 @@ fuzz-corpus: build-fuzz
 	    cp build-fuzz/merged/$$target/* tests/fuzz/corpus/$$target/ || exit 1; \
 	done
 
-# The Blender add-on: build/posewright_blender.zip holds the folder posewright_blender/ (python3's zipfile).
+# The Blender add-on: build/posewright_blender.zip holds the folder posewright_blender/ (python3's zipfile)
+# with the manifest in it: Blender 4.2 and later install it as an extension (they take a manifest in the
+# zip's one folder as at its top), older ones as a legacy add-on, which needs the folder.
 blender-addon:
 	rm -rf build/blender-addon build/posewright_blender.zip && mkdir -p build/blender-addon/posewright_blender
-	cp posewright_blender/*.py build/blender-addon/posewright_blender/
+	cp posewright_blender/*.py posewright_blender/blender_manifest.toml build/blender-addon/posewright_blender/
 	cd build/blender-addon && python3 -m zipfile -c ../posewright_blender.zip posewright_blender
 
-# The one zip a Windows user downloads: both programs, the add-on's zip, the example key file and how to
-# use them.
+# Blender as a Python module for the add-on's tests: bpy 4.5 and the newest 5.x whose wheel fits python3,
+# each in a virtual environment build/bpy-VERSION made once (about 1 GB each). No 5.x that fits is said
+# and skipped; the tests then skip it too.
+.PHONY: blender-bpy
+blender-bpy:
+	for v in 4.5 5; do \
+	    build/bpy-$$v/bin/pip show -q bpy 2>/dev/null && continue; \
+	    rm -rf build/bpy-$$v && python3 -m venv build/bpy-$$v && build/bpy-$$v/bin/pip install -q "bpy==$$v.*" || \
+	        { rm -rf build/bpy-$$v; [ $$v = 5 ] || exit 1; echo "blender-bpy: no bpy $$v.* fits $$(python3 --version)"; }; \
+	done
+
+# The one zip a Windows user downloads: both programs, the add-on's zip, the example key file, how to
+# use them and the manuals the programs' --help points at.
 dist: windows blender-addon
 	rm -rf build/dist build/Posewright.zip && mkdir -p build/dist/Posewright
 	cp build-windows/Posewright.exe build-windows/Posewright-Keys.exe build/posewright_blender.zip \
-	    dist/Posewright.txt examples/AnimationKeys.txt build/dist/Posewright/
+	    dist/Posewright.txt examples/AnimationKeys.txt README.md build/dist/Posewright/
+	cp -r docs build/dist/Posewright/docs
 	cd build/dist && python3 -m zipfile -c ../Posewright.zip Posewright
 	tests/dist/check.sh build/Posewright.zip

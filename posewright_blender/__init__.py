@@ -7,8 +7,9 @@ import bpy
 from bpy.props import BoolProperty, EnumProperty, IntProperty, StringProperty
 from bpy_extras.io_utils import ExportHelper, ImportHelper
 
-from . import actions, convert, exporting, importing, keys, sequence
-from .keytext import Refusal
+from . import actions, convert, exporting, fcurves, importing, keys, sequence
+from .preferences import PosewrightPreferences, find_converter, preference
+from .refusal import Refusal
 
 bl_info = {
     'name': 'Posewright animation keys',
@@ -21,47 +22,6 @@ bl_info = {
 }
 
 _AXIS_ITEMS = [(name, name, 'Bone axis %s' % name) for name in keys.AXES]
-
-
-class PosewrightPreferences(bpy.types.AddonPreferences):
-    bl_idname = __name__
-
-    converter: StringProperty(
-        name='Converter', subtype='FILE_PATH',
-        description='The posewright program; when empty, it is looked for beside the add-on, then on PATH')
-    reader: StringProperty(
-        name='Reader', subtype='FILE_PATH',
-        description='The posewright-keys program; when empty, it is looked for beside the converter, '
-                    'beside the add-on, then on PATH')
-    skeleton: StringProperty(
-        name='Skeleton', subtype='FILE_PATH',
-        description="The skeleton .nif an export's conversion checks the bones against, unless the "
-                    'export names one')
-
-    def draw(self, context):
-        for prop, finder in (('converter', find_converter), ('reader', find_reader)):
-            self.layout.prop(self, prop)
-            try:
-                found = 'Found: ' + finder(context)
-            except Refusal as error:
-                found = str(error)
-            self.layout.label(text=found)
-        self.layout.prop(self, 'skeleton')
-
-
-def _preference(context, name):
-    addon = context.preferences.addons.get(__name__)
-    path = getattr(addon.preferences, name) if addon else ''
-    return bpy.path.abspath(path) if path else ''
-
-
-def find_converter(context):
-    return convert.find_program(convert.CONVERTER, _preference(context, 'converter'))
-
-
-def find_reader(context):
-    return convert.find_program(convert.READER, _preference(context, 'reader'),
-                                _preference(context, 'converter'))
 
 
 class _Axes:
@@ -150,7 +110,7 @@ class ExportPosewrightKeys(_Axes, bpy.types.Operator, ExportHelper):
             return None
         # Absolute, as the converter runs in a folder of its own.
         paths = [os.path.abspath(bpy.path.abspath(path)) if path else ''
-                 for path in (self.template, self.skeleton or _preference(context, 'skeleton'))]
+                 for path in (self.template, self.skeleton or preference(context, 'skeleton'))]
         for what, path in zip(('Template', 'Skeleton'), paths):
             if path and not os.path.isfile(path):
                 raise Refusal('%s not found: %s' % (what, path))
@@ -196,10 +156,11 @@ class ExportPosewrightKeys(_Axes, bpy.types.Operator, ExportHelper):
         folder = os.path.dirname(bpy.path.abspath(self.filepath))
         fps = scene.render.fps / scene.render.fps_base
         written, refused = [], []
-        with actions.kept_scene(scene, obj) as data:
+        with actions.kept_scene(scene, obj):
             for action, stem in zip(found, actions.file_names([action.name for action in found])):
-                data.action, path = action, os.path.join(folder, stem + '.txt')
-                first, last, between = actions.frame_range(action)
+                fcurves.assign(obj, action)
+                path = os.path.join(folder, stem + '.txt')
+                first, last, between = actions.frame_range(action, obj)
                 try:
                     warnings = self.write_keys(scene, obj, correction, path, first, last, '')[1]
                 except Refusal as error:
@@ -253,8 +214,7 @@ class ImportPosewrightKeys(_Axes, bpy.types.Operator, ImportHelper):
         self.draw_axes(self.layout)
 
     def run(self, context, correction):
-        actions, warnings = importing.import_file(context, bpy.path.abspath(self.filepath),
-                                                  lambda: find_reader(context), correction,
+        actions, warnings = importing.import_file(context, bpy.path.abspath(self.filepath), correction,
                                                   self.update_scene_fps, self.update_scene_duration)
         self.warn(warnings)
         self.report({'INFO'}, 'Imported %s' % ', '.join('"%s"' % action.name for action in actions))

@@ -7,7 +7,8 @@ from contextlib import contextmanager
 
 import bpy
 
-from .importing import ON_FRAME, on_frame
+from . import fcurves
+from .frames import ON_FRAME, on_frame
 
 _BONE_PATH = re.compile(r'pose\.bones\["(?:[^"\\]|\\.)*"\]')
 _UNFIT = re.compile(r'[<>:"/\\|?*\x00-\x1f]')  # what a file name cannot hold on Windows, and the separators
@@ -18,13 +19,16 @@ def bone_actions(obj):
     """The actions with a curve on one of the armature's bones, in Blender's order."""
     paths = {'pose.bones["%s"]' % bpy.utils.escape_identifier(bone.name) for bone in obj.pose.bones}
     on_bone = lambda curve: (path := _BONE_PATH.match(curve.data_path)) and path.group() in paths
-    return [action for action in bpy.data.actions if any(on_bone(curve) for curve in action.fcurves)]
+    return [action for action in bpy.data.actions
+            if any(on_bone(curve) for curve in fcurves.curves(action, obj))]
 
 
-def frame_range(action):
-    """The whole frames that cover the action's range, and whether a key of it falls between frames."""
+def frame_range(action, obj):
+    """The whole frames that cover the action's range, and whether a key of it for obj falls between
+    frames."""
     start, end = action.frame_range
-    between = any(on_frame(point.co[0]) is None for curve in action.fcurves for point in curve.keyframe_points)
+    between = any(on_frame(point.co[0]) is None for curve in fcurves.curves(action, obj)
+                  for point in curve.keyframe_points)
     return math.floor(start + ON_FRAME), math.ceil(end - ON_FRAME), between
 
 
@@ -46,15 +50,14 @@ def file_names(names):
 
 @contextmanager
 def kept_scene(scene, obj):
-    """The armature's animation data, whose action the body may change; its action and the scene's
+    """A body that may assign the armature other actions and move the scene's frame: its action and the
     current frame are put back afterwards (and the animation data dropped when there was none)."""
     had, current = obj.animation_data is not None, (scene.frame_current, scene.frame_subframe)
-    data = obj.animation_data or obj.animation_data_create()
-    action = data.action
+    action = obj.animation_data.action if had else None
     try:
-        yield data
+        yield
     finally:
-        data.action = action
+        fcurves.assign(obj, action)
         if not had:
             obj.animation_data_clear()
         scene.frame_set(current[0], subframe=current[1])

@@ -7,7 +7,8 @@ import shutil
 import subprocess
 import tempfile
 
-from .keytext import Refusal
+from . import files
+from .refusal import Refusal
 from .sequence import sequence_path
 
 CONVERTER = ('posewright', 'Posewright.exe', 'Posewright')
@@ -125,9 +126,10 @@ def convert_all(converter, template, paths, skeleton=''):
     return lines[end], warned(lines[:starts[0]]), results
 
 
-def read_kf(reader, kf_path, read_keys, rate=None):
-    """read_keys(path) of every key file posewright-keys writes for kf_path, in its transcript's order,
-    and its problem lines; curves are sampled at rate keys a second when given, else at its default."""
+def read_kf(reader, kf_path, rate=None):
+    """The bytes of every key file posewright-keys writes for kf_path and of the sequence file beside it
+    (None when there is none), in its transcript's order, and its problem lines; curves are sampled at
+    rate keys a second when given, else at its default."""
     with tempfile.TemporaryDirectory(prefix='posewright-') as work:
         try:
             shutil.copyfile(kf_path, os.path.join(work, 'animation.kf'))
@@ -136,5 +138,5 @@ def read_kf(reader, kf_path, read_keys, rate=None):
         arguments = (['--rate', '%.17g' % rate] if rate else []) + ['animation.kf']
         transcript, lines = _run(reader, arguments, work, 'Reading %s' % os.path.basename(kf_path))
         problems = lines[lines.index('Problems found:') + 1:] if 'Problems found:' in lines else []
-        return ([read_keys(os.path.join(work, name)) for name in _WRITTEN.findall(transcript)],
+        return ([files.read_pair(os.path.join(work, name)) for name in _WRITTEN.findall(transcript)],
                 [line for line in problems if line.startswith('- ')])

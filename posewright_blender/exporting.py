@@ -3,8 +3,9 @@ markers as text keys, the settings an import kept), both written, then converted
 
 import os
 
-from . import keys, sequence
-from .keytext import Refusal, key_text
+from . import files, keys, sequence
+from .keytext import key_text
+from .refusal import Refusal
 
 
 def armature(context):
@@ -62,14 +63,6 @@ def settings(obj, name, first, last, fps, names):
 PART = '.part'  # the suffix of a file being written, until it is whole
 
 
-def write(path, text):
-    try:
-        with open(path, 'w', encoding='utf-8', newline='\n') as stream:
-            stream.write(text)
-    except OSError as error:
-        raise Refusal('Could not write %s: %s' % (path, error)) from None
-
-
 def _remove(path):
     try:
         os.remove(path)
@@ -86,7 +79,7 @@ def write_pair(path, text, found, duration):
     pair = [(path, text)] + ([(beside, settings)] if settings != defaults else [])
     try:
         for target, content in pair:
-            write(target + PART, content)
+            files.write(target + PART, content)
         for target, _ in pair:
             try:
                 os.replace(target + PART, target)

@@ -2,48 +2,33 @@
 put on an armature as one action each. Everything is read and checked before the scene is touched."""
 
 import math
-import os
 
 import bpy
 
-from . import convert, keys, sequence
-from .keytext import Refusal, read_key_text
+from . import convert, fcurves, files, keys, preferences, sequence
+from .frames import on_frame
+from .keytext import read_key_text
+from .refusal import Refusal
 
 
-def _read(path):
-    try:
-        with open(path, 'rb') as stream:
-            return stream.read()
-    except OSError as error:
-        raise Refusal('Could not read %s: %s' % (path, error)) from None
-
-
-def read_pair(keys_path):
-    """(euler, records, settings) of a key file and the sequence file beside it, if any."""
-    euler, duration, records = read_key_text(_read(keys_path))
-    settings = sequence.defaults(duration)
-    if os.path.isfile(sequence.sequence_path(keys_path)):
-        settings = sequence.read_sequence(_read(sequence.sequence_path(keys_path)), duration,
-                                          {name for name, _ in records})
+def _sequence(keys_data, sequence_data):
+    """(euler, records, settings) of a key file's bytes and its sequence file's (None: the defaults)."""
+    euler, duration, records = read_key_text(keys_data)
+    settings = sequence.defaults(duration) if sequence_data is None else sequence.read_sequence(
+        sequence_data, duration, {name for name, _ in records})
     return euler, records, settings
 
 
-def read_sequences(path, reader, rate=None):
-    """Every sequence of the file, and posewright-keys' problem lines; reader() finds posewright-keys
-    when the file is a .kf, which samples curves at rate keys a second (else at its default)."""
+def read_sequences(context, path, rate=None):
+    """Every sequence of the file, and posewright-keys' problem lines: a .kf through posewright-keys,
+    which samples curves at rate keys a second (else at its default)."""
     if path.lower().endswith('.kf'):
-        return convert.read_kf(reader(), path, read_pair, rate)
-    return [read_pair(path)], []
+        pairs, problems = convert.read_kf(preferences.find_reader(context), path, rate)
+        return [_sequence(*pair) for pair in pairs], problems
+    return [_sequence(*files.read_pair(path))], []
 
 
 RATES = (12, 15, 24, 25, 30, 48, 50, 60, 120)  # the common frame rates a file's keys are matched to
-ON_FRAME = 1e-3  # frames: a key this near a whole frame is on it
-
-
-def on_frame(frame):
-    """The whole frame that frame is on, or None when it lies between two (or is not finite)."""
-    whole = round(frame) if math.isfinite(frame) else frame  # inf - inf is nan: never on a frame
-    return whole if abs(frame - whole) <= ON_FRAME else None
 
 
 def _tracks(records, rate):
@@ -123,7 +108,7 @@ def _action(obj, euler, records, settings, matched, correction, frame_of):
     return action
 
 
-def import_file(context, path, reader, correction, update_rate=True, update_duration=True):
+def import_file(context, path, correction, update_rate=True, update_duration=True):
     """The actions made, and the warnings; refuses before anything changes. With update_rate the scene
     takes the file's frame rate, else curves are sampled at the scene's; with update_duration its range
     ends at the first sequence's last key."""
@@ -132,7 +117,7 @@ def import_file(context, path, reader, correction, update_rate=True, update_dura
         raise Refusal('No armature to import onto: select one and make it active')
     scene = context.scene
     fps, start = scene.render.fps / scene.render.fps_base, scene.frame_start
-    sequences, problems = read_sequences(path, reader, None if update_rate else fps)
+    sequences, problems = read_sequences(context, path, None if update_rate else fps)
     if not sequences:
         raise Refusal('%s holds no sequence' % path)
     matched, warnings = _matched(obj, sequences)
@@ -147,7 +132,7 @@ def import_file(context, path, reader, correction, update_rate=True, update_dura
         return start + (time * fps if whole is None else whole)
 
     actions = [_action(obj, *found, matched, correction, frame_of) for found in sequences]
-    (obj.animation_data or obj.animation_data_create()).action = actions[0]
+    fcurves.assign(obj, actions[0])
     if update_duration:
         last = max((key[0] for _, node_keys in sequences[0][1] for key in node_keys
                     if math.isfinite(key[0])), default=0.0)

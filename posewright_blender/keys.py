@@ -6,7 +6,9 @@ import re
 import bpy
 from mathutils import Euler, Matrix, Quaternion, Vector
 
-from .keytext import MAX_BONES, MAX_KEYS, MAX_NAME_BYTES, Refusal
+from . import fcurves
+from .keytext import MAX_BONES, MAX_KEYS, MAX_NAME_BYTES
+from .refusal import Refusal
 
 AXES = {'X': (1, 0, 0), 'Y': (0, 1, 0), 'Z': (0, 0, 1), '-X': (-1, 0, 0), '-Y': (0, -1, 0), '-Z': (0, 0, -1)}
 _NUMBERED = re.compile(r'\.\d{3,}$')
@@ -115,7 +117,7 @@ _TRANSFORMS = {prefix + name for prefix in ('', 'delta_') for name in
 def object_motion(obj):
     """Whether the armature object's own location, rotation or scale is animated or driven."""
     data = obj.animation_data
-    curves = [*(data.action.fcurves if data.action else ()), *data.drivers] if data else []
+    curves = [*(fcurves.curves(data.action, obj) if data.action else ()), *data.drivers] if data else []
     return any(curve.data_path in _TRANSFORMS for curve in curves)
 
 
@@ -166,7 +168,7 @@ def put_keys(action, obj, name, keys, euler, frames, correction):
     quoted = 'pose.bones["%s"].' % bpy.utils.escape_identifier(name)
     for prop, values in _channels(obj.pose.bones[name], bases):
         for index in range(len(values[0])):
-            curve = action.fcurves.new(quoted + prop, index=index, action_group=name)
+            curve = fcurves.new_curve(action, obj, quoted + prop, index, name)
             points = curve.keyframe_points
             points.add(len(frames))
             points.foreach_set('co', [c for at, value in zip(frames, values) for c in (at, value[index])])

@@ -7,6 +7,8 @@ from math import copysign, frexp
 
 from mathutils import Euler, Quaternion
 
+from .refusal import Refusal
+
 MAX_RECORDS = 300  # the converter's table, the closing record included
 MAX_BONES = MAX_RECORDS - 1
 MAX_KEYS = 1536
@@ -16,10 +18,6 @@ QUATERNION_LINE = 'Rotations as Quaternions: time, position x y z, rotation w x 
 EULER_LINE = 'Rotations as Euler angles: time, position x y z, angles about x y z, scale'
 CLOSING_NAME = 'End of keys'
 SCALE_TOLERANCE = 1e-4  # relative spread of the three scales that still counts as uniform
-
-
-class Refusal(Exception):
-    """A refusal; its text is what the user reads."""
 
 
 _F32 = struct.Struct('<f')

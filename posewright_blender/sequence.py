@@ -4,7 +4,8 @@ The reader refuses what the converter refuses, with its words, checking in its o
 import re
 from decimal import Decimal
 
-from .keytext import MAX_KEYS, Refusal, float32, float32_text
+from .keytext import MAX_KEYS, float32, float32_text
+from .refusal import Refusal
 
 LOAD_ERROR = '[Load_from_File___Sequence_Settings] ERROR: '
 MAX_TEXT_BYTES = 255

@@ -1,4 +1,5 @@
-# The add-on installed from its zip into a fresh Blender, run on rigs built here, then the converter's road.
+# The add-on installed from its zip into a fresh Blender (an extension from 4.2, a legacy add-on before),
+# run on rigs built here, then the converter's road; under `blender --python` or a Python holding bpy.
 # Needs POSEWRIGHT_ADDON_ZIP; the road POSEWRIGHT, POSEWRIGHT_TEMPLATE and POSEWRIGHT_KEYS (unset: it fails).
 
 import functools
@@ -10,6 +11,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 from contextlib import nullcontext, redirect_stdout
 
@@ -22,6 +24,16 @@ ZERO = '0 0 0 0 1 0 0 0 1'  # a key of no motion
 SEQUENCE = ('# Sequence settings for walk.cycle.txt\nName "Run"\nCycle clamp\nFrequency 1\nWeight 0.5\nStart 0\n'
             'Stop 0.041666668\nAccumulation root none\nText key 0.041666668 "a \\"step\\""\nPriority "Root" 30\n')
 CHAIN = [('Child', (0, 2, 0), (0, 3, 0), 'Root'), ('Root', (0, 0, 0), (0, 2, 0), None)]  # parent second
+EXTENSION = bpy.app.version >= (4, 2)
+ADDON = 'bl_ext.user_default.posewright_blender' if EXTENSION else 'posewright_blender'  # its module
+
+
+def addon(module):
+    return sys.modules[ADDON + '.' + module]
+
+
+def curve_points(action, rig):  # every key of the rig's F-curves, through the add-on's one layer
+    return [p for curve in addon('fcurves').curves(action, rig) for p in curve.keyframe_points]
 
 
 # A new scene with this rig, active; bones: (name, head, tail, parent); the first keyed unless told.
@@ -79,7 +91,7 @@ def transcript(program, *arguments, folder=None):
 
 # The key text converted, then read back by posewright-keys: the .kf.
 def programs_road(text):
-    kf = sys.modules['posewright_blender.convert'].convert(
+    kf = addon('convert').convert(
         os.environ['POSEWRIGHT'], TEMPLATE, write(tempfile.mkdtemp() + '/road.txt', text))[1]
     transcript('POSEWRIGHT_KEYS', kf)
     return kf
@@ -88,20 +100,29 @@ def programs_road(text):
 # (euler, duration, {bone: [nine slots of each key]}) through the add-on's reader, which the refusal rows
 # tie to the converter's.
 def read_keys(path):
-    euler, duration, records = sys.modules['posewright_blender.keytext'].read_key_text(open(path, 'rb').read())
+    euler, duration, records = addon('keytext').read_key_text(open(path, 'rb').read())
     return euler, duration, dict(records)
 
 
 class AddonTest(unittest.TestCase):
     @classmethod
-    def setUpClass(cls):
-        bpy.ops.preferences.addon_install(filepath=os.environ['POSEWRIGHT_ADDON_ZIP'])
-        bpy.ops.preferences.addon_enable(module='posewright_blender')
-        cls.keys = sys.modules['posewright_blender.keytext']
-        assert cls.keys.__file__.startswith(bpy.utils.user_resource('SCRIPTS')), 'installed from the zip'
+    def setUpClass(cls):  # as the docs tell a user: Install from Disk from 4.2, Install... before
+        if EXTENSION:
+            bpy.ops.extensions.package_install_files(filepath=os.environ['POSEWRIGHT_ADDON_ZIP'],
+                                                     repo='user_default', enable_on_install=True)
+        else:
+            bpy.ops.preferences.addon_install(filepath=os.environ['POSEWRIGHT_ADDON_ZIP'])
+            bpy.ops.preferences.addon_enable(module=ADDON)
+        here = os.path.dirname(addon('keytext').__file__)
+        assert here.startswith(bpy.utils.user_resource('EXTENSIONS' if EXTENSION else 'SCRIPTS')), 'zip'
+        manifest = open(here + '/blender_manifest.toml').read()
+        version = re.search(r'^version = "(\d+)\.(\d+)\.(\d+)"', manifest, re.M).groups()
+        assert "'version': (%s, %s, %s)" % version in open(here + '/__init__.py').read(), 'bl_info agrees'
+        # The channel bags of a slot wherever Blender has them: 4.5 keeps the flat list too, 5.x does not.
+        assert addon('fcurves').SLOTTED == (bpy.app.version >= (4, 4)), 'the slotted way where there is one'
 
     def setUp(self):  # a folder a test (in run.sh's scratch folder), and a dot that must not cut the .kf's name
-        preferences = bpy.context.preferences.addons['posewright_blender'].preferences
+        preferences = bpy.context.preferences.addons[ADDON].preferences
         preferences.converter, preferences.reader = os.environ['POSEWRIGHT'], os.environ['POSEWRIGHT_KEYS']
         preferences.skeleton = ''
         self.path = os.path.join(tempfile.mkdtemp(), 'walk.cycle.txt')
@@ -173,7 +194,7 @@ class AddonTest(unittest.TestCase):
     def test_converter_on_path_a_failed_conversion_and_the_skeleton(self):
         make_rig()
         # No preference: the converter is found on PATH. This script as the template makes it fail.
-        bpy.context.preferences.addons['posewright_blender'].preferences.converter = ''
+        bpy.context.preferences.addons[ADDON].preferences.converter = ''
         self.addCleanup(os.environ.__setitem__, 'PATH', os.environ['PATH'])
         os.environ['PATH'] = os.path.dirname(os.environ['POSEWRIGHT']) + os.pathsep + os.environ['PATH']
         self.path = os.path.join(os.path.dirname(self.path), 'run.cycle.txt')
@@ -183,7 +204,7 @@ class AddonTest(unittest.TestCase):
         self.assertEqual([os.path.exists(self.path), os.path.exists(self.path[:-4] + '.kf')], [True, False])
         # The export's own skeleton, else the preference's (this script, which the converter refuses). The
         # template as the skeleton holds no node: neither bone nor the root is there.
-        bpy.context.preferences.addons['posewright_blender'].preferences.skeleton = __file__
+        bpy.context.preferences.addons[ADDON].preferences.skeleton = __file__
         self.assertRegex(export(self.path, template=TEMPLATE, skeleton=TEMPLATE), r"Warning: Warnings from the "
                          r"converter: 3\nWARNING: Line \d+, bone 'Root' is not a node of the skeleton '.*Empty\.kf'")
         with self.assertRaisesRegex(RuntimeError, r'Conversion failed \(exit status 1\): .*ERROR: Variable'):
@@ -223,10 +244,13 @@ class AddonTest(unittest.TestCase):
         printed = load(write(self.path, text), update_scene_fps=False)
         self.assertRegex(printed, r'Warning: 1 node\(s\) in the file are not bones of "Rig" and were left out: Ghost')
         action = rig.animation_data.action
-        points = [p for curve in action.fcurves for p in curve.keyframe_points]
+        if addon('fcurves').SLOTTED:  # the new action holds one slot, the rig's, assigned with it
+            self.assertEqual([slot.identifier for slot in action.slots], [rig.animation_data.action_slot.identifier])
+        points = curve_points(action, rig)
         self.assertEqual([round(p.co[0], 5) for p in points[:3]], [1, 1.5, 2])
         self.assertEqual({p.interpolation for p in points}, {'LINEAR'})
-        turns = [[p.co[1] for p in c.keyframe_points] for c in action.fcurves if 'quaternion' in c.data_path]
+        turns = [[p.co[1] for p in c.keyframe_points] for c in addon('fcurves').curves(action, rig)
+                 if 'quaternion' in c.data_path]
         self.assertGreater(min(sum(w[k] * w[k + 1] for w in turns) for k in (0, 1)), 0)
         self.assertEqual([action.name, [(m.name, m.frame) for m in action.pose_markers], scene.frame_end],
                          ['Run', [('a "step"', 2)], 2])
@@ -282,7 +306,7 @@ class AddonTest(unittest.TestCase):
                                            (at15, True, 15, {0})):
             rig = make_rig(keyed=False)
             printed = load(kf, update_scene_fps=update)
-            frames = {round(p.co[0] % 1, 3) for c in rig.animation_data.action.fcurves for p in c.keyframe_points}
+            frames = {round(p.co[0] % 1, 3) for p in curve_points(rig.animation_data.action, rig)}
             self.assertEqual([bpy.context.scene.render.fps, frames, 'Warning' in printed],
                              [fps, fractions, not update])
             if update:  # the export right after gives back posewright-keys' files
@@ -332,5 +356,9 @@ class AddonTest(unittest.TestCase):
             self.assertEqual(before, state())
 
 if __name__ == '__main__':
+    began = time.monotonic()
     result = unittest.TextTestRunner(verbosity=2).run(unittest.TestLoader().loadTestsFromTestCase(AddonTest))
+    print('Blender %s, the add-on as %s, F-curves %s: %d tests in %.1f s' % (
+        bpy.app.version_string, 'an extension' if EXTENSION else 'a legacy add-on',
+        'in slots' if addon('fcurves').SLOTTED else 'flat', result.testsRun, time.monotonic() - began))
     sys.exit(0 if result.wasSuccessful() else 1)  # Blender's exit status
