@@ -60,36 +60,9 @@ def settings(obj, name, first, last, fps, names):
                    % (len(outside), first, last, keys.listed(outside))] if outside else []
 
 
-PART = '.part'  # the suffix of a file being written, until it is whole
-
-
-def _remove(path):
-    try:
-        os.remove(path)
-    except OSError:
-        pass  # a temporary file that was never made
-
-
 def write_pair(path, text, found, duration):
     """The key file and, when its settings are not what the converter writes by default, the sequence
-    file, whole or not at all: each written under a temporary name, then both renamed. An old sequence
-    file that the pair no longer needs goes, so that it cannot change the next conversion."""
-    beside, name = sequence.sequence_path(path), os.path.basename(path)
-    settings, defaults = (sequence.sequence_text(s, name) for s in (found, sequence.defaults(duration)))
-    pair = [(path, text)] + ([(beside, settings)] if settings != defaults else [])
-    try:
-        for target, content in pair:
-            files.write(target + PART, content)
-        for target, _ in pair:
-            try:
-                os.replace(target + PART, target)
-            except OSError as error:
-                raise Refusal('Could not write %s: %s' % (target, error)) from None
-    finally:
-        for target, _ in pair:
-            _remove(target + PART)
-    if len(pair) == 1 and os.path.isfile(beside):
-        try:
-            os.remove(beside)
-        except OSError as error:
-            raise Refusal('Could not remove the old sequence file %s: %s' % (beside, error)) from None
+    file; without one, an old sequence file goes, so that it cannot change the next conversion."""
+    settings, defaults = (sequence.sequence_text(s, os.path.basename(path))
+                          for s in (found, sequence.defaults(duration)))
+    files.write_pair(path, text, settings if settings != defaults else None)

@@ -264,6 +264,12 @@ class AddonTest(unittest.TestCase):
         with self.assertRaisesRegex(RuntimeError, r'Could not write .*\.sequence\.txt\.part'):
             export(again, sequence_name='Other')
         self.assertEqual([open(path).read() for path in pair] + [os.path.exists(again + '.part')], before + [False])
+        # A folder where the sequence file goes: its rename fails after the key file's, which is put back.
+        os.rmdir(pair[1] + '.part'), os.remove(pair[1]), os.makedirs(pair[1] + '/in')
+        with self.assertRaisesRegex(RuntimeError, r'Could not write .*\.sequence\.txt: '):
+            export(again, sequence_name='Other')
+        self.assertEqual([open(again).read(), sorted(os.listdir(os.path.dirname(again)))],
+                         [before[0], ['walk.cycle.sequence.txt', 'walk.cycle.txt']])
 
     def test_all_actions(self):
         # Three actions on the bones (names made to fit and numbered), one on the object alone, left out;
