@@ -42,9 +42,9 @@ class _Axes:
             self.report({'ERROR'}, str(error))
             return {'CANCELLED'}
 
-    def warn(self, warnings):
+    def warn(self, warnings, kind='WARNING'):
         for warning in warnings:
-            self.report({'WARNING'}, warning)
+            self.report({kind}, warning)
 
 
 class ExportPosewrightKeys(_Axes, bpy.types.Operator, ExportHelper):
@@ -75,6 +75,10 @@ class ExportPosewrightKeys(_Axes, bpy.types.Operator, ExportHelper):
         name='All Actions', default=False,
         description="Each action that animates a bone, over its own frame range, into the chosen folder as "
                     "files named after it (Frames and Sequence Name are not used), all converted in one run")
+    all_bones: BoolProperty(
+        name='All Bones', default=False,
+        description="Every bone of the armature, those the action does not move at rest; off, only the bones "
+                    "the action moves (its F-curves, or constraints, IK and drivers over its frames)")
 
     def invoke(self, context, event):
         for name in ('frame_start', 'frame_end'):
@@ -88,6 +92,7 @@ class ExportPosewrightKeys(_Axes, bpy.types.Operator, ExportHelper):
         layout.use_property_decorate = False
         layout.prop(self, 'rotation')
         layout.prop(self, 'all_actions')
+        layout.prop(self, 'all_bones')
         frames = layout.column(align=True)
         frames.active = not self.all_actions
         frames.prop(self, 'frame_start', text='Frames Start')
@@ -117,14 +122,15 @@ class ExportPosewrightKeys(_Axes, bpy.types.Operator, ExportHelper):
         return find_converter(context), *paths
 
     def write_keys(self, scene, obj, correction, path, first, last, name):
-        """Writes the key file and sequence file of frames first-last; returns the bones' names and the
-        warnings."""
-        text, names, warnings = exporting.keys_text(scene, obj, first, last, correction,
-                                                    self.rotation == 'EULER')
+        """Writes the key file and sequence file of frames first-last; returns the bones' names, the
+        warnings, and the line saying how many bones were left out."""
+        text, names, warnings, left = exporting.keys_text(scene, obj, first, last, correction,
+                                                          self.rotation == 'EULER', self.all_bones)
         fps = scene.render.fps / scene.render.fps_base
         found, more = exporting.settings(obj, name, first, last, fps, names)
         exporting.write_pair(path, text, found, (last - first) / fps)
-        return names, warnings + more
+        return names, warnings + more, ['%d bone(s) the action does not move were left out; All Bones writes '
+                                        'them' % left] if left else []
 
     def run(self, context, correction):
         obj, scene = exporting.armature(context), context.scene
@@ -133,8 +139,9 @@ class ExportPosewrightKeys(_Axes, bpy.types.Operator, ExportHelper):
         if self.all_actions:
             return self.run_all(scene, obj, correction, conversion)
         path = bpy.path.ensure_ext(bpy.path.abspath(self.filepath), '.txt')
-        names, warnings = self.write_keys(scene, obj, correction, path, first, last, self.sequence_name)
+        names, warnings, left = self.write_keys(scene, obj, correction, path, first, last, self.sequence_name)
         self.warn(warnings)
+        self.warn(left, 'INFO')
         if not conversion:
             self.report({'INFO'}, 'Wrote %d bones, %d keys each, to %s'
                         % (len(names), last - first + 1, path))
@@ -162,7 +169,7 @@ class ExportPosewrightKeys(_Axes, bpy.types.Operator, ExportHelper):
                 path = os.path.join(folder, stem + '.txt')
                 first, last, between = actions.frame_range(action, obj)
                 try:
-                    warnings = self.write_keys(scene, obj, correction, path, first, last, '')[1]
+                    _, warnings, left = self.write_keys(scene, obj, correction, path, first, last, '')
                 except Refusal as error:
                     refused.append('"%s" was not exported: %s' % (action.name, error))
                     continue
@@ -170,6 +177,7 @@ class ExportPosewrightKeys(_Axes, bpy.types.Operator, ExportHelper):
                     warnings.append("keys fall between frames at the scene's %g frames a second: the export "
                                     'samples each whole frame' % fps)
                 self.warn('"%s": %s' % (action.name, warning) for warning in warnings)
+                self.warn(('"%s": %s' % (action.name, line) for line in left), 'INFO')
                 written.append((action.name, path))
         outcome = ''
         if conversion and written:

@@ -17,24 +17,31 @@ def armature(context):
     return obj
 
 
-def keys_text(scene, obj, first, last, correction, euler):
-    """The key text, its bones' names, and the warnings."""
-    warnings = keys.check(obj, first, last)
-    if keys.object_motion(obj):
-        warnings.append('"%s" itself moves (its location, rotation or scale is animated): that motion is '
-                        'not exported, only the bones\' relative to it' % obj.name)
+def keys_text(scene, obj, first, last, correction, euler, every=False):
+    """The key text, its bones' names, the warnings, and how many bones were left out: with every, none;
+    else each bone the armature's action does not move. The action is sampled from the rest pose, so
+    that no pose it does not set (left by hand or by another action) reaches its keys."""
+    keys.check(obj, first, last)
+    warnings = ['"%s" itself moves (its location, rotation or scale is animated): that motion is not '
+                'exported, only the bones\' relative to it' % obj.name] if keys.object_motion(obj) else []
+    action = obj.animation_data.action if obj.animation_data else None
     bones = keys.hierarchy_order(obj.data.bones)
-    tracks = keys.sample(scene, obj, bones, range(first, last + 1), correction)
+    with keys.from_rest(obj, action) as keyed:
+        tracks = keys.sample(scene, obj, bones, range(first, last + 1), correction)
+    if not every:
+        moving = keys.moving(obj, bones, tracks, correction)
+        kept = [i for i, bone in enumerate(bones) if bone.name in keyed or moving[i]]
+        bones, tracks = [bones[i] for i in kept], [tracks[i] for i in kept]
+    names = [bone.name for bone in bones]
+    warnings = keys.check_bones(obj, names, every) + warnings
     fps = scene.render.fps / scene.render.fps_base
     times = [(frame - first) / fps for frame in range(first, last + 1)]
-    names = [bone.name for bone in bones]
-    action = obj.animation_data.action if obj.animation_data else None
     turns = action.get(keys.TURNS, {}) if action else {}
     text, uneven = key_text(names, tracks, times, (last - first) / fps, euler=euler, turns=turns)
     if uneven:
         warnings.append('Scale is not uniform on %d bone(s) (%s): the mean of the three is written'
                         % (len(uneven), keys.listed(uneven)))
-    return text, names, warnings
+    return text, names, warnings, len(obj.data.bones) - len(names)
 
 
 def settings(obj, name, first, last, fps, names):

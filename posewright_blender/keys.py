@@ -2,6 +2,7 @@
 on the bones as an action for the import, through one axis correction."""
 
 import re
+from contextlib import contextmanager
 
 import bpy
 from mathutils import Euler, Matrix, Quaternion, Vector
@@ -44,25 +45,32 @@ def is_animated(obj):
 
 
 def check(obj, frame_start, frame_end):
-    """Refuses what the key format cannot hold, before anything is sampled; returns warnings."""
-    bones = obj.data.bones
+    """Refuses an armature or frames the key format cannot hold, before anything is sampled."""
     if not is_animated(obj):
         raise Refusal('"%s" has no animation: no action, NLA strips, drivers or bone constraints'
                       % obj.name)
-    if not bones:
+    if not obj.data.bones:
         raise Refusal('"%s" has no bones' % obj.name)
-    if len(bones) > MAX_BONES:
-        raise Refusal('"%s" has %d bones; a key file holds at most %d'
-                      % (obj.name, len(bones), MAX_BONES))
     frames = frame_end - frame_start + 1
     if frames < 1:
         raise Refusal('The frame range %d-%d is empty' % (frame_start, frame_end))
     if frames > MAX_KEYS:
         raise Refusal('Frames %d-%d make %d keys a bone; a key file holds at most %d'
                       % (frame_start, frame_end, frames, MAX_KEYS))
-    for bone in bones:
-        check_name(bone.name)
-    numbered = [bone.name for bone in bones if _NUMBERED.search(bone.name)]
+
+
+def check_bones(obj, names, every):
+    """Refuses the bones to write (every bone of the armature, or those that move) that the key format
+    cannot hold; returns warnings."""
+    if not names:
+        raise Refusal('Nothing moves a bone of "%s" in these frames: All Bones writes them all at rest'
+                      % obj.name)
+    if len(names) > MAX_BONES:
+        raise Refusal('"%s" has %d bones%s; a key file holds at most %d'
+                      % (obj.name, len(names), '' if every else ' that move', MAX_BONES))
+    for name in names:
+        check_name(name)
+    numbered = [name for name in names if _NUMBERED.search(name)]
     return ['%d bone name(s) end in a numbered suffix, kept in the node names (%s): rename them if the '
             'skeleton has no such nodes' % (len(numbered), listed(numbered))] if numbered else []
 
@@ -80,24 +88,84 @@ def check_name(name):
                       % (name, size, MAX_NAME_BYTES))
 
 
+def _relative(nodes, parents):
+    """Each node frame relative to its parent's (-1: none), as (location, quaternion, scale)."""
+    inverses = {i: nodes[i].inverted_safe() for i in set(parents) if i >= 0}
+    return [(inverses[parent] @ node if parent >= 0 else node).decompose() for node, parent in zip(nodes, parents)]
+
+
+def _parents(bones):
+    index = {bone.name: i for i, bone in enumerate(bones)}
+    return [index[bone.parent.name] if bone.parent else -1 for bone in bones]
+
+
 def sample(scene, obj, bones, frames, correction):
     """Each bone's node frame relative to its parent's (a root's to the armature) at each frame,
     as (location, quaternion, scale) tuples: constraints, drivers and IK come baked in."""
-    pose = [obj.pose.bones[bone.name] for bone in bones]
-    index = {bone.name: i for i, bone in enumerate(bones)}
-    parents = [index[bone.parent.name] if bone.parent else -1 for bone in bones]
+    pose, parents = [obj.pose.bones[bone.name] for bone in bones], _parents(bones)
     tracks = [[] for _ in bones]
     current = scene.frame_current, scene.frame_subframe
     try:
         for frame in frames:
             scene.frame_set(frame)
-            nodes = [bone.matrix @ correction for bone in pose]
-            inverses = {i: nodes[i].inverted_safe() for i in set(parents) if i >= 0}
-            for node, parent, track in zip(nodes, parents, tracks):
-                track.append((inverses[parent] @ node if parent >= 0 else node).decompose())
+            for key, track in zip(_relative([bone.matrix @ correction for bone in pose], parents), tracks):
+                track.append(key)
     finally:
         scene.frame_set(current[0], subframe=current[1])
     return tracks
+
+
+# A bone's transform at rest: each channel's values, whatever its rotation mode.
+_REST = (('location', (0, 0, 0)), ('rotation_quaternion', (1, 0, 0, 0)), ('rotation_euler', (0, 0, 0)),
+         ('rotation_axis_angle', (0, 0, 1, 0)), ('scale', (1, 1, 1)))
+# How far a sampled key may lie from its rest and still be at rest: the float32 rounding of the matrices
+# a constraint puts it through (a bone nothing moves comes back as its rest exactly). Location relative
+# to the armature's size, as rounding grows with the numbers. The quaternion's and the scale's components
+# as they are: a world-space limit or volume constraint on a bone far from the origin was seen to round
+# them by up to 2e-5, and 1e-4 (a turn of 0.01 degree) is still far below a motion anyone would see.
+LOCATION_TOLERANCE, COMPONENT_TOLERANCE = 1e-5, 1e-4
+
+
+def _bone_path(name):
+    return 'pose.bones["%s"].' % bpy.utils.escape_identifier(name)
+
+
+@contextmanager
+def from_rest(obj, action):
+    """A body that samples action from the rest pose: each location, rotation and scale channel of a bone
+    that no F-curve of action sets is put at rest, and after the body every bone's pose is put back.
+    Yields the names of the bones that action has such F-curves for."""
+    curves = {(curve.data_path, curve.array_index) for curve in fcurves.curves(action, obj)} if action else set()
+    keyed, kept = set(), []
+    for pose in obj.pose.bones:
+        path = _bone_path(pose.name)
+        for prop, rest in _REST:
+            values = getattr(pose, prop)
+            kept.append((pose, prop, tuple(values)))
+            for index, value in enumerate(rest):
+                if (path + prop, index) in curves:
+                    keyed.add(pose.name)
+                else:
+                    values[index] = value
+    try:
+        yield keyed
+    finally:
+        for pose, prop, values in kept:
+            setattr(pose, prop, values)
+
+
+def moving(obj, bones, tracks, correction):
+    """Whether each bone's sampled track leaves its rest pose (beyond the tolerances) at some frame."""
+    rests = _relative([bone.matrix_local @ correction for bone in bones], _parents(bones))
+    size = max(abs(c) for bone in obj.data.bones for point in (bone.head_local, bone.tail_local) for c in point)
+    far = lambda a, b, tolerance: any(abs(x - y) > tolerance for x, y in zip(a, b))
+
+    def leaves(track, rest):
+        location, rotation, scale = rest
+        return any(far(at, location, LOCATION_TOLERANCE * size) or far(scaled, scale, COMPONENT_TOLERANCE)
+                   or far(turn if turn.dot(rotation) >= 0 else -turn, rotation, COMPONENT_TOLERANCE)
+                   for at, turn, scaled in track)
+    return [leaves(track, rest) for track, rest in zip(tracks, rests)]
 
 
 def find_armature(context):
@@ -165,7 +233,7 @@ def put_keys(action, obj, name, keys, euler, frames, correction):
     for _, x, y, z, w, i, j, k, s in keys:
         rotation = Euler((i, j, k), 'XYZ').to_quaternion() if euler else Quaternion((w, i, j, k)).normalized()
         bases.append(before @ Matrix.LocRotScale(Vector((x, y, z)), rotation, Vector((s, s, s))) @ after)
-    quoted = 'pose.bones["%s"].' % bpy.utils.escape_identifier(name)
+    quoted = _bone_path(name)
     for prop, values in _channels(obj.pose.bones[name], bases):
         for index in range(len(values[0])):
             curve = fcurves.new_curve(action, obj, quoted + prop, index, name)

@@ -147,13 +147,28 @@ class AddonTest(unittest.TestCase):
         limit = rig.pose.bones['Child'].constraints.new('LIMIT_ROTATION')
         limit.use_limit_y, limit.max_y, limit.owner_space = True, R(30), 'LOCAL'
         c, s = math.cos(R(15)), math.sin(R(15))
-        # forward, up: the root's rotation (w x y z), the child's offset (the root is 2 long along Y) and turn
+        # forward, up: the root's rotation (w x y z), the child's offset (the root is 2 long along Y) and turn;
+        # the root, which the action does not move, written at rest by All Bones
         for forward, up, root, child in (('Y', 'Z', [H, 0, 0, H], [2, 0, 0, c, s, 0, 0]),
                                          ('X', 'Z', [1, 0, 0, 0], [0, 2, 0, c, 0, s, 0]),
                                          ('Z', 'Y', [0.5, -0.5, -0.5, -0.5], [0, 0, 2, c, 0, 0, s])):
-            self.assertKeys('Root', slice(4, 8), root, axis_forward=forward, axis_up=up)
-            self.assertKeys('Child', slice(1, 8), child, axis_forward=forward, axis_up=up)
+            self.assertKeys('Root', slice(4, 8), root, axis_forward=forward, axis_up=up, all_bones=True)
+            self.assertKeys('Child', slice(1, 8), child, axis_forward=forward, axis_up=up, all_bones=True)
             self.assertEqual(list(read_keys(self.path)[2]), ['Root', 'Child'])
+
+    def test_the_bones_the_action_moves(self):
+        # Of nine bones, B0 keyed at rest, B4 turned and B7 turned by a constraint after B4 are written; B2,
+        # posed by hand, is sampled at rest (left out, or written there by All Bones) and its pose kept.
+        rig = make_rig([('B%d' % i, (i, 0, 0), (i, 1, 0), None) for i in range(9)])
+        key(rig, 'B4', 2, rotation_euler=(1, 0, 0))
+        copy = rig.pose.bones['B7'].constraints.new('COPY_ROTATION')
+        copy.target, copy.subtarget, rig.pose.bones['B2'].location = rig, 'B4', (0, 5, 0)
+        self.assertRegex(export(self.path), r'Info: 6 bone\(s\) the action does not move were left out; All Bones')
+        self.assertEqual(list(read_keys(self.path)[2]), ['B0', 'B4', 'B7'])
+        self.assertNotIn('left out', export(self.path, all_bones=True))
+        written = read_keys(self.path)[2]
+        self.assertEqual([len(written), written['B2'][0][1:4], rig.pose.bones['B2'].matrix.translation[:]],
+                         [9, [2, 0, 0], (2, 5, 0)])
 
     def test_rotation_stays_continuous(self):
         # Raw quaternions flip sign past 180 degrees and angles wrap at +-180: neither may reach the file.
@@ -172,7 +187,8 @@ class AddonTest(unittest.TestCase):
         for n, (setup, options, error) in enumerate((
                 (lambda: bpy.ops.wm.read_homefile(use_empty=True), {}, 'No armature'),
                 (lambda: make_rig(keyed=False), {}, 'no animation'),
-                (lambda: make_rig(many[:299]), {}, None), (lambda: make_rig(many), {}, '300 bones.* 299'),
+                (lambda: make_rig(many[:299]), {'all_bones': True}, None),
+                (lambda: make_rig(many), {'all_bones': True}, '300 bones.* 299'),
                 (make_rig, {'frame_end': 1536}, None), (make_rig, {'frame_end': 1537}, '1537 keys.* 1536'),
                 (make_rig, {'axis_up': '-Y'}, 'two different axes'))):
             setup()
@@ -184,7 +200,7 @@ class AddonTest(unittest.TestCase):
         key(make_rig([('Arm.001', (0, 0, 0), (0, 1, 0), None), ('"Leg', (0, 0, 0), (0, 1, 0), None)]), 'Arm.001', 1,
             scale=(1, 2, 6))
         write(self.path[:-4] + '.sequence.txt', 'Name "Old"\n')  # the defaults need none: it goes
-        printed = export(self.path, template=TEMPLATE, sequence_name='SpecialIdle')
+        printed = export(self.path, template=TEMPLATE, sequence_name='SpecialIdle', all_bones=True)
         self.assertRegex(printed, r'Warning: 1 bone name\(s\) end in a numbered suffix, .* \(Arm\.001\)')
         self.assertRegex(printed, r'Warning: Scale is not uniform on 1 bone\(s\) \(Arm\.001\)')
         self.assertRegex(printed, r'Warning: Warnings from the converter: 1\nWARNING: .*\'"Leg\' begins with')
@@ -203,17 +219,18 @@ class AddonTest(unittest.TestCase):
             export(self.path, template=os.path.abspath(__file__))
         self.assertEqual([os.path.exists(self.path), os.path.exists(self.path[:-4] + '.kf')], [True, False])
         # The export's own skeleton, else the preference's (this script, which the converter refuses). The
-        # template as the skeleton holds no node: neither bone nor the root is there.
+        # template as the skeleton holds no node: neither the one bone the action moves nor the root is there.
         bpy.context.preferences.addons[ADDON].preferences.skeleton = __file__
         self.assertRegex(export(self.path, template=TEMPLATE, skeleton=TEMPLATE), r"Warning: Warnings from the "
-                         r"converter: 3\nWARNING: Line \d+, bone 'Root' is not a node of the skeleton '.*Empty\.kf'")
+                         r"converter: 2\nWARNING: Line \d+, bone 'Child' is not a node of the skeleton '.*Empty\.kf'")
         with self.assertRaisesRegex(RuntimeError, r'Conversion failed \(exit status 1\): .*ERROR: Variable'):
             export(self.path, template=TEMPLATE)
 
     def test_round_trip(self):
-        # Export with markers, convert, import the .kf, export again: the same key text and sequence file.
+        # Export with markers, convert, import the .kf, export again: the same key text and sequence file,
+        # without Tail, which no action moves, though posed by hand in between.
         arm = '\u00c9paule'  # a name beyond ASCII through both programs
-        rig = make_rig(CHAIN + [(arm, (0, 2, 0), (1, 2, 1), 'Root')], frame_end=6)
+        rig = make_rig(CHAIN + [(arm, (0, 2, 0), (1, 2, 1), 'Root'), ('Tail', (0, 0, 0), (0, 0, 1), None)], frame_end=6)
         for frame in (1, 6):
             key(rig, 'Root', frame, location=(0, frame / 7, 0), rotation_euler=(frame / 5, 0, 0))
             key(rig, arm, frame, rotation_euler=(0, math.sin(frame), 0), scale=[1 + frame / 40] * 3)
@@ -225,6 +242,7 @@ class AddonTest(unittest.TestCase):
         self.assertRegex(printed, r'Warning: "Rig" itself moves .* not exported')
         self.assertRegex(printed, r'Warning: 1 pose marker\(s\) outside frames 1-6 are not exported: late')
         bpy.context.scene.frame_set(2, subframe=0.25)
+        rig.pose.bones['Tail'].scale = (2, 2, 2)
         printed = load(self.path[:-4] + '.kf', **axes) + export(again, **axes)
         self.assertEqual((bpy.context.scene.frame_current, bpy.context.scene.frame_subframe), (2, 0.25))
         self.assertSameKeys(read_keys(self.path), read_keys(again), 1e-6)
@@ -281,6 +299,8 @@ class AddonTest(unittest.TestCase):
             rig.animation_data_create().action = bpy.data.actions.new(name)
             for frame in frames:
                 key(rig, 'Child', frame, location=(0, frame, 0))
+                if name == 'Run/Fast':  # its pose of Root must reach neither the next action nor the others' files
+                    key(rig, 'Root', frame, rotation_euler=(frame, 0, 0))
         rig.keyframe_insert('location', frame=1)
         scene.frame_set(2, subframe=0.25)
         state = lambda: (rig.animation_data.action.name, scene.frame_start, scene.frame_end, scene.frame_current,
@@ -290,6 +310,8 @@ class AddonTest(unittest.TestCase):
         self.assertEqual(state(), before)
         self.assertRegex(printed, r'Warning: "Run/Fast": keys fall between frames at the scene\'s 24 frames')
         self.assertRegex(printed, r'Wrote 3 of 3 actions to .*; 3 of 3 key files converted')
+        self.assertEqual([list(read_keys('%s/%s.txt' % (folder, row[2]))[2]) for row in rows],
+                         [['Child'], ['Root', 'Child'], ['Child']])
         for name, _, stem, (first, last) in rows:
             rig.animation_data.action, alone = bpy.data.actions[name], os.path.join(tempfile.mkdtemp(), 'a.txt')
             export(alone, template=TEMPLATE, frame_start=first, frame_end=last)
