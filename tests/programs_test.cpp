@@ -43,7 +43,7 @@ const std::vector<Bone> kExampleBones = {
 // A skeleton of those bones, each as far from its parent as the keys move it.
 const ByteString kExampleSkeleton =
     Build_Template({.BlockTypes = {"NiNode"},
-                    .Bodies = {Node_Body(0, {0, 0, 0}), Node_Body(1, {0, 0, 10}), Node_Body(2, {0, 0, 25})},
+                    .Bodies = {Node_Body({0}), Node_Body({1, {0, 0, 10}}), Node_Body({2, {0, 0, 25}})},
                     .Strings = {"NPC Root [Root]", "NPC Spine", "NPC Head"}});
 
 class Programs : public testing::Test {

@@ -14,7 +14,8 @@ ByteString Skeleton(const std::vector<std::string>& names, std::uint32_t version
     TemplateLayout layout{.BlockTypes = {"NiNode"}, .Strings = names, .UserVersion2 = version2};
     for (std::int32_t n = 0; n < static_cast<std::int32_t>(names.size()); ++n) {
         const float far = names[n].starts_with("Tip") ? 0.009f : 9.8f;
-        layout.Bodies.push_back(Node_Body(n, {0, far * .6f, far * .8f}, version2 > 26, ByteString(8, 1), n));
+        layout.Bodies.push_back(
+            Node_Body({.Name = n, .Translation = {0, far * .6f, far * .8f}, .Links = n}, version2));
     }
     if (cut != 0) layout.Bodies[0].resize(cut);
     return Build_Template(layout);
