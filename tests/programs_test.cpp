@@ -75,7 +75,7 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
     const std::string longName(256, 'k'), longStem(249, 'e'), files = "Empty.kf=example keys.txt=key";
     const std::string in = std::getenv("POSEWRIGHT_RUNNER") != nullptr ? "sub.dir\\" : "sub.dir/";
     const std::string longKf = std::string(247, 'w') + ".kf",
-                      kSequence = "\nSequence 'SpecialIdle': 1 bones, 0 keys, 2 s, quaternions\n";
+                      kSequence = "\nSequence 'SpecialIdle': 1 bones, 1 keys, 2 s, quaternions\n";
     const std::string kBone = Opening({"Empty.kf"}) + kLoaded + kSequence;
     const std::string swapped = kLoading + "\n[Load_from_File___Header] ERROR: Variable "
                                            "'Header_NumBlocks=540697965' is out of limits!\n";
