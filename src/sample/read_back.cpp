@@ -1,6 +1,8 @@
-// From a controlled block to its bone's keys: node name, interpolator, transform data or curve. Every
-// block is read by kf/'s reader of its layout into the road back's own records, and refused, never
-// misread, when its bytes do not add up to that layout.
+// From a controlled block to its bone's keys: node name, interpolator, transform data, curve or a pose
+// alone, a pose's parts that hold none from the skeleton table. Every block is read by kf/'s reader of
+// its layout into the road back's own records, and refused, never misread, when its bytes do not add up
+// to that layout. A controlled block that animates no transform, or has nothing to pose its node by, is
+// no bone; a problem line says so.
 #include "sample/read_back.h"
 
 #include <algorithm>
@@ -240,6 +242,7 @@ Form Load_Curve_Bone(std::int32_t b, std::int32_t interpolator, bool compressed)
     return kQuaternions;
 }
 
+// No track of `data` holds a key.
 bool Tracks_Empty(const TransformData& data) {
     const bool angles = data.RotationType == kKeyXyzRotation;
     return data.Translations.NumKeys == 0 && data.Scales.NumKeys == 0 &&
