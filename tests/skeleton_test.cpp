@@ -4,6 +4,7 @@
 
 #include "check/skeleton.h"
 #include "keys/anim_keys.h"
+#include "kf/nodes.h"
 #include "support/fixtures.h"
 
 namespace {
@@ -91,5 +92,30 @@ TEST_P(SkeletonCheck, FindsWhatItMust) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, SkeletonCheck, testing::ValuesIn(kRows), Row_Name);
+
+// A node's nine rotation floats, the rows of R, against the quaternion of the same turn; none for a mirror
+// or rows that are not orthonormal.
+TEST(NodeRotation, ReadsTheRowsOfR) {
+    const float h = 0.70710677f;
+    const struct {
+        float R[9];
+        std::vector<float> Quaternion;
+    } rows[] = {{{1, 0, 0, 0, 1, 0, 0, 0, 1}, {1, 0, 0, 0}},
+                {{0, -1, 0, 1, 0, 0, 0, 0, 1}, {h, 0, 0, h}},
+                {{1, 0, 0, 0, 0, -1, 0, 1, 0}, {h, h, 0, 0}},
+                {{0, 0, 1, 0, 1, 0, -1, 0, 0}, {h, 0, h, 0}},
+                {{1, 0, 0, 0, -1, 0, 0, 0, -1}, {0, 1, 0, 0}},
+                {{-1, 0, 0, 0, 1, 0, 0, 0, -1}, {0, 0, 1, 0}},
+                {{-1, 0, 0, 0, -1, 0, 0, 0, 1}, {0, 0, 0, 1}},
+                {{0, 1, 0, 1, 0, 0, 0, 0, -1}, {0, h, h, 0}},
+                {{-1, 0, 0, 0, 1, 0, 0, 0, 1}, {}},
+                {{1, 0, 0, 0, 1.001f, 0, 0, 0, 1}, {}}};
+    for (const auto& row : rows) {
+        float q[4] = {};
+        EXPECT_EQ(Node_Rotation(row.R, q), !row.Quaternion.empty());
+        for (std::size_t i = 0; i < row.Quaternion.size(); ++i)
+            EXPECT_NEAR(q[i], row.Quaternion[i], 1e-7) << row.R[0] << row.R[1] << row.R[3] << ", part " << i;
+    }
+}
 
 } // namespace

@@ -12,11 +12,9 @@ namespace {
 // The last user version 2 whose node flags are 16 bits, holds properties, holds effects.
 constexpr std::uint32_t kLastShortFlags = 26, kLastProperties = 34, kLastEffects = 129;
 
+// A count past the table is refused before it is filled; one past the body, by the reads.
 void Read_Links(ByteReader& in, NodeLinks& links) {
-    // Four bytes a link: a count the body cannot hold is refused before the table is filled.
-    const std::uint32_t left = in.Size - in.Pos >= 4 ? (in.Size - in.Pos - 4) / 4 : 0;
-    links.Count = Read_Count(in, left < kMaxNodeLinks ? left : kMaxNodeLinks,
-                             "a count of links is more than its body or the table holds");
+    links.Count = Read_Count(in, kMaxNodeLinks, "a count of links is more than the table holds");
     for (std::uint32_t i = 0; i < links.Count; ++i)
         links.Links[i] = Read_i32(in);
 }
