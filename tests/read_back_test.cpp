@@ -186,13 +186,15 @@ std::vector<Row> Rows() {
          kConverted + "Priority \"B\" 3\n"},
         // B posed on Rz(90) Rx(90), C on tracks without rotations and a pose a quarter turn about Z.
         {"angles of poses",
-         Keys(true, {still[0], {"B", {}}, {"C", {}}},
+         Keys(true, {still[0], {"B", {}}, {"C", {}}, {"D", {}}},
               {{3, Interpolator_Body(-1, {0, 0, 0, 0.5f, 0.5f, 0.5f, 0.5f, 1})},
                {4, Transform_Data({.Translations = {1, {{0, 1, 2, 3}}}})},
-               {5, Interpolator_Body(4, {0, 0, 0, 0.70710677f, 0, 0, 0.70710677f, 1})}}),
-         "3 bones, 3 keys, Euler angles", "",
+               {5, Interpolator_Body(4, {0, 0, 0, 0.70710677f, 0, 0, 0.70710677f, 1})},
+               {7, Interpolator_Body(-1, {0, 0, 0, 0.70710677f, 0, 0.70710677f, 0, 1})}}), // Y at pi/2: Z is 0
+         "4 bones, 4 keys, Euler angles", "",
          "\n1\n" + Name_Line("A") + "1\n0 0 0 0 0 0 0 1\n" + Name_Line("B") +
-             "1\n0 0 0 0 1.5707964 0 1.5707964 1\n" + Name_Line("C") + "1\n0 1 2 3 0 0 1.5707964 1\n"},
+             "1\n0 0 0 0 1.5707964 0 1.5707964 1\n" + Name_Line("C") + "1\n0 1 2 3 0 0 1.5707964 1\n" +
+             Name_Line("D") + "1\n0 0 0 0 0 1.5707963 0 1\n"},
         // A bone that carries the root needs no root line: with the default text keys, no sequence file.
         {"a bone carries the root", Keys(false, {{"NPC Root [Root]", {At(0)}}}), "1 bones, 1 keys", "", "",
          ""},
