@@ -20,6 +20,9 @@ inline constexpr std::uint32_t kMaxRoots = 256;
 inline constexpr std::uint32_t kMaxBlockSize = 0x500000;
 // Nodes of the skeleton's table: each is a block of the document the skeleton is read into.
 inline constexpr std::uint32_t kMaxSkeletonNodes = kMaxBlocks;
+// Links of one list of a node (children, extra data, properties, effects): more than the blocks a
+// document holds is taken for damage.
+inline constexpr std::uint32_t kMaxNodeLinks = kMaxBlocks;
 // Upper bound the header tests apply to the block type count before the table's own capacity.
 inline constexpr std::uint32_t kBlockTypeCountLimit = 1024;
 

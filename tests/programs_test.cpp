@@ -44,7 +44,7 @@ const std::vector<Bone> kExampleBones = {
 // A skeleton of those bones, each as far from its parent as the keys move it.
 const ByteString kExampleSkeleton =
     Build_Template({.BlockTypes = {"NiNode"},
-                    .Bodies = {Node_Body(0, {0, 0, 0}), Node_Body(1, {0, 0, 10}), Node_Body(2, {0, 0, 25})},
+                    .Bodies = {Node_Body({0}), Node_Body({1, {0, 0, 10}}), Node_Body({2, {0, 0, 25}})},
                     .Strings = {"NPC Root [Root]", "NPC Spine", "NPC Head"}});
 
 class Programs : public testing::Test {
@@ -78,7 +78,7 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
     const std::string longName(256, 'k'), longStem(249, 'e'), files = "Empty.kf=example keys.txt=key";
     const std::string in = std::getenv("POSEWRIGHT_RUNNER") != nullptr ? "sub.dir\\" : "sub.dir/";
     const std::string longKf = std::string(247, 'w') + ".kf",
-                      kSequence = "\nSequence 'SpecialIdle': 1 bones, 0 keys, 2 s, quaternions\n";
+                      kSequence = "\nSequence 'SpecialIdle': 1 bones, 1 keys, 2 s, quaternions\n";
     const std::string kBone = Opening({"Empty.kf"}) + kLoaded + kSequence;
     const std::string swapped = kLoading + "\n[Load_from_File___Header] ERROR: Variable "
                                            "'Header_NumBlocks=540697965' is out of limits!\n";

@@ -4,6 +4,7 @@
 
 #include "check/skeleton.h"
 #include "keys/anim_keys.h"
+#include "kf/nodes.h"
 #include "support/fixtures.h"
 
 namespace {
@@ -14,7 +15,8 @@ ByteString Skeleton(const std::vector<std::string>& names, std::uint32_t version
     TemplateLayout layout{.BlockTypes = {"NiNode"}, .Strings = names, .UserVersion2 = version2};
     for (std::int32_t n = 0; n < static_cast<std::int32_t>(names.size()); ++n) {
         const float far = names[n].starts_with("Tip") ? 0.009f : 9.8f;
-        layout.Bodies.push_back(Node_Body(n, {0, far * .6f, far * .8f}, version2 > 26, ByteString(8, 1), n));
+        layout.Bodies.push_back(
+            Node_Body({.Name = n, .Translation = {0, far * .6f, far * .8f}, .Links = n}, version2));
     }
     if (cut != 0) layout.Bodies[0].resize(cut);
     return Build_Template(layout);
@@ -90,5 +92,30 @@ TEST_P(SkeletonCheck, FindsWhatItMust) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, SkeletonCheck, testing::ValuesIn(kRows), Row_Name);
+
+// A node's nine rotation floats, the rows of R, against the quaternion of the same turn; none for a mirror
+// or rows that are not orthonormal.
+TEST(NodeRotation, ReadsTheRowsOfR) {
+    const float h = 0.70710677f;
+    const struct {
+        float R[9];
+        std::vector<float> Quaternion;
+    } rows[] = {{{1, 0, 0, 0, 1, 0, 0, 0, 1}, {1, 0, 0, 0}},
+                {{0, -1, 0, 1, 0, 0, 0, 0, 1}, {h, 0, 0, h}},
+                {{1, 0, 0, 0, 0, -1, 0, 1, 0}, {h, h, 0, 0}},
+                {{0, 0, 1, 0, 1, 0, -1, 0, 0}, {h, 0, h, 0}},
+                {{1, 0, 0, 0, -1, 0, 0, 0, -1}, {0, 1, 0, 0}},
+                {{-1, 0, 0, 0, 1, 0, 0, 0, -1}, {0, 0, 1, 0}},
+                {{-1, 0, 0, 0, -1, 0, 0, 0, 1}, {0, 0, 0, 1}},
+                {{0, 1, 0, 1, 0, 0, 0, 0, -1}, {0, h, h, 0}},
+                {{-1, 0, 0, 0, 1, 0, 0, 0, 1}, {}},
+                {{1, 0, 0, 0, 1.001f, 0, 0, 0, 1}, {}}};
+    for (const auto& row : rows) {
+        float q[4] = {};
+        EXPECT_EQ(Node_Rotation(row.R, q), !row.Quaternion.empty());
+        for (std::size_t i = 0; i < row.Quaternion.size(); ++i)
+            EXPECT_NEAR(q[i], row.Quaternion[i], 1e-7) << row.R[0] << row.R[1] << row.R[3] << ", part " << i;
+    }
+}
 
 } // namespace

@@ -1,6 +1,6 @@
-// The skeleton table and its check. A node body is read only as far as its translation, through the
-// bounded body reader; the check compares names byte for byte and proposes the close ones, and compares
-// the size of the animation's offsets with the skeleton's.
+// The skeleton table and its check. Each node block is read by kf/'s node reader; the check compares names
+// byte for byte and proposes the close ones, and compares the size of the animation's offsets with the
+// skeleton's.
 #include "check/skeleton.h"
 
 #include <algorithm>
@@ -8,10 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 
 #include "keys/anim_keys.h"
-#include "nif/le.h"
+#include "kf/nodes.h"
 #include "nif/nif_document.h"
 
 SkeletonNode SkeletonNodes[kMaxSkeletonNodes];
@@ -19,38 +20,21 @@ std::uint32_t NumSkeletonNodes;
 
 namespace {
 
-// The last user version whose node flags are 16 bits; later ones write 32.
-constexpr std::uint32_t kLastShortFlagsUserVersion2 = 26;
+NodeRecord Node; // the node being read into the table
 
-// A node body as far as its translation: name, extra-data links, controller, flags, translation. A body
-// too short for a field leaves it unset (the reader yields zeros once past the end).
+// A node block into the table. A body that does not add up to the node fields still names its node when it
+// holds its name, the first field; its pose is not taken.
 SkeletonNode Read_Node(std::int32_t block) {
     SkeletonNode node{};
     ByteReader in = Open_Block_Reader(block);
-    const char* name = String_at(Read_i32(in));
-    if (in.Fault == nullptr && name != nullptr) std::snprintf(node.Name, sizeof node.Name, "%s", name);
-    // Four bytes a link after the count: a count the body cannot hold is refused before the skip.
-    const std::uint32_t room = in.Size - in.Pos >= 4 ? (in.Size - in.Pos - 4) / 4 : 0;
-    Take(in, 4 * Read_Count(in, room, "its extra-data links run past its end"));
-    Read_i32(in); // controller
-    if (Header_UserVersion2 > kLastShortFlagsUserVersion2) {
-        Read_u32(in);
-    } else {
-        Read_u16(in);
-    }
-    for (float& axis : node.Offset)
-        axis = Read_f32(in);
-    node.HasOffset = in.Fault == nullptr;
+    node.HasOffset = Load_from_Memory___NiNode(in, Node, Header_UserVersion2) == 0;
+    const char* name = in.Size >= 4 ? String_at(Node.Name) : nullptr;
+    if (name != nullptr) std::snprintf(node.Name, sizeof node.Name, "%s", name);
+    if (!node.HasOffset) return node;
+    std::copy(std::begin(Node.Translation), std::end(Node.Translation), node.Offset);
+    node.Scale = Node.Scale;
+    node.HasRotation = Node_Rotation(Node.Rotation, node.Rotation);
     return node;
-}
-
-// The first node named `name` exactly; nodes without a name are no match.
-const SkeletonNode* Find_Node(const char* name) {
-    for (std::uint32_t n = 0; n < NumSkeletonNodes; ++n) {
-        if (SkeletonNodes[n].Name[0] != '\0' && std::strcmp(SkeletonNodes[n].Name, name) == 0)
-            return &SkeletonNodes[n];
-    }
-    return nullptr;
 }
 
 // `name` without what a mistype or another tool's copy most often changes: case, spaces, and a
@@ -184,7 +168,7 @@ std::vector<Ratio> Unit_Ratios() {
     std::vector<Ratio> ratios;
     for (std::int32_t b = 0; b < NumAnimBones; ++b) {
         const AnimBone& bone = AnimBones[b];
-        const SkeletonNode* node = Find_Node(bone.Name);
+        const SkeletonNode* node = Find_Skeleton_Node(bone.Name);
         if (bone.NumKeys <= 0 || node == nullptr || !node->HasOffset) continue;
         const double offset = Length(node->Offset[0], node->Offset[1], node->Offset[2]);
         if (!(offset > longest / 1000)) continue;
@@ -216,13 +200,19 @@ void Check_Units(std::vector<SkeletonFinding>& findings) {
 
 } // namespace
 
+const SkeletonNode* Find_Skeleton_Node(const char* name) {
+    for (std::uint32_t n = 0; n < NumSkeletonNodes; ++n) {
+        if (SkeletonNodes[n].Name[0] != '\0' && std::strcmp(SkeletonNodes[n].Name, name) == 0)
+            return &SkeletonNodes[n];
+    }
+    return nullptr;
+}
+
 void Take_Skeleton_from_Document() {
     NumSkeletonNodes = 0;
     for (std::uint32_t b = 0; b < Header_NumBlocks && NumSkeletonNodes < kMaxSkeletonNodes; ++b) {
         const char* type = Block_Type_Name(static_cast<std::int32_t>(b));
-        // The exact suffix: a type that merely holds "Node" elsewhere in its name is no node.
-        if (type != nullptr && std::string_view(type).ends_with("Node"))
-            SkeletonNodes[NumSkeletonNodes++] = Read_Node(static_cast<std::int32_t>(b));
+        if (Is_Node_Type(type)) SkeletonNodes[NumSkeletonNodes++] = Read_Node(static_cast<std::int32_t>(b));
     }
 }
 
@@ -234,11 +224,11 @@ std::vector<SkeletonFinding> Check_Against_Skeleton(const char* skeleton, const 
     const std::string lacks = "' is not a node of the skeleton '" + std::string(skeleton) + "': ";
     for (std::int32_t b = 0; b < NumAnimBones; ++b) {
         const AnimBone& bone = AnimBones[b];
-        if (Find_Node(bone.Name) != nullptr) continue;
+        if (Find_Skeleton_Node(bone.Name) != nullptr) continue;
         const std::string line = bone.NameLine > 0 ? "Line " + std::to_string(bone.NameLine) + ", " : "";
         findings.push_back({b, line + "bone '" + bone.Name + lacks + Proposal(bone.Name, looseNames)});
     }
-    if (root != nullptr && Find_Node(root) == nullptr)
+    if (root != nullptr && Find_Skeleton_Node(root) == nullptr)
         findings.push_back(
             {-1, "the accumulation root '" + std::string(root) + lacks + Proposal(root, looseNames)});
     Check_Units(findings);

@@ -9,13 +9,21 @@
 
 #include "capacities.h"
 
+// A node's pose relative to its parent, in the sense of a key's: the pose a bone keeps where the animation
+// holds none.
 struct SkeletonNode {
     char Name[kTextEntrySize]; // "" for a node without a name
     float Offset[3];           // translation relative to its parent
-    bool HasOffset;            // false when the body is too short to hold it
+    float Rotation[4];         // w x y z, w >= 0
+    float Scale;
+    bool HasOffset;   // the body holds every node field: its offset and scale stand
+    bool HasRotation; // and its rotation matrix is a rotation
 };
 extern SkeletonNode SkeletonNodes[kMaxSkeletonNodes];
 extern std::uint32_t NumSkeletonNodes;
+
+// The first node named `name` exactly, null when none is (nodes without a name are no match).
+const SkeletonNode* Find_Skeleton_Node(const char* name);
 
 // Copies the nodes of the document as it stands (the skeleton just loaded) into the skeleton table.
 void Take_Skeleton_from_Document();

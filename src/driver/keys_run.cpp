@@ -144,6 +144,9 @@ std::int32_t Write_All_Key_Files(const std::vector<std::int32_t>& sequences) {
         if (Curve_Bones() > 0)
             std::printf("\t- %d bones sampled from their curves at %s keys a second\n", Curve_Bones(),
                         Rate_Text(Curve_Keys_Per_Second).c_str());
+        if (Resampled_Bones() > 0)
+            std::printf("\t- %d bones' tracks resampled at the union of their key times: nothing is lost\n",
+                        Resampled_Bones());
         std::string name = Key_File_Name(InputKfFileName, Sequence_Name(), sequences.size() > 1);
         // Two sequences of one name: the second key file is numbered.
         for (int n = 2; std::find(taken.begin(), taken.end(), name) != taken.end(); ++n)

@@ -1,6 +1,8 @@
-// From a controlled block to its bone's keys: node name, interpolator, transform data or curve. Every
-// block is read by kf/'s reader of its layout into the road back's own records, and refused, never
-// misread, when its bytes do not add up to that layout.
+// From a controlled block to its bone's keys: node name, interpolator, transform data, curve or a pose
+// alone, a pose's parts that hold none from the skeleton table. Every block is read by kf/'s reader of
+// its layout into the road back's own records, and refused, never misread, when its bytes do not add up
+// to that layout. A controlled block that animates no transform, or has nothing to pose its node by, is
+// no bone; a problem line says so.
 #include "sample/read_back.h"
 
 #include <algorithm>
@@ -9,6 +11,7 @@
 #include <cstring>
 
 #include "check/problems.h"
+#include "check/skeleton.h"
 #include "keys/anim_keys.h"
 #include "nif/nif_document.h"
 #include "sample/curve.h"
@@ -21,10 +24,12 @@ ReadBackRecords ReadBack;
 namespace {
 
 std::string SequenceName;
-std::int32_t CurveBones; // of the sequence last read
+std::int32_t CurveBones;     // of the sequence last read
+std::int32_t ResampledBones; // of the sequence last read
 float CurveTimes[kMaxKeys];
 
-enum Form { kNoRotation, kQuaternions, kEulerAngles };
+// What a controlled block became: a bone and the form of its rotations, or no bone.
+enum Form { kNoRotation, kQuaternions, kEulerAngles, kLeftOut };
 
 // The sequence's text-key block, loaded and type-checked once: for the checks of its keys now, and for
 // the sequence file after the bones. A block that is not one, or does not read, says so in a problem line.
@@ -49,29 +54,108 @@ void Load_Text_Keys() {
 
 // ---- a bone ---------------------------------------------------------------------------------------
 
-// The node name of controlled block b, made to fit its name line.
-void Load_Bone_Name(std::int32_t b, std::int32_t index) {
-    AnimBone& bone = AnimBones[b];
+// What making a node name fit its name line changed, told once its bone is kept.
+constexpr std::uint32_t kNameUnheld = 1, kNameCut = 2, kNameLineFeed = 4;
+
+// The node name string `index` into bone n, made to fit its name line; what that changed.
+std::uint32_t Take_Bone_Name(std::int32_t n, std::int32_t index) {
+    AnimBone& bone = AnimBones[n];
     const char* name = String_at(index);
     std::snprintf(bone.Name, sizeof bone.Name, "%s", name != nullptr ? name : "");
-    if (name == nullptr && index != -1)
-        Note(b,
-             "its node name is string " + std::to_string(index) + ", which the string table does not hold");
+    std::uint32_t changed = name == nullptr && index != -1 ? kNameUnheld : 0;
     if (std::strlen(bone.Name) > kMaxBoneNameLength) {
         bone.Name[kMaxBoneNameLength] = '\0';
-        Note(b, "its node name is longer than the " + std::to_string(kMaxBoneNameLength) +
-                    " bytes a name line holds: written cut");
+        changed |= kNameCut;
     }
     if (std::strchr(bone.Name, '\n') != nullptr) {
         std::replace(bone.Name, bone.Name + std::strlen(bone.Name), '\n', ' ');
-        Note(b, "its node name holds a line feed: written as a space");
+        changed |= kNameLineFeed;
+    }
+    return changed;
+}
+
+void Note_Bone_Name(std::int32_t n, std::int32_t index, std::uint32_t changed) {
+    if (changed & kNameUnheld)
+        Note(n,
+             "its node name is string " + std::to_string(index) + ", which the string table does not hold");
+    if (changed & kNameCut)
+        Note(n, "its node name is longer than the " + std::to_string(kMaxBoneNameLength) +
+                    " bytes a name line holds: written cut");
+    if (changed & kNameLineFeed) Note(n, "its node name holds a line feed: written as a space");
+}
+
+// ---- a pose ---------------------------------------------------------------------------------------
+
+// Bone n's rest: the pose of its skeleton node where the skeleton (--skeleton) holds it, else no offset,
+// the identity and a scale of 1. The parts the skeleton gives.
+std::uint32_t Rest_of(std::int32_t n, AnimKey& rest) {
+    rest = {};
+    rest.RotW = rest.Scale = 1;
+    const SkeletonNode* node = Find_Skeleton_Node(AnimBones[n].Name);
+    std::uint32_t given = 0;
+    if (node != nullptr && node->HasOffset && std::all_of(node->Offset, node->Offset + 3, Holds_Value) &&
+        Holds_Value(node->Scale)) {
+        rest.PosX = node->Offset[0], rest.PosY = node->Offset[1], rest.PosZ = node->Offset[2];
+        rest.Scale = node->Scale;
+        given |= kPoseTranslation | kPoseScale;
+    }
+    if (node != nullptr && node->HasRotation) {
+        rest.RotW = node->Rotation[0], rest.RotX = node->Rotation[1], rest.RotY = node->Rotation[2],
+        rest.RotZ = node->Rotation[3];
+        given |= kPoseRotation;
+    }
+    return given;
+}
+
+// A problem line for each of the `parts` of bone n written at rest for want of a value.
+void Note_At_Rest(std::int32_t n, std::uint32_t parts) {
+    const struct {
+        std::uint32_t Part;
+        const char* Text;
+    } kParts[] = {{kPoseTranslation, "translation: written at rest (0)"},
+                  {kPoseRotation, "rotation: written at rest (the identity)"},
+                  {kPoseScale, "scale: written at rest (1)"}};
+    for (const auto& [part, text] : kParts) {
+        if (parts & part)
+            Note(n, std::string("its pose holds no ") + text +
+                        "; --skeleton with a skeleton that holds the node takes the skeleton's");
     }
 }
 
-// The interpolator's own transform: what a track without keys holds.
-AnimKey Interpolator_Pose() {
-    return Pose_of(ReadBack.Interpolator.Translation, ReadBack.Interpolator.Rotation,
-                   ReadBack.Interpolator.Scale);
+// Bone n's pose from an interpolator's own transform, the parts that hold none from its rest; a problem
+// line for each of the `used` parts that the skeleton does not give.
+AnimKey Bone_Pose(std::int32_t n, const float (&translation)[3], const float (&rotation)[4], float scale,
+                  std::uint32_t used) {
+    AnimKey rest;
+    const std::uint32_t given = Rest_of(n, rest);
+    std::uint32_t none = 0;
+    const AnimKey pose = Pose_of(translation, rotation, scale, rest, none);
+    Note_At_Rest(n, none & used & ~given);
+    return pose;
+}
+
+// Bone n as the one key `pose` at the sequence's start.
+Form One_Key(std::int32_t n, const AnimKey& pose) {
+    AnimBones[n].Keys[0] = pose;
+    AnimBones[n].Keys[0].Time = ReadBack.Sequence.StartTime;
+    AnimBones[n].NumKeys = 1;
+    return kNoRotation;
+}
+
+// Controlled block c, whose node bone n names, with neither keys nor a pose (`why`): the engine leaves
+// its node where the skeleton puts it, so one key of the skeleton's pose when the skeleton holds the
+// node, else no bone. A problem line either way.
+Form Hold_Still(std::int32_t c, std::int32_t n, const std::string& why) {
+    if (Find_Skeleton_Node(AnimBones[n].Name) == nullptr) {
+        Note(-1, "controlled block " + std::to_string(c + 1) + " (node '" + AnimBones[n].Name + "'): " + why +
+                     ": left out of the key text; --skeleton with a skeleton that holds the node writes one "
+                     "key of its pose");
+        return kLeftOut;
+    }
+    Note(n, why + ": written as one key of the skeleton's pose");
+    AnimKey rest;
+    Note_At_Rest(n, kPoseParts & ~Rest_of(n, rest));
+    return One_Key(n, rest);
 }
 
 // Block `index` when it is a `type` that holds its layout; false after a problem line otherwise.
@@ -89,20 +173,19 @@ bool Load_Block(std::int32_t b, std::int32_t index, const char* type,
     return false;
 }
 
-// Spline interpolators that move something other than a bone's transform, and what they move.
-const struct {
-    const char* Type;
-    const char* What;
-} kOtherCurves[] = {
-    {"NiBSplineFloatInterpolator", "a float"},  {"NiBSplineCompFloatInterpolator", "a float"},
-    {"NiBSplinePoint3Interpolator", "a point"}, {"NiBSplineCompPoint3Interpolator", "a point"},
-    {"NiBSplineColorInterpolator", "a colour"}, {"NiBSplineCompColorInterpolator", "a colour"}};
+// The interpolators that animate a node's transform: keys, then a curve, a packed curve.
+constexpr const char* kTransformInterpolators[] = {
+    "NiTransformInterpolator", "NiBSplineTransformInterpolator", "NiBSplineCompTransformInterpolator"};
 
-const char* Other_Curve(const char* type) {
-    for (const auto& curve : kOtherCurves) {
-        if (type != nullptr && std::strcmp(type, curve.Type) == 0) return curve.What;
-    }
-    return nullptr;
+// Whether a controlled block animates something other than its node's transform: its controller type
+// names another controller, or its interpolator `type` is of another kind (a link past the blocks is
+// damage, told when the bone is read).
+bool Animates_Other(const ControlledBlock& controlled, const char* type) {
+    const char* controller = String_at(controlled.ControllerType);
+    if (controller != nullptr && std::strcmp(controller, "NiTransformController") != 0) return true;
+    return type != nullptr &&
+           std::none_of(std::begin(kTransformInterpolators), std::end(kTransformInterpolators),
+                        [type](const char* own) { return std::strcmp(type, own) == 0; });
 }
 
 // The curve's control points and basis, each of its own block; the points are read once for all the
@@ -143,8 +226,13 @@ Form Load_Curve_Bone(std::int32_t b, std::int32_t interpolator, bool compressed)
                     std::to_string(kMaxKeys) + " keys, at " +
                     Rate_Text((kMaxKeys - 1) / (double{stop} - start)) + " keys a second");
     float failed = 0;
-    const AnimKey pose = Pose_of(ReadBack.Curve.Interpolator.Translation,
-                                 ReadBack.Curve.Interpolator.Rotation, ReadBack.Curve.Interpolator.Scale);
+    const SplineInterpolator& own = ReadBack.Curve.Interpolator;
+    std::uint32_t still = 0; // the channels not animated, which take the pose
+    for (const auto& [channel, part] : {std::pair{kSplineTranslation, kPoseTranslation},
+                                        {kSplineRotation, kPoseRotation},
+                                        {kSplineScale, kPoseScale}})
+        still |= Spline_Animated(own, channel) ? 0 : part;
+    const AnimKey pose = Bone_Pose(b, own.Translation, own.Rotation, own.Scale, still);
     if (!Fill_Bone_from_Curve(ReadBack.Curve, b, pose, CurveTimes, count, failed)) {
         Note(b, "its rotation curve comes to a length below 1e-6 at " + Number(failed) +
                     " s: written with 0 keys");
@@ -154,43 +242,86 @@ Form Load_Curve_Bone(std::int32_t b, std::int32_t interpolator, bool compressed)
     return kQuaternions;
 }
 
-Form Load_Bone(std::int32_t b) {
-    const ControlledBlock& controlled = ReadBack.Sequence.ControlledBlocks[b];
-    AnimBones[b].NumKeys = 0;
-    Load_Bone_Name(b, controlled.NodeName);
-    const std::int32_t interpolator = controlled.Interpolator;
-    const char* type = Block_Type_Name(interpolator);
-    if (interpolator == -1) return kNoRotation;
-    for (const bool compressed : {false, true}) {
-        const char* curve =
-            compressed ? "NiBSplineCompTransformInterpolator" : "NiBSplineTransformInterpolator";
-        if (type != nullptr && std::strcmp(type, curve) == 0)
-            return Load_Curve_Bone(b, interpolator, compressed);
-    }
-    if (const char* what = Other_Curve(type)) {
-        Note(b, "its interpolator (" + Block_Label(interpolator) + ") is " + what +
-                    " curve, which does not animate a bone's transform: written with 0 keys");
-        return kNoRotation;
-    }
-    if (!Load_Block(b, interpolator, "NiTransformInterpolator", Load_from_Memory___NiTransformInterpolator,
-                    ReadBack.Interpolator))
-        return kNoRotation;
-    const AnimKey pose = Interpolator_Pose();
-    if (ReadBack.Interpolator.Data == -1) return kNoRotation;
-    if (!Load_Block(b, ReadBack.Interpolator.Data, "NiTransformData", Load_from_Memory___NiTransformData,
-                    ReadBack.Data))
-        return kNoRotation;
-    const std::uint32_t changes = Fill_Bone_from_NiTransformData(b, ReadBack.Data, pose);
+// No track of `data` holds a key.
+bool Tracks_Empty(const TransformData& data) {
+    const bool angles = data.RotationType == kKeyXyzRotation;
+    return data.Translations.NumKeys == 0 && data.Scales.NumKeys == 0 &&
+           (angles || data.NumRotationKeys == 0) &&
+           std::all_of(std::begin(data.XYZRotations), std::end(data.XYZRotations),
+                       [angles](const FloatKeyGroup& group) { return !angles || group.NumKeys == 0; });
+}
+
+// A bone whose interpolator holds no keys: one key of its pose, when it holds any value.
+Form Load_Pose_Bone(std::int32_t c, std::int32_t n, std::int32_t interpolator) {
+    const TransformInterpolator& own = ReadBack.Interpolator;
+    if (std::none_of(std::begin(own.Translation), std::end(own.Translation), Holds_Value) &&
+        !std::all_of(std::begin(own.Rotation), std::end(own.Rotation), Holds_Value) &&
+        !Holds_Value(own.Scale))
+        return Hold_Still(c, n,
+                          "its interpolator (" + Block_Label(interpolator) + ") holds no keys and no pose");
+    return One_Key(n, Bone_Pose(n, own.Translation, own.Rotation, own.Scale, kPoseParts));
+}
+
+// A bone of transform data: its tracks resampled to one time line where they differ.
+Form Load_Keys_Bone(std::int32_t b) {
+    const TransformData& data = ReadBack.Data;
+    std::uint32_t used = data.Translations.NumKeys == 0 ? kPoseTranslation : 0;
+    used |= (data.Scales.NumKeys == 0 ? kPoseScale : 0) |
+            (data.RotationType != kKeyXyzRotation && data.NumRotationKeys == 0 ? kPoseRotation : 0);
+    const TransformInterpolator& own = ReadBack.Interpolator;
+    const AnimKey pose = Bone_Pose(b, own.Translation, own.Rotation, own.Scale, used);
+    const std::uint32_t changes = Fill_Bone_from_NiTransformData(b, data, pose);
     if (changes & kBoneTooManyKeys)
         Note(b, "its tracks have more key times together than the " + std::to_string(kMaxKeys) +
                     " a bone holds: written with 0 keys");
-    if (changes & kBoneResampled)
-        Note(b, "its tracks have different key times: resampled at every one of them");
+    else if (changes & kBoneResampled)
+        ++ResampledBones;
     if (changes & kBoneTangentsDropped)
         Note(b, "tangents or tension, bias and continuity that are not zero were dropped: the key text has "
                 "no place for them");
-    if (ReadBack.Data.RotationType == kKeyXyzRotation) return kEulerAngles;
-    return ReadBack.Data.NumRotationKeys != 0 ? kQuaternions : kNoRotation;
+    if (data.RotationType == kKeyXyzRotation) return kEulerAngles;
+    return data.NumRotationKeys != 0 ? kQuaternions : kNoRotation;
+}
+
+// Controlled block c into bone n, whose name is taken.
+Form Load_Bone(std::int32_t c, std::int32_t n) {
+    const ControlledBlock& controlled = ReadBack.Sequence.ControlledBlocks[c];
+    AnimBones[n].NumKeys = 0;
+    const std::int32_t interpolator = controlled.Interpolator;
+    const char* type = Block_Type_Name(interpolator);
+    if (Animates_Other(controlled, type)) {
+        const char* controller = String_at(controlled.ControllerType);
+        Note(-1, "controlled block " + std::to_string(c + 1) + " (node '" + AnimBones[n].Name +
+                     "', controller type " +
+                     (controller != nullptr ? "'" + std::string(controller) + "'" : "none") +
+                     ", interpolator " + (interpolator == -1 ? "none" : Block_Label(interpolator)) +
+                     ") does not animate a node's transform: left out of the key text");
+        return kLeftOut;
+    }
+    if (interpolator == -1) return Hold_Still(c, n, "it has no interpolator");
+    for (const bool compressed : {false, true}) {
+        if (type != nullptr && std::strcmp(type, kTransformInterpolators[compressed ? 2 : 1]) == 0)
+            return Load_Curve_Bone(n, interpolator, compressed);
+    }
+    if (!Load_Block(n, interpolator, "NiTransformInterpolator", Load_from_Memory___NiTransformInterpolator,
+                    ReadBack.Interpolator))
+        return kNoRotation;
+    const std::int32_t data = ReadBack.Interpolator.Data;
+    if (data != -1 &&
+        !Load_Block(n, data, "NiTransformData", Load_from_Memory___NiTransformData, ReadBack.Data))
+        return kNoRotation;
+    if (data == -1 || Tracks_Empty(ReadBack.Data)) return Load_Pose_Bone(c, n, interpolator);
+    return Load_Keys_Bone(n);
+}
+
+// Bone b's rotations in the quaternion slots (a pose) as the angles of a sequence of angles.
+void Take_Angles(std::int32_t b) {
+    for (std::int32_t k = 0; k < AnimBones[b].NumKeys; ++k) {
+        AnimKey& key = AnimBones[b].Keys[k];
+        float angles[3];
+        Xyz_Angles(key.RotW, key.RotX, key.RotY, key.RotZ, angles);
+        key.RotW = 0, key.RotX = angles[0], key.RotY = angles[1], key.RotZ = angles[2];
+    }
 }
 
 } // namespace
@@ -206,7 +337,7 @@ std::vector<std::int32_t> Sequence_Blocks() {
 
 std::int32_t Load_Sequence_Keys(std::int32_t block) {
     NumAnimBones = 0;
-    CurveBones = 0;
+    CurveBones = ResampledBones = 0;
     SequenceLabel = "Sequence in " + Block_Label(block);
     ByteReader in = Open_Block_Reader(block);
     if (Load_from_Memory___NiControllerSequence(in, ReadBack.Sequence) < 0) {
@@ -219,15 +350,26 @@ std::int32_t Load_Sequence_Keys(std::int32_t block) {
     AnimDuration = ReadBack.Sequence.StopTime;
     Load_Text_Keys();
 
-    NumAnimBones = static_cast<std::int32_t>(ReadBack.Sequence.NumControlledBlocks);
+    // One bone per controlled block that animates a transform; the controlled blocks of the others are
+    // dropped from the record, so that controlled block b is bone b's.
     Form forms[kMaxControlledBlocks] = {};
     Form form = kNoRotation;
-    for (std::int32_t b = 0; b < NumAnimBones; ++b) {
-        forms[b] = Load_Bone(b);
-        if (form == kNoRotation) form = forms[b];
+    ControlledBlock* blocks = ReadBack.Sequence.ControlledBlocks;
+    for (std::uint32_t c = 0; c < ReadBack.Sequence.NumControlledBlocks; ++c) {
+        const std::int32_t n = NumAnimBones;
+        const std::uint32_t renamed = Take_Bone_Name(n, blocks[c].NodeName);
+        forms[n] = Load_Bone(static_cast<std::int32_t>(c), n);
+        if (forms[n] == kLeftOut) continue;
+        Note_Bone_Name(n, blocks[c].NodeName, renamed);
+        blocks[n] = blocks[c];
+        if (form == kNoRotation) form = forms[n];
+        ++NumAnimBones;
     }
-    // The key text has one rotation form, that of the first bone with rotations.
+    ReadBack.Sequence.NumControlledBlocks = static_cast<std::uint32_t>(NumAnimBones);
+    // The key text has one rotation form, that of the first bone with rotations; a bone without any
+    // takes its pose's in that form.
     for (std::int32_t b = 0; b < NumAnimBones; ++b) {
+        if (forms[b] == kNoRotation && form == kEulerAngles) Take_Angles(b);
         if (forms[b] != kNoRotation && forms[b] != form) {
             AnimBones[b].NumKeys = 0;
             Note(b, std::string("its rotations are ") + (form == kQuaternions ? "angles" : "quaternions") +
@@ -250,6 +392,10 @@ std::int32_t Curve_Bones() {
     return CurveBones;
 }
 
+std::int32_t Resampled_Bones() {
+    return ResampledBones;
+}
+
 std::string Rate_Text(double rate) {
     char text[32];
     std::snprintf(text, sizeof text, "%g", rate);
@@ -258,7 +404,7 @@ std::string Rate_Text(double rate) {
 
 void Reset_Read_Back() {
     SequenceName.clear();
-    CurveBones = 0;
+    CurveBones = ResampledBones = 0;
     Curve_Keys_Per_Second = kDefaultKeysPerSecond;
     std::memset(&ReadBack.Sequence, 0, sizeof ReadBack.Sequence);
     std::memset(&ReadBack.TextKeys, 0, sizeof ReadBack.TextKeys);

@@ -133,31 +133,50 @@ void Rotation_At(const TransformData& data, const Blend& blend, AnimKey& out) {
         out.RotW = w / length, out.RotX = x / length, out.RotY = y / length, out.RotZ = z / length;
 }
 
-namespace {
-
-// A pose component that is not finite, or the largest float in size, holds no value.
 bool Holds_Value(float value) {
     return std::isfinite(value) && std::fabs(value) < std::numeric_limits<float>::max();
 }
 
-float Pose_Value(float value, float absent) {
-    return Holds_Value(value) ? value : absent;
+AnimKey Pose_of(const float (&translation)[3], const float (&rotation)[4], float scale, const AnimKey& rest,
+                std::uint32_t& none) {
+    AnimKey pose = rest;
+    none = 0;
+    float AnimKey::*const position[] = {&AnimKey::PosX, &AnimKey::PosY, &AnimKey::PosZ};
+    for (int i = 0; i < 3; ++i) {
+        if (Holds_Value(translation[i]))
+            pose.*position[i] = translation[i];
+        else
+            none |= kPoseTranslation;
+    }
+    if (std::all_of(std::begin(rotation), std::end(rotation), Holds_Value))
+        pose.RotW = rotation[0], pose.RotX = rotation[1], pose.RotY = rotation[2], pose.RotZ = rotation[3];
+    else
+        none |= kPoseRotation;
+    if (Holds_Value(scale))
+        pose.Scale = scale;
+    else
+        none |= kPoseScale;
+    return pose;
 }
 
-} // namespace
-
-AnimKey Pose_of(const float (&translation)[3], const float (&rotation)[4], float scale) {
-    AnimKey pose{};
-    pose.PosX = Pose_Value(translation[0], 0);
-    pose.PosY = Pose_Value(translation[1], 0);
-    pose.PosZ = Pose_Value(translation[2], 0);
-    const bool held = std::all_of(std::begin(rotation), std::end(rotation), Holds_Value);
-    pose.RotW = held ? rotation[0] : 1;
-    pose.RotX = held ? rotation[1] : 0;
-    pose.RotY = held ? rotation[2] : 0;
-    pose.RotZ = held ? rotation[3] : 0;
-    pose.Scale = Pose_Value(scale, 1);
-    return pose;
+void Xyz_Angles(float w, float x, float y, float z, float (&angles)[3]) {
+    const double length = std::sqrt(double{w} * w + double{x} * x + double{y} * y + double{z} * z);
+    const double qw = w / length, qx = x / length, qy = y / length, qz = z / length;
+    // The entries of R the angles come from: R20 = -sin y; R21 / R22 and R10 / R00 give x and z.
+    const double r20 = 2 * (qx * qz - qw * qy), r21 = 2 * (qy * qz + qw * qx),
+                 r22 = 1 - 2 * (qx * qx + qy * qy), r10 = 2 * (qx * qy + qw * qz),
+                 r00 = 1 - 2 * (qy * qy + qz * qz);
+    const double sinY = std::clamp(-r20, -1.0, 1.0);
+    double aboutX = 0, aboutZ = 0;
+    if (std::fabs(sinY) < 1 - 1e-9) {
+        aboutX = std::atan2(r21, r22), aboutZ = std::atan2(r10, r00);
+    } else { // X and Z turn about one axis: all of the turn is given to X
+        aboutX = std::atan2(-2 * (qy * qz - qw * qx), 1 - 2 * (qx * qx + qz * qz));
+    }
+    // Adding 0 makes a -0 a 0, which the key text would write as "-0".
+    angles[0] = static_cast<float>(aboutX + 0.0);
+    angles[1] = static_cast<float>(std::asin(sinY) + 0.0);
+    angles[2] = static_cast<float>(aboutZ + 0.0);
 }
 
 bool Record_Has_Tangents(const TransformData& data) {

@@ -44,10 +44,23 @@ float Value_At(const FloatKeyGroup& group, const Blend& blend, float absent);
 // The quaternion keys' rotation of `data` at `blend` into out's rotation slots, normalised.
 void Rotation_At(const TransformData& data, const Blend& blend, AnimKey& out);
 
-// An interpolator's own transform, what a channel without keys holds: a component that holds no value
-// (not finite, or the largest float in size) is at rest, a position's per component, a rotation unless
-// all four hold one, a scale.
-AnimKey Pose_of(const float (&translation)[3], const float (&rotation)[4], float scale);
+// A pose component that is not finite, or the largest float in size, holds no value ("none").
+bool Holds_Value(float value);
+
+// The parts of a pose, as bits of a mask.
+inline constexpr std::uint32_t kPoseTranslation = 1, kPoseRotation = 2, kPoseScale = 4;
+inline constexpr std::uint32_t kPoseParts = kPoseTranslation | kPoseRotation | kPoseScale;
+
+// An interpolator's own transform, what a channel without keys holds. A part that holds no value takes
+// `rest`'s: a translation per component, a rotation unless all four hold one, a scale; `none` receives
+// those parts (the translation's when any component held none).
+AnimKey Pose_of(const float (&translation)[3], const float (&rotation)[4], float scale, const AnimKey& rest,
+                std::uint32_t& none);
+
+// The rotation w x y z (normalised here) as angles x y z about the axes, in radians, in the order the key
+// text's angle keys and the add-on use: R = Rz(z) * Ry(y) * Rx(x) acting on column vectors, X turned
+// first (Blender's XYZ Euler order). y lies in [-pi/2, pi/2]; where it is at either end, z is 0.
+void Xyz_Angles(float w, float x, float y, float z, float (&angles)[3]);
 
 // Whether a track of `data` holds tangents or TBC values other than zero.
 bool Record_Has_Tangents(const TransformData& data);

@@ -115,12 +115,16 @@ ByteString Interpolator_Body(std::int32_t data, const std::array<float, 8>& pose
     return std::apply([data](auto... values) { return Bytes{}.put(values..., data).Data; }, pose);
 }
 
-ByteString Node_Body(std::int32_t name, const std::array<float, 3>& translation, bool wideFlags,
-                     const ByteString& after, std::int32_t links) {
+ByteString Node_Body(const Node& node, std::uint32_t version2) {
     Bytes out;
-    out.put(name, links).raw(ByteString(4 * static_cast<std::size_t>(links), 0xFF)).put(-1); // no controller
-    wideFlags ? out.u32(14) : out.u16(14);
-    return out.put(translation[0], translation[1], translation[2]).raw(after).Data;
+    out.put(node.Name, node.Links).raw(ByteString(4 * static_cast<std::size_t>(node.Links), 0xFF)).put(-1);
+    version2 > 26 ? out.u32(14) : out.u16(14);
+    const auto put = [&out](auto... values) { out.put(values...); };
+    std::apply(put, std::tuple_cat(node.Translation, node.Rotation, std::tuple{node.Scale}));
+    if (version2 <= 34) out.put(0); // properties
+    out.put(-1, 0);                 // collision object, children
+    if (version2 < 130) out.put(0); // effects
+    return out.Data;
 }
 
 ByteString Text_Keys_Body(const std::vector<std::pair<float, std::int32_t>>& keys) {
@@ -193,7 +197,11 @@ TemplateLayout Animated(TemplateLayout layout, bool euler, float duration, const
             std::find_if(settings.Priorities.begin(), settings.Priorities.end(),
                          [&](const auto& priority) { return priority.first == bones[b].Name; });
         sequence.put(interpolators[b], -1).u8(given == settings.Priorities.end() ? 0 : given->second);
-        sequence.put(names[b], -1, Index_Of(layout.Strings, "NiTransformController"), -1, -1);
+        const auto type = std::find_if(settings.Controllers.begin(), settings.Controllers.end(),
+                                       [&](const auto& given) { return given.first == bones[b].Name; });
+        const std::string controller =
+            type == settings.Controllers.end() ? "NiTransformController" : type->second;
+        sequence.put(names[b], -1, controller.empty() ? -1 : Index_Of(layout.Strings, controller), -1, -1);
     }
     const auto root = std::find(layout.Strings.begin(), layout.Strings.end(), "NPC Root [Root]");
     const auto accumRoot = settings.NoRoot                ? -1
@@ -439,8 +447,9 @@ std::string Save_Sequence() {
     return Saved(OutputSequenceFile, [] { Save_to_File___Sequence_Settings("keys.txt"); });
 }
 
-std::vector<std::string> Read_Back(const ByteString& kf, void (*each)()) {
+std::vector<std::string> Read_Back(const ByteString& kf, void (*each)(), const ByteString& skeleton) {
     Reset_All_Tables();
+    if (!skeleton.empty()) Load_Skeleton(skeleton);
     const bool loaded = Load_Text(InputKfFile, {kf.begin(), kf.end()}, Load_from_File___All_NIF_Blocks) == 0;
     std::vector<std::string> texts;
     for (std::int32_t block : loaded ? Sequence_Blocks() : std::vector<std::int32_t>()) {

@@ -94,20 +94,28 @@ struct SequenceSpec {
     std::optional<float> Stop{};       // the duration
     std::optional<std::string> Root{}; // the first "NPC Root [Root]", else string 0
     bool NoRoot = false;
-    std::optional<TextKeyList> TextKeys{};                 // "start" at 0, "end" at the duration
-    std::vector<std::pair<std::string, int>> Priorities{}; // node name, priority
-    std::vector<std::int32_t> NoteArrays{};                // block links a conversion never writes
-    bool NoTextKeyBlock = false;                           // a link of -1 and no block
+    std::optional<TextKeyList> TextKeys{};                          // "start" at 0, "end" at the duration
+    std::vector<std::pair<std::string, int>> Priorities{};          // node name, priority
+    std::vector<std::int32_t> NoteArrays{};                         // block links a conversion never writes
+    bool NoTextKeyBlock = false;                                    // a link of -1 and no block
+    std::vector<std::pair<std::string, std::string>> Controllers{}; // node name, its controller type ("": -1)
 };
 
 // A transform-data body as the converter writes one.
 ByteString Transform_Data_Body(bool euler, const std::vector<Key>& keys);
 // An interpolator body: its pose (position x y z, rotation w x y z, scale) and its data block.
 ByteString Interpolator_Body(std::int32_t data, const std::array<float, 8>& pose = {0, 0, 0, 1, 0, 0, 0, 1});
-// A node body: its name's string index, `links` extra-data links, no controller, its flags (32 bits when
-// `wideFlags`, else 16), its translation, then `after`.
-ByteString Node_Body(std::int32_t name, const std::array<float, 3>& translation, bool wideFlags = true,
-                     const ByteString& after = {}, std::int32_t links = 0);
+// A node block's fields; the programs read node blocks and never write them, so this is their writer.
+struct Node {
+    std::int32_t Name; // string index
+    std::array<float, 3> Translation = {0, 0, 0};
+    std::array<float, 9> Rotation = {1, 0, 0, 0, 1, 0, 0, 0, 1}; // the rows of R
+    float Scale = 1;
+    std::int32_t Links = 0; // extra-data links, each -1
+};
+// A node body, no controller, properties, collision object, children or effects, its flags and lists
+// as user version 2 `version2` asks.
+ByteString Node_Body(const Node& node, std::uint32_t version2 = 83);
 // A text-key body: each key's time and string index.
 ByteString Text_Keys_Body(const std::vector<std::pair<float, std::int32_t>>& keys);
 
@@ -181,9 +189,10 @@ std::int32_t Load_Keys(const std::string& text);
 // The bone table as the key-file writer writes it.
 std::string Save_Keys();
 
-// posewright-keys' stages on the bytes of a .kf: one key text per readable sequence; `each`, when given,
-// runs once each is written, over that sequence's tables.
-std::vector<std::string> Read_Back(const ByteString& kf, void (*each)() = nullptr);
+// posewright-keys' stages on the bytes of a .kf, with the bytes of `skeleton` when not empty: one key text
+// per readable sequence; `each`, when given, runs once each is written, over that sequence's tables.
+std::vector<std::string> Read_Back(const ByteString& kf, void (*each)() = nullptr,
+                                   const ByteString& skeleton = {});
 
 // The sequence-file reader on `text`, named "keys.sequence.txt", over the bone table as it stands.
 std::int32_t Load_Sequence(const std::string& text);
