@@ -234,9 +234,9 @@ int Summarize(const std::vector<std::string>& files, const std::vector<Outcome>&
 } // namespace
 
 int Posewright_Keys_Main(int argc, const char* const* argv) {
-    if (Answer_Help_or_Version(argc, argv, "Posewright-Keys", kHelp)) return Wait_and_Return(kExitSuccess);
     Options options;
     const int first = Take_Options(argc, argv, kOptionRate | kOptionSkeleton, options);
+    if (Answer_Help_or_Version(options, "Posewright-Keys", kHelp)) return Wait_and_Return(kExitSuccess);
     if (first < 0) return Wait_and_Return(kExitFailure);
     if (first >= argc) {
         std::printf("\nERROR: not enough arguments.\n\n\t(Example of use: 'Posewright-Keys.exe Walk.kf')\n");

@@ -58,11 +58,12 @@ std::FILE* Open_Input(const char* name) {
     return file;
 }
 
-// An output that would overwrite an input. Each file a batch was given is known by its place, found
-// once: a batch of n key files tests n names, not n files on disk, for each.
+// An output that would overwrite an input, the skeleton included. Each file a batch was given is known
+// by its place, found once: a batch of n key files tests n names, not n files on disk, for each.
 static bool Output_Is_An_Input(const Batch* batch) {
     const char* input = nullptr;
-    for (const char* own : {InputKfFileName, AnimationKeysFileName, SequenceSettingsFileName}) {
+    for (const char* own :
+         {InputKfFileName, AnimationKeysFileName, SequenceSettingsFileName, SkeletonFileName}) {
         if (input == nullptr && own[0] != '\0' && Same_File(OutputKfFileName, own)) input = own;
     }
     for (std::size_t i = 0; batch != nullptr && input == nullptr && i < batch->Given.size(); ++i) {
