@@ -195,6 +195,10 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
         {longKf + "=bone", "posewright-keys " + longKf,
          Opening({longKf}) + kLoaded + kSequence + "\nERROR: Output file name for '" + longKf +
              "' is too long (at most 255 characters)!\n"},
+        // The second rename fails: the key file is put back as it was.
+        {"Empty.kf=bone Empty_keys.sequence.txt/x=key", "posewright-keys Empty.kf",
+         kBone + "\t- 'Empty_keys.sequence.txt' was NOT written\n\nERROR: Cannot write the sequence file "
+                 "'Empty_keys.sequence.txt'!\n"},
         {"Empty.kf=bone Empty_keys.txt.part=full", "posewright-keys Empty.kf",
          kBone + "\n[Save_to_File___Animation_Keys] ERROR: Cannot write 'Empty_keys.txt' (disk full or no "
                  "access)!\n"},
