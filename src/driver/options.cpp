@@ -51,10 +51,11 @@ int Take_Options(int argc, const char* const* argv, std::uint32_t accepted, Opti
     int i = 1;
     while (i < argc) {
         const char* argument = argv[i++];
-        if (Is(argument, {"--"})) break;
-        options.Help = options.Help || Is(argument, {"--help", "-h", "/?"});
-        options.Version = options.Version || Is(argument, {"--version"});
-        if (Is(argument, {"--help", "-h", "/?", "--version"})) continue;
+        if (std::strcmp(argument, "--") == 0) break;
+        const bool help = Is(argument, {"--help", "-h", "/?"}), version = Is(argument, {"--version"});
+        options.Help = options.Help || help;
+        options.Version = options.Version || version;
+        if (help || version) continue;
         const auto* option = std::find_if(std::begin(known), std::end(known), [&](const auto& o) {
             return (accepted & o.Flag) != 0 && Is(argument, {o.Short, o.Long});
         });
