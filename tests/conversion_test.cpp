@@ -35,6 +35,13 @@ Row Converts(std::string name, const TemplateLayout& layout, bool euler, float d
             kConverted, Build_Template(Animated(layout, euler, duration, bones))};
 }
 
+// `row`, the converter warning `warnings` ("Line N, bone record ...") after it: its output unchanged.
+Row Warns(Row row, const std::vector<std::string>& warnings) {
+    for (const std::string& warning : warnings)
+        row.Console += "WARNING: Line " + warning + "\n";
+    return row;
+}
+
 Row Refuses(std::string name, const ByteString& templateBytes, const std::string& keys, std::string console) {
     return {std::move(name), templateBytes, keys, std::move(console), {}};
 }
@@ -104,6 +111,12 @@ std::vector<Row> Rows() {
     };
     const TemplateLayout full = Full_Template(), sequenced = Animated(example, false, 1, {One_Key("A")});
     const Key rest = {0, 0, 0, 0, 1, 0, 0, 0, 1};
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::string noKeys = ": it has 0 keys: its node is held at the origin, unrotated, in the game",
+                      early = "its time 0 s comes no later than the key before's";
+    std::vector<Bone> unrotated = Generated_Bones(1, kMaxKeys, false, 3);
+    for (Key& key : unrotated[0].Keys)
+        std::copy(rest.begin() + 4, rest.end() - 1, key.begin() + 4);
     // Bone NPC Spine whose key 2 begins with `word` at byte `at` of the key text, refused as `shown`.
     const auto notNumber = [&](std::string name, std::size_t at, const std::string& word,
                                const std::string& shown) {
@@ -133,12 +146,34 @@ std::vector<Row> Rows() {
     return {
         // Conversions, their blocks, types and strings byte for byte.
         Converts("one quaternion key over the example", example, false, 2, {One_Key("A")}),
-        Converts("one Euler key", example, true, 2, {One_Key("A", {0.75f, 1, 2, 3, 0, 10, 20, 30, 1})}),
+        Warns(Converts("one Euler key, in degrees", example, true, 2,
+                       {One_Key("A", {0.75f, 1, 2, 3, 0, 10, 20, 30, 1})}),
+              {"5, bone record 1 'A', key 1: an angle of 10 is above 2 pi: radians are read, this looks like "
+               "degrees"}),
         Converts("two bones over an empty template: no root name", empty, false, 2,
                  {One_Key("A"), One_Key("B")}),
         Converts("one record converts no bone", example, false, 1, {}),
-        Converts("no Euler keys", example, true, 1, {{"A", {}}}),
-        Converts("as many keys as a bone holds", example, false, 52, Generated_Bones(1, kMaxKeys, false, 3)),
+        Warns(Converts("no Euler keys", example, true, 1, {{"A", {}}}), {"3, bone record 1 'A'" + noKeys}),
+        Converts("as many keys as a bone holds, unrotated: no warning", example, false, 52, unrotated),
+        // Of each kind three a bone, then a count; the line of each key's first number.
+        Warns(Converts("keys that warn", example, false, 1,
+                       {{"A", {rest, rest, rest, rest, rest}},
+                        {"B", {{0.5f, inf, 0, 0, 1, 0.5f, 0, 0, 1}, {2, 0, 0, 0, -1, 0, 0, 0, 1}}},
+                        {"", {}},
+                        One_Key("A", rest)}),
+              {"6, bone record 1 'A', key 2: " + early, "7, bone record 1 'A', key 3: " + early,
+               "8, bone record 1 'A', key 4: " + early,
+               "3, bone record 1 'A': 1 more keys come no later than the key before",
+               "12, bone record 2 'B', key 1: a value is not finite (inf)",
+               "12, bone record 2 'B', key 1: its rotation's length is 1.118034, not 1",
+               "13, bone record 2 'B', key 2: its time 2 s comes after the duration",
+               "13, bone record 2 'B', key 2: its rotation is in the other hemisphere from the key before's: "
+               "the engine turns the long way round",
+               "14, bone record 3 '': its node name is empty", "14, bone record 3 ''" + noKeys,
+               "16, bone record 4 'A': the node is named by bone 1 too"}),
+        Converts("on the edges: a length 0.0009999 off 1, a key at the duration, one at right angles",
+                 example, false, 1,
+                 {{"A", {{0, 0, 0, 0, 1.0009999f, 0, 0, 0, 1}, {1, 0, 0, 0, 0, 1, 0, 0, 1}}}}),
         Converts("the template's types and strings reused, names always added",
                  Example({"end", "A", "NPC Root [Root]"}, {"NiNode", "NiTransformData"}), false, 2,
                  {One_Key("A")}),
@@ -148,10 +183,13 @@ std::vector<Row> Rows() {
         Converts("the controller type is the first string", Example({"NiTransformController"}), false, 2,
                  {One_Key("A")}),
         // How the key reader takes a text.
-        Converts("both words: nine numbers, then eight over all but w; blank lines", example, false, 2,
-                 {{"B", {{11, 12, 13, 14, 5, 16, 17, 18, 19}}}},
-                 "Quaternions and Euler\n2e0\n\n  \t" + Name_Line("B") +
-                     "1\n1 2 3 4 5 6 7 8 9\n11 12 13 14 16 17 18 19\n" + end),
+        // Quaternions checked, the line of the key's first number.
+        Warns(Converts("both words: nine numbers, then eight over all but w; blank lines", example, false, 2,
+                       {{"B", {{11, 12, 13, 14, 5, 16, 17, 18, 19}}}},
+                       "Quaternions and Euler\n2e0\n\n  \t" + Name_Line("B") +
+                           "1\n1 2 3 4 5 6 7 8 9\n11 12 13 14 16 17 18 19\n" + end),
+              {"6, bone record 1 'B', key 1: its time 11 s comes after the duration",
+               "6, bone record 1 'B', key 1: its rotation's length is 29.899834, not 1"}),
         // The last record is never converted: what it lacks at the file's end changes nothing.
         Converts("a closing record without its count", example, false, 2, {One_Key("A")},
                  Key_Text(false, 2, {One_Key("A")}).substr(0, oneKey.size() - 2)),
@@ -159,11 +197,14 @@ std::vector<Row> Rows() {
          "Euler\n2\n" + std::string("Bone name:  \"A\"; \n0\n") + Name_Line(" End") + "1\n1 2",
          kKeys + "<done>\n" + mistyped("\"A\"", "a double quote") +
              "WARNING: Line 5, bone record 2 ' End' holds 1 keys but is not converted: a key file ends "
-             "with one record more than its bones, such as 'End of keys' with 0 keys\n\n",
+             "with one record more than its bones, such as 'End of keys' with 0 keys\n\n"
+             "WARNING: Line 3, bone record 1 '\"A\"'" +
+             noKeys + "\n",
          Build_Template(Animated(example, true, 2, {{"\"A\"", {}}}))},
         {"a name between a tab and a carriage return", Build_Template(example),
          "Quaternions\n2\n" + Name_Line("\tA\r") + "0\n" + end,
-         kKeys + "<done>\n" + mistyped("\tA\r", "white space") + "\n",
+         kKeys + "<done>\n" + mistyped("\tA\r", "white space") + "\nWARNING: Line 3, bone record 1 '\tA\r'" +
+             noKeys + "\n",
          Build_Template(Animated(example, false, 2, {{"\tA\r", {}}}))},
         // The template alone: copied, or refused with the message that says where.
         Copies("every table at its capacity", full),

@@ -100,6 +100,11 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
          "AnimationKeys.txt')\n"},
         {"", "posewright Empty.kf keys.txt", Opening({"Empty.kf!"})},
         {"", "posewright --output", "\nERROR: Option '--output' needs a file name after it!\n"},
+        {files, "posewright --rate 30 Empty.kf keys.txt", "\nERROR: Unknown option '--rate' (see --help)!\n"},
+        {files, "posewright -- -x.kf keys.txt", Opening({"-x.kf!"})},
+        {files + " walk.kf=example", "posewright --skeleton walk.kf -o walk.kf Empty.kf keys.txt",
+         "\nTry to open the skeleton:\n\t- 'walk.kf' <ok>\n" + kLoaded + Opening({"Empty.kf", "keys.txt"}) +
+             "\nERROR: Output file 'walk.kf' is the input file 'walk.kf': it would be overwritten!\n"},
         {files, "posewright --sequence run.txt Empty.kf keys.txt",
          Opening({"Empty.kf", "keys.txt", "run.txt!"})},
         {files + " Empty_new.kf=folder", "posewright Empty.kf keys.txt",
@@ -173,6 +178,7 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
                     "\n[Load_from_File___All_NIF_Blocks] ERROR: Cannot read 'd.kf': the read failed "
                     "inside 'Header_String'!\n" +
                     kTerminated)},
+        {"Empty.kf=bone", "posewright-keys -o x Empty.kf", "\nERROR: Unknown option '-o' (see --help)!\n"},
         {"", "posewright-keys --rate 0 x.kf",
          "\nERROR: Option '--rate' takes a number of keys a second from 1 to 1000, not '0'!\n"},
         {"Empty.kf=damaged", "posewright-keys Empty.kf",
@@ -192,6 +198,10 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
         {longKf + "=bone", "posewright-keys " + longKf,
          Opening({longKf}) + kLoaded + kSequence + "\nERROR: Output file name for '" + longKf +
              "' is too long (at most 255 characters)!\n"},
+        // The second rename fails: the key file is put back as it was.
+        {"Empty.kf=bone Empty_keys.sequence.txt/x=key", "posewright-keys Empty.kf",
+         kBone + "\t- 'Empty_keys.sequence.txt' was NOT written\n\nERROR: Cannot write the sequence file "
+                 "'Empty_keys.sequence.txt'!\n"},
         {"Empty.kf=bone Empty_keys.txt.part=full", "posewright-keys Empty.kf",
          kBone + "\n[Save_to_File___Animation_Keys] ERROR: Cannot write 'Empty_keys.txt' (disk full or no "
                  "access)!\n"},
@@ -277,7 +287,8 @@ TEST_F(Programs, CurvesThereAndBack) {
     for (const auto& [rate, status] : {std::pair{"-1", 1}, {"abc", 1}, {"1001", 1}, {"1", 0}, {"1000", 0}})
         Run("posewright-keys", {"--rate", rate, "c.kf"}, status);
     EXPECT_HAS("2 bones, 40 keys", Run("posewright-keys", {"--rate", "12.5", "c.kf"}, 0).Transcript);
-    EXPECT_HAS("\nPosewright-Keys: a .kf animation", Run("posewright-keys", {"-h"}, 0).Transcript);
+    EXPECT_HAS("\nPosewright-Keys: a .kf animation",
+               Run("posewright-keys", {"--rate", "0", "-h", "c.kf"}, 0).Transcript);
     EXPECT_EQ(Run("posewright", {"--version"}, 0).Transcript.find("Posewright "), 0u);
 }
 

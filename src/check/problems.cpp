@@ -2,7 +2,6 @@
 // and of each kind of key problem a bone tells the first few, then how many more.
 #include "check/problems.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -17,14 +16,11 @@ std::string SequenceLabel;
 
 namespace {
 
-// Problems a key can show; of each kind a bone tells the first kShownPerKind, then a count.
-enum KeyProblem { kNotFinite, kTimeOrder, kAfterDuration, kLength, kHemisphere, kDegrees, kKeyProblems };
+// The end of the finding that counts the keys of a kind past the first kShownPerKind.
 const char* const kUntold[kKeyProblems] = {
     "keys hold a value that is not finite", "keys come no later than the key before",
     "keys come after the duration",         "rotations have a length other than 1",
     "rotations turn the long way round",    "keys have an angle above 2 pi"};
-constexpr std::uint32_t kShownPerKind = 3;
-std::uint32_t Told[kKeyProblems]; // of the bone being checked
 
 std::string Where(std::int32_t bone, std::int32_t key) {
     std::string where = "\t- " + SequenceLabel;
@@ -33,44 +29,54 @@ std::string Where(std::int32_t bone, std::int32_t key) {
     return where + ": ";
 }
 
-void Note_Key(std::int32_t bone, std::int32_t key, KeyProblem kind, const std::string& what) {
-    if (++Told[kind] <= kShownPerKind) Problem_Lines += Where(bone, key) + what + "\n";
-}
+// The findings of a bone's keys, and how many of each kind it found.
+struct KeyFindings {
+    std::vector<BoneFinding>& Found;
+    std::int32_t Bone;
+    std::uint32_t Told[kKeyProblems];
 
-void Check_Key(std::int32_t b, std::int32_t k) {
-    const AnimKey& key = AnimBones[b].Keys[k];
-    const AnimKey* before = k > 0 ? &AnimBones[b].Keys[k - 1] : nullptr;
+    void Add(std::int32_t key, BoneProblem kind, const std::string& what) {
+        if (++Told[kind] <= kShownPerKind) Found.push_back({kind, Bone, key, what});
+    }
+};
+
+// Angles are checked where the key text's angles are built: without the quaternion format, whose
+// word wins when the format line names both.
+void Check_Key(KeyFindings& findings, std::int32_t k) {
+    const AnimKey& key = AnimBones[findings.Bone].Keys[k];
+    const AnimKey* before = k > 0 ? &AnimBones[findings.Bone].Keys[k - 1] : nullptr;
     for (float AnimKey::*slot : kQuaternionKeySlots) {
         if (!std::isfinite(key.*slot)) {
-            Note_Key(b, k, kNotFinite, "a value is not finite (" + Number(key.*slot) + ")");
+            findings.Add(k, kNotFinite, "a value is not finite (" + Number(key.*slot) + ")");
             break;
         }
     }
     if (before != nullptr && !(key.Time > before->Time))
-        Note_Key(b, k, kTimeOrder,
-                 "its time " + Number(key.Time) + " s comes no later than the key before's");
+        findings.Add(k, kTimeOrder,
+                     "its time " + Number(key.Time) + " s comes no later than the key before's");
     if (key.Time > AnimDuration)
-        Note_Key(b, k, kAfterDuration, "its time " + Number(key.Time) + " s comes after the duration");
-    if (IsEulerFormat) {
+        findings.Add(k, kAfterDuration, "its time " + Number(key.Time) + " s comes after the duration");
+    if (!IsQuaternionFormat) {
         for (float angle : {key.RotX, key.RotY, key.RotZ}) {
             if (std::fabs(angle) > 2 * std::numbers::pi_v<float>) {
-                Note_Key(b, k, kDegrees,
-                         "an angle of " + Number(angle) +
-                             " is above 2 pi: radians are read, "
-                             "this looks like degrees");
+                findings.Add(k, kDegrees,
+                             "an angle of " + Number(angle) +
+                                 " is above 2 pi: radians are read, "
+                                 "this looks like degrees");
                 break;
             }
         }
         return;
     }
+    // In single precision, as the engine holds a rotation.
     const float length =
         std::sqrt(key.RotW * key.RotW + key.RotX * key.RotX + key.RotY * key.RotY + key.RotZ * key.RotZ);
     if (std::fabs(length - 1) > 0.001f)
-        Note_Key(b, k, kLength, "its rotation's length is " + Number(length) + ", not 1");
+        findings.Add(k, kLength, "its rotation's length is " + Number(length) + ", not 1");
     if (before != nullptr && In_Other_Hemisphere(Rotation_of(key), Rotation_of(*before)))
-        Note_Key(b, k, kHemisphere,
-                 "its rotation is in the other hemisphere from the key before's: the "
-                 "engine turns the long way round");
+        findings.Add(k, kHemisphere,
+                     "its rotation is in the other hemisphere from the key before's: the "
+                     "engine turns the long way round");
 }
 
 } // namespace
@@ -93,22 +99,34 @@ void Note_Unreadable(std::int32_t bone, std::int32_t block, const char* fault, c
     Note(bone, Block_Label(block) + " does not hold the layout read here (" + fault + "): " + outcome);
 }
 
-void Check_Bone(std::int32_t b) {
+std::vector<BoneFinding> Find_Bone_Problems(std::int32_t b, bool converted) {
     const AnimBone& bone = AnimBones[b];
-    if (bone.Name[0] == '\0') Note(b, "its node name is empty");
+    std::vector<BoneFinding> found;
+    if (bone.Name[0] == '\0') found.push_back({kEmptyName, b, -1, "its node name is empty"});
     for (std::int32_t other = 0; other < b; ++other) {
         if (std::strcmp(AnimBones[other].Name, bone.Name) == 0) {
-            Note(b, "the node is named by bone " + std::to_string(other + 1) + " too");
+            found.push_back(
+                {kSharedNode, b, -1, "the node is named by bone " + std::to_string(other + 1) + " too"});
             break;
         }
     }
+    if (converted && bone.NumKeys == 0)
+        found.push_back(
+            {kNoKeys, b, -1, "it has 0 keys: its node is held at the origin, unrotated, in the game"});
+    KeyFindings keys{found, b, {}};
     for (std::int32_t k = 0; k < bone.NumKeys; ++k)
-        Check_Key(b, k);
+        Check_Key(keys, k);
     for (int kind = 0; kind < kKeyProblems; ++kind) {
-        if (Told[kind] > kShownPerKind)
-            Note(b, std::to_string(Told[kind] - kShownPerKind) + " more " + kUntold[kind]);
-        Told[kind] = 0;
+        if (keys.Told[kind] > kShownPerKind)
+            found.push_back({static_cast<BoneProblem>(kind), b, -1,
+                             std::to_string(keys.Told[kind] - kShownPerKind) + " more " + kUntold[kind]});
     }
+    return found;
+}
+
+void Check_Bone(std::int32_t b) {
+    for (const BoneFinding& finding : Find_Bone_Problems(b, false))
+        Problem_Lines += Where(finding.Bone, finding.Key) + finding.Text + "\n";
 }
 
 void Check_Text_Keys(const TextKeyExtraData& keys, float start, float stop) {
@@ -126,5 +144,4 @@ void Check_Text_Keys(const TextKeyExtraData& keys, float start, float stop) {
 void Reset_Problems() {
     Problem_Lines.clear();
     SequenceLabel.clear();
-    std::fill(std::begin(Told), std::end(Told), 0);
 }

@@ -17,18 +17,13 @@ int Wait_and_Return(int status) {
     return status;
 }
 
-bool Answer_Help_or_Version(int argc, const char* const* argv, const char* program, const char* help) {
-    if (argc != 2) return false;
-    const std::string argument = argv[1];
-    if (argument == "--help" || argument == "-h" || argument == "/?") {
+bool Answer_Help_or_Version(const Options& options, const char* program, const char* help) {
+    if (options.Help) {
         std::printf("%s", help);
-        return true;
-    }
-    if (argument == "--version") {
+    } else if (options.Version) {
         std::printf("%s %s\n", program, POSEWRIGHT_VERSION);
-        return true;
     }
-    return false;
+    return options.Help || options.Version;
 }
 
 bool Copy_File_Name(const char* argument, char* name) {

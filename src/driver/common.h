@@ -4,6 +4,7 @@
 #pragma once
 
 #include "capacities.h"
+#include "driver/options.h"
 
 // Exit statuses: a script can tell a converted file from a refused one.
 inline constexpr int kExitSuccess = 0;
@@ -15,9 +16,9 @@ extern char SkeletonFileName[kFileNameSize];
 // Every way out of both programs: one key press, then `status`.
 int Wait_and_Return(int status);
 
-// "--help" ("-h", "/?") or "--version" as the only argument: prints `help`, or `program` and the
-// version, and says true.
-bool Answer_Help_or_Version(int argc, const char* const* argv, const char* program, const char* help);
+// Help or the version asked for among `options`: prints `help`, or `program` and the version, and says
+// true.
+bool Answer_Help_or_Version(const Options& options, const char* program, const char* help);
 
 // Copies `argument` into a file-name buffer of kFileNameSize bytes, or prints why it is too long.
 bool Copy_File_Name(const char* argument, char* name);

@@ -206,9 +206,9 @@ int Convert_Batch(const char* templateName, Batch& batch, const std::vector<cons
 } // namespace
 
 int Posewright_Main(int argc, const char* const* argv) {
-    if (Answer_Help_or_Version(argc, argv, "Posewright", kHelp)) return Wait_and_Return(kExitSuccess);
     Options options;
     const int first = Take_Options(argc, argv, kOptionOutput | kOptionSequence | kOptionSkeleton, options);
+    if (Answer_Help_or_Version(options, "Posewright", kHelp)) return Wait_and_Return(kExitSuccess);
     if (first < 0) return Wait_and_Return(kExitFailure);
     if (argc - first < 2) {
         std::printf("\nERROR: not enough arguments.\n\n\t(Example of use: 'Posewright.exe Empty.kf "

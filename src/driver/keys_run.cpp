@@ -79,10 +79,48 @@ bool Write_Partial(const std::string& name, std::FILE*& file, Save save, const c
     return false;
 }
 
+// A file of a pair, written whole under its partial name.
+struct PairFile {
+    const std::string& Name;
+    const char* What;
+};
+
+// The written files of a pair take their names, replaced whole or not at all: each old file of those
+// names is set aside first, so that when a rename fails every one is put back as it was, and goes once
+// all are in place. False after the ERROR line, no partial file left.
+bool Place_Pair(std::span<const PairFile> pair) {
+    bool aside[2] = {};
+    std::size_t placed = 0;
+    for (; placed < pair.size(); ++placed) {
+        const char* name = pair[placed].Name.c_str();
+        const std::string partial = Partial_Name(name);
+        Keep_Permissions(name, partial.c_str());
+        // A folder of that name stays where it is, and the rename after refuses it.
+        aside[placed] = !Is_Folder(name) && Replace_File(name, Aside_Name(name).c_str());
+        if (!Replace_File(partial.c_str(), name)) break;
+    }
+    for (std::size_t i = 0; i < pair.size(); ++i) {
+        const char* name = pair[i].Name.c_str();
+        if (placed == pair.size()) {
+            if (aside[i]) Remove_File(Aside_Name(name).c_str());
+            std::printf("\t- '%s' <written>\n", name);
+        } else if (aside[i]) {
+            Replace_File(Aside_Name(name).c_str(), name);
+        } else if (i < placed) {
+            Remove_File(name);
+        }
+        Remove_File(Partial_Name(name).c_str());
+    }
+    if (placed == pair.size()) return true;
+    Report_Not_Written(pair[placed].Name, pair[placed].What);
+    return false;
+}
+
 // The bone table as the key file `keys` and, when the sequence holds more than the converter would
 // write for it, the sequence settings as the sequence file beside it. The two are one pair: each is
-// written whole under a temporary name, then both take their names; a sequence file of that name that
-// the pair no longer needs goes, so that it cannot change the next conversion. False after an ERROR line.
+// written whole under a temporary name, then both take their names together; a sequence file of that
+// name that the pair no longer needs goes once they have, so that it cannot change the next
+// conversion. False after an ERROR line.
 bool Write_Key_Files(const std::string& keys) {
     const std::string sequence = Sequence_File_Name(keys);
     // A sequence file whose name would not fit is never read, so it is needed only when written.
@@ -101,21 +139,8 @@ bool Write_Key_Files(const std::string& keys) {
         Remove_File(Partial_Name(keys).c_str());
         return false;
     }
-    const struct {
-        const std::string& Name;
-        const char* What;
-    } pair[] = {{keys, "key file"}, {sequence, "sequence file"}};
-    for (const auto& [name, what] : std::span(pair, needed ? 2 : 1)) {
-        const std::string partial = Partial_Name(name);
-        Keep_Permissions(name.c_str(), partial.c_str());
-        if (!Replace_File(partial.c_str(), name.c_str())) {
-            Remove_File(Partial_Name(keys).c_str());
-            Remove_File(Partial_Name(sequence).c_str());
-            Report_Not_Written(name, what);
-            return false;
-        }
-        std::printf("\t- '%s' <written>\n", name.c_str());
-    }
+    const PairFile pair[] = {{keys, "key file"}, {sequence, "sequence file"}};
+    if (!Place_Pair(std::span(pair, needed ? 2 : 1))) return false;
     const bool readable = sequence.size() < kFileNameSize;
     if (std::FILE* stale = needed || !readable ? nullptr : Open_File(sequence.c_str(), FileMode::Read)) {
         std::fclose(stale);
@@ -237,9 +262,9 @@ int Summarize(const std::vector<std::string>& files, const std::vector<Outcome>&
 } // namespace
 
 int Posewright_Keys_Main(int argc, const char* const* argv) {
-    if (Answer_Help_or_Version(argc, argv, "Posewright-Keys", kHelp)) return Wait_and_Return(kExitSuccess);
     Options options;
     const int first = Take_Options(argc, argv, kOptionRate | kOptionSkeleton, options);
+    if (Answer_Help_or_Version(options, "Posewright-Keys", kHelp)) return Wait_and_Return(kExitSuccess);
     if (first < 0) return Wait_and_Return(kExitFailure);
     if (first >= argc) {
         std::printf("\nERROR: not enough arguments.\n\n\t(Example of use: 'Posewright-Keys.exe Walk.kf')\n");

@@ -57,16 +57,25 @@ std::string Key_File_Name(const std::string& input, const std::string& sequence,
     return name + "_keys.txt";
 }
 
-std::string Partial_Name(const std::string& name) {
+// `name` + `suffix`, its file-name part cut at a character so that it stays within 255 bytes.
+static std::string Temporary_Name(const std::string& name, const char* suffixText) {
     constexpr std::size_t kLongestFileName = 255;
-    const std::size_t start = File_Name_Start(name), suffix = std::strlen(kPartialSuffix);
+    const std::size_t start = File_Name_Start(name), suffix = std::strlen(suffixText);
     std::size_t end = name.size();
     if (end - start + suffix > kLongestFileName) {
         end = start + kLongestFileName - suffix;
         while (end > start && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) // inside a character
             --end;
     }
-    return name.substr(0, end) + kPartialSuffix;
+    return name.substr(0, end) + suffixText;
+}
+
+std::string Partial_Name(const std::string& name) {
+    return Temporary_Name(name, kPartialSuffix);
+}
+
+std::string Aside_Name(const std::string& name) {
+    return Temporary_Name(name, kAsideSuffix);
 }
 
 std::string In_Folder(const std::string& folder, const std::string& file) {

@@ -8,6 +8,8 @@
 
 // Both programs write a file under its name plus this, beside it; it takes its place once complete.
 inline constexpr const char* kPartialSuffix = ".part";
+// posewright-keys keeps an old file under its name plus this until the new pair is in place.
+inline constexpr const char* kAsideSuffix = ".old.part";
 
 // Where the file-name part of `name` begins: after its last folder separator.
 std::size_t File_Name_Start(const std::string& name);
@@ -36,6 +38,9 @@ std::string Key_File_Name(const std::string& input, const std::string& sequence,
 // The name `name` is written under until it is whole: `name` + ".part", its file-name part cut at a
 // character so that it stays within the 255 bytes a file system takes for one.
 std::string Partial_Name(const std::string& name);
+// The name an old file `name` is kept under while its replacement takes its place: as Partial_Name, with
+// ".old.part".
+std::string Aside_Name(const std::string& name);
 
 // `file` inside `folder`, joined by the separator the folder's name already uses ('/' when none).
 std::string In_Folder(const std::string& folder, const std::string& file);

@@ -1,5 +1,5 @@
 // Options take one value each: a file name, or for --rate a number, whole or decimal, read with the C
-// library in the "C" locale that the programs never leave.
+// library in the "C" locale that the programs never leave. Help and version are asked for among them.
 #include "driver/options.h"
 
 #include <algorithm>
@@ -7,22 +7,31 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <iterator>
+#include <string>
 
 namespace {
 
 constexpr double kMinRate = 1, kMaxRate = 1000;
 
-bool Take_Rate(const char* text, double& rate) {
+// The refusal of `text` as a rate; "" when it is one, taken into `rate`.
+std::string Take_Rate(const char* text, double& rate) {
     char* end = nullptr;
     const double value = std::strtod(text, &end);
     if (end != text && *end == '\0' && std::isfinite(value) && value >= kMinRate && value <= kMaxRate) {
         rate = value;
-        return true;
+        return "";
     }
-    std::printf("\nERROR: Option '--rate' takes a number of keys a second from %g to %g, not '%s'!\n",
-                kMinRate, kMaxRate, text);
-    return false;
+    char refusal[128];
+    std::snprintf(refusal, sizeof refusal,
+                  "Option '--rate' takes a number of keys a second from %g to %g, not '", kMinRate, kMaxRate);
+    return refusal + std::string(text) + "'";
+}
+
+bool Is(const char* argument, std::initializer_list<const char*> names) {
+    return std::any_of(names.begin(), names.end(),
+                       [&](const char* name) { return std::strcmp(argument, name) == 0; });
 }
 
 } // namespace
@@ -37,22 +46,38 @@ int Take_Options(int argc, const char* const* argv, std::uint32_t accepted, Opti
                  {"--sequence", "--sequence", kOptionSequence, "a file name"},
                  {"--rate", "--rate", kOptionRate, "a number of keys a second"},
                  {"--skeleton", "--skeleton", kOptionSkeleton, "a file name"}};
+    // The first refusal is told, unless help or the version was asked for: then nothing else is done.
+    std::string refusal;
     int i = 1;
-    for (; i < argc; i += 2) {
+    while (i < argc) {
+        const char* argument = argv[i++];
+        if (std::strcmp(argument, "--") == 0) break;
+        const bool help = Is(argument, {"--help", "-h", "/?"}), version = Is(argument, {"--version"});
+        options.Help = options.Help || help;
+        options.Version = options.Version || version;
+        if (help || version) continue;
         const auto* option = std::find_if(std::begin(known), std::end(known), [&](const auto& o) {
-            return (accepted & o.Flag) != 0 &&
-                   (std::strcmp(argv[i], o.Short) == 0 || std::strcmp(argv[i], o.Long) == 0);
+            return (accepted & o.Flag) != 0 && Is(argument, {o.Short, o.Long});
         });
-        if (option == std::end(known)) break;
-        if (i + 1 == argc) {
-            std::printf("\nERROR: Option '%s' needs %s after it!\n", argv[i], option->Value);
-            return -1;
+        if (option == std::end(known) && argument[0] != '-') {
+            --i; // the first file
+            break;
         }
-        const char* value = argv[i + 1];
-        if (option->Flag == kOptionOutput) options.Output = value;
-        if (option->Flag == kOptionSequence) options.Sequence = value;
-        if (option->Flag == kOptionSkeleton) options.Skeleton = value;
-        if (option->Flag == kOptionRate && !Take_Rate(value, options.Rate)) return -1;
+        std::string fault;
+        if (option == std::end(known)) {
+            fault = "Unknown option '" + std::string(argument) + "' (see --help)";
+        } else if (i == argc) {
+            fault = "Option '" + std::string(argument) + "' needs " + option->Value + " after it";
+        } else {
+            const char* value = argv[i++];
+            if (option->Flag == kOptionOutput) options.Output = value;
+            if (option->Flag == kOptionSequence) options.Sequence = value;
+            if (option->Flag == kOptionSkeleton) options.Skeleton = value;
+            if (option->Flag == kOptionRate) fault = Take_Rate(value, options.Rate);
+        }
+        if (refusal.empty()) refusal = fault;
     }
-    return i;
+    if (options.Help || options.Version || refusal.empty()) return i;
+    std::printf("\nERROR: %s!\n", refusal.c_str());
+    return -1;
 }

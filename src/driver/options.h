@@ -1,5 +1,5 @@
 // The options both programs take before their files, parsed in one place: each program says which it
-// accepts, and an argument that is none of those is the first file.
+// accepts, and the first argument that does not begin with '-' is the first file.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +9,8 @@ struct Options {
     const char* Sequence = nullptr; // --sequence: the sequence file
     const char* Skeleton = nullptr; // --skeleton: the .nif the animation plays on
     double Rate = 30;               // --rate: keys a second sampled from a curve, 1 to 1000
+    bool Help = false;              // --help, -h or /?
+    bool Version = false;           // --version
 };
 
 // Which options a program accepts.
@@ -17,6 +19,9 @@ inline constexpr std::uint32_t kOptionSequence = 2;
 inline constexpr std::uint32_t kOptionRate = 4;
 inline constexpr std::uint32_t kOptionSkeleton = 8;
 
-// Takes the options among `accepted` that come before the files. The index of the first file, or -1
-// after an ERROR line (an option without its value, a rate that is not one).
+// Takes the options among `accepted` that come before the files, and help and version, which every
+// program takes; "--" ends them, so that a file whose name begins with '-' can follow. The index of the
+// first file; with help or the version asked for, nothing more is checked. Otherwise -1 after an ERROR
+// line: an argument before the files that begins with '-' and is no option taken, an option without its
+// value, a rate that is not one.
 int Take_Options(int argc, const char* const* argv, std::uint32_t accepted, Options& options);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "build/blocks.h"
+#include "check/problems.h"
 #include "check/skeleton.h"
 #include "driver/common.h"
 #include "driver/files.h"
@@ -57,11 +58,12 @@ std::FILE* Open_Input(const char* name) {
     return file;
 }
 
-// An output that would overwrite an input. Each file a batch was given is known by its place, found
-// once: a batch of n key files tests n names, not n files on disk, for each.
+// An output that would overwrite an input, the skeleton included. Each file a batch was given is known
+// by its place, found once: a batch of n key files tests n names, not n files on disk, for each.
 static bool Output_Is_An_Input(const Batch* batch) {
     const char* input = nullptr;
-    for (const char* own : {InputKfFileName, AnimationKeysFileName, SequenceSettingsFileName}) {
+    for (const char* own :
+         {InputKfFileName, AnimationKeysFileName, SequenceSettingsFileName, SkeletonFileName}) {
         if (input == nullptr && own[0] != '\0' && Same_File(OutputKfFileName, own)) input = own;
     }
     for (std::size_t i = 0; batch != nullptr && input == nullptr && i < batch->Given.size(); ++i) {
@@ -206,6 +208,24 @@ static std::int32_t Warn_of_Skeleton_Findings() {
     return static_cast<std::int32_t>(findings.size());
 }
 
+// What posewright-keys would find in the keys of the bones converted, and the bones without keys, one
+// warning a finding, where the key reader's warnings say it: line, bone record, key. Their number.
+static std::int32_t Warn_of_Bone_Findings() {
+    std::int32_t warnings = 0;
+    for (std::int32_t b = 0; b < NumAnimBones; ++b) {
+        const AnimBone& bone = AnimBones[b];
+        for (const BoneFinding& finding : Find_Bone_Problems(b, true)) {
+            const bool ofKey = finding.Key >= 0;
+            const std::string key = ofKey ? ", key " + std::to_string(finding.Key + 1) : "";
+            std::printf("WARNING: Line %d, bone record %d '%s'%s: %s\n",
+                        ofKey ? bone.KeyLines[finding.Key] : bone.NameLine, b + 1, bone.Name, key.c_str(),
+                        finding.Text.c_str());
+            ++warnings;
+        }
+    }
+    return warnings;
+}
+
 std::int32_t Run_Key_File_Stages() {
     NumAnimBones = Load_from_File___Animation_Keys();
     if (NumAnimBones < 0) {
@@ -222,7 +242,8 @@ std::int32_t Run_Key_File_Stages() {
     }
     std::printf("\n");
     if (Create_All_KF_Blocks() < 0) return -3;
-    const std::int32_t warnings = AnimKeys_NumWarnings + Warn_of_Skeleton_Findings();
+    const std::int32_t warnings =
+        AnimKeys_NumWarnings + Warn_of_Bone_Findings() + Warn_of_Skeleton_Findings();
     if (Write_All_NIF_Block_to_File() < 0) return -3;
     return warnings;
 }

@@ -46,11 +46,14 @@ static void Note_Short_Read(std::int32_t record, std::int32_t key) {
 }
 
 // Reads numbers as one fscanf pattern "%f %f ... %f\n": the first that fails ends the pattern, and
-// only a complete pattern skips the white space after it.
+// only a complete pattern skips the white space after it. `line` takes the line of the first number
+// unless it holds one already.
 template <typename Slots>
-static bool Scan_Key(AnimKey& key, const Slots& slots) {
+static bool Scan_Key(AnimKey& key, std::int32_t& line, const Slots& slots) {
     for (float AnimKey::*slot : slots) {
-        if (!Scan_Float(Scanner, &(key.*slot))) return false;
+        const bool read = Scan_Float(Scanner, &(key.*slot));
+        if (line == 0) line = Scanner.TokenLine;
+        if (!read) return false;
     }
     Scan_Skip_Space(Scanner);
     return true;
@@ -150,8 +153,9 @@ static std::int32_t Load_Bone_Record(std::int32_t r) {
     const std::int32_t keys = Format_Is_Known() ? bone.NumKeys : 0;
     for (std::int32_t k = 0; k < keys; ++k) {
         // A failed number stops on its character, so every later read of this bone stops there too.
-        if (IsQuaternionFormat && !Scan_Key(bone.Keys[k], kQuaternionKeySlots)) Note_Short_Read(r, k);
-        if (IsEulerFormat && !Scan_Key(bone.Keys[k], kEulerKeySlots)) Note_Short_Read(r, k);
+        std::int32_t& line = bone.KeyLines[k] = 0;
+        if (IsQuaternionFormat && !Scan_Key(bone.Keys[k], line, kQuaternionKeySlots)) Note_Short_Read(r, k);
+        if (IsEulerFormat && !Scan_Key(bone.Keys[k], line, kEulerKeySlots)) Note_Short_Read(r, k);
     }
     return 0;
 }
@@ -352,6 +356,7 @@ void Reset_Loaded_Anim_Keys() {
         AnimBone& bone = AnimBones[r];
         const auto keys = std::clamp<std::int32_t>(bone.NumKeys, 0, kMaxKeys);
         std::memset(bone.Keys, 0, sizeof(AnimKey) * static_cast<std::size_t>(keys));
+        std::memset(bone.KeyLines, 0, sizeof(std::int32_t) * static_cast<std::size_t>(keys));
         std::memset(bone.Name, 0, sizeof bone.Name);
         bone.NumKeys = bone.InterpolatorBlock = bone.NameString = bone.NameLine = 0;
     }

@@ -39,6 +39,7 @@ struct AnimBone {
     std::int32_t NameString;        // string-table index, set by the block builder
     std::int32_t NameLine;          // line of its name line in the key file; 0 when not read from one
     AnimKey Keys[kMaxKeys];
+    std::int32_t KeyLines[kMaxKeys]; // line of each key's first number, as NameLine
 };
 
 extern std::uint8_t IsQuaternionFormat; // the format line holds "Quaternions"
