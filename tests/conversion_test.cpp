@@ -405,8 +405,8 @@ TEST(Writer, ReservesWhatABodyTakesAndWritesNoMore) {
     }
     std::uint8_t bytes[8] = {};
     ByteWriter out{bytes, 5, 0, false};
-    // After a word, the byte fills it and the next word does not fit.
-    Write_u32(out, 0), Write_u8(out, 7), Write_u32(out, 0xFFFFFFFFu);
+    // After a word, the byte fills it; neither the next byte nor the next word fits.
+    Write_u32(out, 0), Write_u8(out, 7), Write_u8(out, 9), Write_u32(out, 0xFFFFFFFFu);
     EXPECT_TRUE(out.Overflow && out.Pos == 5 && bytes[4] == 7 && bytes[5] == 0);
 }
 

@@ -77,10 +77,10 @@ std::vector<Row> Rows() {
     Retype(unreadable, 1, "NiBSplineCompTransformInterpolator");
     Retype(unreadable, 4, "NiTransformInterpolator"); // the text keys in an interpolator
     unreadable.Bodies[2].pop_back();
-    // A and D posed, B in part, C not at all (D on empty tracks), E, F and G without an interpolator.
+    // A and D posed (a z of -0 keeps its sign), B in part, C not at all (D on empty tracks), E, F and G without an interpolator.
     const TemplateLayout posed =
         Unbound(Keys(false, {{"A", {}}, {"B", {}}, {"C", {}}, {"D", {}}, {"E", {}}, {"F", {}}, {"G", {}}},
-                     {{1, Interpolator_Body(-1, {1, 2, 3, 0.6f, 0.8f, 0, 0, 2})},
+                     {{1, Interpolator_Body(-1, {1, 2, -0.f, 0.6f, 0.8f, 0, 0, 2})},
                       {3, Interpolator_Body(-1, {kNone, 5, 6, kNone, 0, 0, 0, 3})},
                       {5, Interpolator_Body(-1, {kNone, NAN, kNone, kNone, 0, 0, 0, -INFINITY})}},
                      {.Start = 0.5f}),
@@ -109,7 +109,7 @@ std::vector<Row> Rows() {
                                 "writes one key of its pose\n",
                       early = sequence + "its \"start\" text key is at 0 s, the sequence's start at 0.5 s\n",
                       c5 = "): its interpolator (block 5 'NiTransformInterpolator')";
-    const auto onePosed = "\n1\n" + Name_Line("A") + "1\n0.5 1 2 3 0.6 0.8 0 0 2\n" + Name_Line("B");
+    const auto onePosed = "\n1\n" + Name_Line("A") + "1\n0.5 1 2 -0 0.6 0.8 0 0 2\n" + Name_Line("B");
     TemplateLayout kinds =
         Keys(false, {still[0], {"M", {}}, {"V", {}}, {"B", {At(0, 0, 1)}}}, {},
              {.Priorities = {{"B", 3}},
