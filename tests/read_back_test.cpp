@@ -77,7 +77,8 @@ std::vector<Row> Rows() {
     Retype(unreadable, 1, "NiBSplineCompTransformInterpolator");
     Retype(unreadable, 4, "NiTransformInterpolator"); // the text keys in an interpolator
     unreadable.Bodies[2].pop_back();
-    // A and D posed (a z of -0 keeps its sign), B in part, C not at all (D on empty tracks), E, F and G without an interpolator.
+    // A and D posed (A's z of -0 keeps its sign), B in part, C not at all (D on empty tracks), E, F
+    // and G without an interpolator.
     const TemplateLayout posed =
         Unbound(Keys(false, {{"A", {}}, {"B", {}}, {"C", {}}, {"D", {}}, {"E", {}}, {"F", {}}, {"G", {}}},
                      {{1, Interpolator_Body(-1, {1, 2, -0.f, 0.6f, 0.8f, 0, 0, 2})},
