@@ -105,7 +105,10 @@ bool Place_Pair(std::span<const PairFile> pair) {
             if (aside[i]) Remove_File(Aside_Name(name).c_str());
             std::printf("\t- '%s' <written>\n", name);
         } else if (aside[i]) {
-            Replace_File(Aside_Name(name).c_str(), name);
+            // Not put back, the old file stays whole under its aside name, and the user is told where.
+            if (!Replace_File(Aside_Name(name).c_str(), name))
+                std::printf("\nERROR: The old file '%s' could not be put back: it is kept as '%s'!\n", name,
+                            Aside_Name(name).c_str());
         } else if (i < placed) {
             Remove_File(name);
         }
