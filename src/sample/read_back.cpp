@@ -291,10 +291,11 @@ Form Load_Bone(std::int32_t c, std::int32_t n) {
     const char* type = Block_Type_Name(interpolator);
     if (Animates_Other(controlled, type)) {
         const char* controller = String_at(controlled.ControllerType);
+        const std::string controllerText =
+            controller != nullptr ? std::string("'").append(controller) + "'" : "none";
         Note(-1, "controlled block " + std::to_string(c + 1) + " (node '" + AnimBones[n].Name +
-                     "', controller type " +
-                     (controller != nullptr ? "'" + std::string(controller) + "'" : "none") +
-                     ", interpolator " + (interpolator == -1 ? "none" : Block_Label(interpolator)) +
+                     "', controller type " + controllerText + ", interpolator " +
+                     (interpolator == -1 ? "none" : Block_Label(interpolator)) +
                      ") does not animate a node's transform: left out of the key text");
         return kLeftOut;
     }
