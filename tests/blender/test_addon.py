@@ -110,6 +110,8 @@ NODES = [('Root', '', 0, 0, 10, 1, 0, 0, 0, 1), ('Mid', 'Root', 5, 0, 0, H, 0, 0
 HEADS = [(0, 0, 10), (5, 0, 10), (5, 2, 10)]
 
 
+# The skeleton the import reads, as node text. Once posewright-keys has --nodes, the chain (nodes is NODES)
+# is instead folder + '/chain.nif', made by transcript('POSEWRIGHT_FIXTURES', 'nodes', that path).
 def node_text(folder, nodes=NODES):
     return write(folder + '/chain_nodes.txt', 'Nodes: name, parent, translation x y z, rotation w x y z, scale\n' +
                  ''.join('"%s" "%s"' % node[:2] + ' %r' * 8 % node[2:] + '\n' for node in nodes))
