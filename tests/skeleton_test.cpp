@@ -2,6 +2,9 @@
 // accumulation root, and the findings the check returns (each its bone, then its text).
 #include <gtest/gtest.h>
 
+#include <map>
+#include <sstream>
+
 #include "check/skeleton.h"
 #include "keys/anim_keys.h"
 #include "kf/nodes.h"
@@ -93,6 +96,138 @@ TEST_P(SkeletonCheck, FindsWhatItMust) {
 
 INSTANTIATE_TEST_SUITE_P(Table, SkeletonCheck, testing::ValuesIn(kRows), Row_Name);
 
+// The node text --nodes writes for a skeleton, then its problem lines: each row the node blocks (of the
+// types "NiNode", "NiBone", "BSFurnitureMarkerNode" by Type) and the text.
+struct NodesRow {
+    std::string Name;
+    std::vector<Node> Nodes;
+    std::string Lines; // past the format line
+    std::vector<std::uint16_t> Type{};
+    std::size_t Cut = 0; // the first body cut to this many bytes (0: whole)
+};
+
+const std::string kHead = "Nodes: name, parent, translation x y z, rotation w x y z, scale\n",
+                  kChain =
+                      "\"Root\" \"\" 0 0 10 1 0 0 0 1\n\"Mid\" \"Root\" 5 0 0 0.70710677 0 0 0.70710677 1\n"
+                      "\"Tip\" \"Mid\" 2 0 0 1 0 0 0 1\n";
+std::string Problem(const std::string& node, int block, const std::string& text) {
+    return "\t- Node '" + node + "' (block " + std::to_string(block) + " 'NiNode'): " + text + "\n";
+}
+const std::string kQuarterZ = " 0 0 0 0.70710677 0 0 0.70710677 1\n";
+
+const NodesRow kNodesRows[] = {
+    {"the identity and quarter turns about Z, X and Y, the rows of R",
+     {{0},
+      {1, {}, {0, -1, 0, 1, 0, 0, 0, 0, 1}},
+      {2, {}, {1, 0, 0, 0, 0, -1, 0, 1, 0}},
+      {3, {}, {0, 0, 1, 0, 1, 0, -1, 0, 0}}},
+     "\"a\" \"\" 0 0 0 1 0 0 0 1\n\"b\\\"\" \"\"" + kQuarterZ +
+         "\"c\" \"\" 0 0 0 0.70710677 0.70710677 0 0 1\n"
+         "\"d\" \"\" 0 0 0 0.70710677 0 0.70710677 0 1\n"},
+    {"no rotation: the nearest, the negative of a mirror, or the identity with a problem line",
+     {{0, {}, {0, -2, 0, 1, 0, 0, 0, 0, 1}},
+      {1, {}, {0, 1, 0, -1, 0, 0, 0, 0, -1}},
+      {2, {}, {0, 0, 0, 0, 0, 0, 0, 0, 0}}},
+     "\"a\" \"\"" + kQuarterZ + "\"b\\\"\" \"\"" + kQuarterZ + "\"c\" \"\" 0 0 0 1 0 0 0 1\n" +
+         Problem("a", 0, "its rotation rows are not orthonormal: written as the nearest rotation") +
+         Problem("b\"", 1,
+                 "its rotation is a mirror (its determinant is negative): written as the rotation nearest "
+                 "its negative") +
+         Problem("c", 2, "its rotation rows are singular or not finite: written as the identity")},
+    {"its body cut, or a child past the blocks: skipped, what only it held a root; a node of other kinds",
+     {{.Name = 0, .Children = {1, 3}},
+      {.Name = 1, .Children = {2, -1}},
+      {.Name = 2},
+      {.Name = 3, .Children = {4}}},
+     "\"b\\\"\" \"\" 0 0 0 1 0 0 0 1\n" +
+         Problem("a", 0,
+                 "it does not hold the layout read here (its fields run past its end): skipped; the nodes "
+                 "only it "
+                 "holds are roots") +
+         Problem(
+             "d", 3,
+             "it does not hold the layout read here (a child is past the blocks): skipped; the nodes only it "
+             "holds are roots"),
+     {0, 1, 2, 0},
+     64},
+    {"held by several nodes: the first is its parent; by one below it: none",
+     {{.Name = 0, .Children = {1}},
+      {.Name = 1, .Children = {0, 2}},
+      {.Name = 2},
+      {.Name = 3, .Children = {2}}},
+     "\"a\" \"\" 0 0 0 1 0 0 0 1\n\"b\\\"\" \"a\" 0 0 0 1 0 0 0 1\n\"c\" \"b\\\"\" 0 0 0 1 0 0 0 1\n"
+     "\"d\" \"\" 0 0 0 1 0 0 0 1\n" +
+         Problem("a", 0,
+                 "it is held as a child by Node 'b\"' (block 1 'NiNode'), which is itself or below it: not "
+                 "taken as its parent") +
+         Problem("c", 2,
+                 "it is a child of Node 'd' (block 3 'NiNode') too: its parent is the first that holds it, "
+                 "'b\"'")},
+};
+
+class NodeText : public testing::TestWithParam<NodesRow> {};
+
+TEST_P(NodeText, WritesEachNodeAsItsLine) {
+    const NodesRow& row = GetParam();
+    TemplateLayout layout{.BlockTypes = {"NiNode", "NiBone", "BSFurnitureMarkerNode"},
+                          .BlockTypeIndex = row.Type,
+                          .Strings = {"a", "b\"", "c", "d"}};
+    for (const Node& node : row.Nodes)
+        layout.Bodies.push_back(Node_Body(node));
+    if (row.Cut != 0) layout.Bodies.front().resize(row.Cut);
+    EXPECT_EQ(Nodes_of(Build_Template(layout)), kHead + row.Lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, NodeText, testing::ValuesIn(kNodesRows), Row_Name);
+
+// The chain of the node note under each header the skeleton check reads (flags of 16 bits, properties and
+// effects held or not): the same text, whose poses composed apart from the product (world = parent · (t, R,
+// s), R turning v as q v q*) put the nodes where the note says.
+TEST(NodeText, PutsTheChainWhereTheNoteSays) {
+    using Vector = std::array<double, 3>;
+    const auto cross = [](const Vector& a, const Vector& b) {
+        return Vector{a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+    };
+    struct World {
+        Vector At;
+        std::array<double, 4> Q; // w x y z
+        double S;
+    };
+    for (const auto& [scale, version2, tip] : {std::tuple{1.0f, 83u, Vector{5, 2, 10}},
+                                               {2.0f, 26u, Vector{5, 4, 10}},
+                                               {1.0f, 34u, Vector{5, 2, 10}},
+                                               {1.0f, 130u, Vector{5, 2, 10}}}) {
+        const std::string text = Nodes_of(Chain_Skeleton(scale, version2, 2));
+        if (scale == 1) {
+            EXPECT_EQ(text, kHead + kChain) << version2;
+        }
+        std::map<std::string, World> world = {{"", {{0, 0, 0}, {1, 0, 0, 0}, 1}}};
+        std::istringstream lines(text.substr(kHead.size()));
+        std::string name, parent;
+        Vector t;
+        std::array<double, 4> q;
+        double s;
+        while (lines >> std::quoted(name) >> std::quoted(parent) >> t[0] >> t[1] >> t[2] >> q[0] >> q[1] >>
+               q[2] >> q[3] >> s) {
+            const World& up = world.at(parent);
+            const Vector u = {up.Q[1], up.Q[2], up.Q[3]}, ut = cross(u, t), uut = cross(u, ut);
+            World& w = world[name];
+            for (int i = 0; i < 3; ++i)
+                w.At[i] = up.At[i] + up.S * (t[i] + 2 * up.Q[0] * ut[i] + 2 * uut[i]);
+            const auto& [a, b] = std::pair{up.Q, q};
+            w.Q = {a[0] * b[0] - a[1] * b[1] - a[2] * b[2] - a[3] * b[3],
+                   a[0] * b[1] + a[1] * b[0] + a[2] * b[3] - a[3] * b[2],
+                   a[0] * b[2] - a[1] * b[3] + a[2] * b[0] + a[3] * b[1],
+                   a[0] * b[3] + a[1] * b[2] - a[2] * b[1] + a[3] * b[0]};
+            w.S = up.S * s;
+        }
+        for (const auto& [node, at] :
+             {std::pair{"Root", Vector{0, 0, 10}}, {"Mid", Vector{5, 0, 10}}, {"Tip", tip}})
+            for (int i = 0; i < 3; ++i)
+                EXPECT_NEAR(world.at(node).At[i], at[i], 1e-6) << node << " " << version2 << " " << i;
+    }
+}
+
 // A node's nine rotation floats, the rows of R, against the quaternion of the same turn; none for a mirror
 // or rows that are not orthonormal.
 TEST(NodeRotation, ReadsTheRowsOfR) {
@@ -112,7 +247,7 @@ TEST(NodeRotation, ReadsTheRowsOfR) {
                 {{1, 0, 0, 0, 1.001f, 0, 0, 0, 1}, {}}};
     for (const auto& row : rows) {
         float q[4] = {};
-        EXPECT_EQ(Node_Rotation(row.R, q), !row.Quaternion.empty());
+        EXPECT_EQ(Node_Rotation(row.R, q) == NodeTurn::Rotation, !row.Quaternion.empty());
         for (std::size_t i = 0; i < row.Quaternion.size(); ++i)
             EXPECT_NEAR(q[i], row.Quaternion[i], 1e-7) << row.R[0] << row.R[1] << row.R[3] << ", part " << i;
     }
