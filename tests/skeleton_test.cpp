@@ -7,7 +7,6 @@
 
 #include "check/skeleton.h"
 #include "keys/anim_keys.h"
-#include "kf/nodes.h"
 #include "support/fixtures.h"
 
 namespace {
@@ -96,160 +95,114 @@ TEST_P(SkeletonCheck, FindsWhatItMust) {
 
 INSTANTIATE_TEST_SUITE_P(Table, SkeletonCheck, testing::ValuesIn(kRows), Row_Name);
 
-// The node text --nodes writes for a skeleton, then its problem lines: each row the node blocks (of the
-// types "NiNode", "NiBone", "BSFurnitureMarkerNode" by Type) and the text.
-struct NodesRow {
-    std::string Name;
-    std::vector<Node> Nodes;
-    std::string Lines; // past the format line
-    std::vector<std::uint16_t> Type{};
-    std::size_t Cut = 0; // the first body cut to this many bytes (0: whole)
-};
+const std::string kHead = "Nodes: name, parent, translation x y z, rotation w x y z, scale\n";
 
-const std::string kHead = "Nodes: name, parent, translation x y z, rotation w x y z, scale\n",
-                  kChain =
-                      "\"Root\" \"\" 0 0 10 1 0 0 0 1\n\"Mid\" \"Root\" 5 0 0 0.70710677 0 0 0.70710677 1\n"
-                      "\"Tip\" \"Mid\" 2 0 0 1 0 0 0 1\n";
-std::string Problem(const std::string& node, int block, const std::string& text) {
-    return "\t- Node '" + node + "' (block " + std::to_string(block) + " 'NiNode'): " + text + "\n";
-}
-const std::string kQuarterZ = " 0 0 0 0.70710677 0 0 0.70710677 1\n";
-
-const NodesRow kNodesRows[] = {
-    {"the identity and quarter turns about Z, X and Y, the rows of R",
-     {{0},
-      {1, {}, {0, -1, 0, 1, 0, 0, 0, 0, 1}},
-      {2, {}, {1, 0, 0, 0, 0, -1, 0, 1, 0}},
-      {3, {}, {0, 0, 1, 0, 1, 0, -1, 0, 0}}},
-     "\"a\" \"\" 0 0 0 1 0 0 0 1\n\"b\\\"\" \"\"" + kQuarterZ +
-         "\"c\" \"\" 0 0 0 0.70710677 0.70710677 0 0 1\n"
-         "\"d\" \"\" 0 0 0 0.70710677 0 0.70710677 0 1\n"},
-    {"no rotation: the nearest, the negative of a mirror, or the identity with a problem line",
-     {{0, {}, {0, -2, 0, 1, 0, 0, 0, 0, 1}},
-      {1, {}, {0, 1, 0, -1, 0, 0, 0, 0, -1}},
-      {2, {}, {0, 0, 0, 0, 0, 0, 0, 0, 0}}},
-     "\"a\" \"\"" + kQuarterZ + "\"b\\\"\" \"\"" + kQuarterZ + "\"c\" \"\" 0 0 0 1 0 0 0 1\n" +
-         Problem("a", 0, "its rotation rows are not orthonormal: written as the nearest rotation") +
-         Problem("b\"", 1,
+// A node's nine rotation floats, the rows of R, as its line's quaternion: the node note's quarter turns
+// about each axis, and half turns, whatever branch of the reading they take; rows not orthonormal as
+// the nearest rotation, a mirror as the rotation of its negative, a singular matrix as the identity,
+// each with its problem line.
+TEST(NodeText, ReadsTheRotationAsTheRowsOfR) {
+    const std::string h = "0.70710677 ", no = "its rotation rows are ";
+    const struct {
+        std::array<float, 9> R;
+        std::string Quaternion, Problem = "";
+    } rows[] = {{{1, 0, 0, 0, 1, 0, 0, 0, 1}, "1 0 0 0 "},
+                {{0, -1, 0, 1, 0, 0, 0, 0, 1}, h + "0 0 " + h},
+                {{1, 0, 0, 0, 0, -1, 0, 1, 0}, h + h + "0 0 "},
+                {{0, 0, 1, 0, 1, 0, -1, 0, 0}, h + "0 " + h + "0 "},
+                {{1, 0, 0, 0, -1, 0, 0, 0, -1}, "0 1 0 0 "},
+                {{-1, 0, 0, 0, 1, 0, 0, 0, -1}, "0 0 1 0 "},
+                {{-1, 0, 0, 0, -1, 0, 0, 0, 1}, "0 0 0 1 "},
+                {{0, 1, 0, 1, 0, 0, 0, 0, -1}, "0 " + h + h + "0 "},
+                {{0, -2, 0, 1, 0, 0, 0, 0, 1},
+                 h + "0 0 " + h,
+                 no + "not orthonormal: written as the nearest rotation"},
+                {{0, 1, 0, -1, 0, 0, 0, 0, -1},
+                 h + "0 0 " + h,
                  "its rotation is a mirror (its determinant is negative): written as the rotation nearest "
-                 "its negative") +
-         Problem("c", 2, "its rotation rows are singular or not finite: written as the identity")},
-    {"its body cut, or a child past the blocks: skipped, what only it held a root; a node of other kinds",
-     {{.Name = 0, .Children = {1, 3}},
-      {.Name = 1, .Children = {2, -1}},
-      {.Name = 2},
-      {.Name = 3, .Children = {4}}},
-     "\"b\\\"\" \"\" 0 0 0 1 0 0 0 1\n" +
-         Problem("a", 0,
-                 "it does not hold the layout read here (its fields run past its end): skipped; the nodes "
-                 "only it "
-                 "holds are roots") +
-         Problem(
-             "d", 3,
-             "it does not hold the layout read here (a child is past the blocks): skipped; the nodes only it "
-             "holds are roots"),
-     {0, 1, 2, 0},
-     64},
-    {"held by several nodes: the first is its parent; by one below it: none",
-     {{.Name = 0, .Children = {1}},
-      {.Name = 1, .Children = {0, 2}},
-      {.Name = 2},
-      {.Name = 3, .Children = {2}}},
-     "\"a\" \"\" 0 0 0 1 0 0 0 1\n\"b\\\"\" \"a\" 0 0 0 1 0 0 0 1\n\"c\" \"b\\\"\" 0 0 0 1 0 0 0 1\n"
-     "\"d\" \"\" 0 0 0 1 0 0 0 1\n" +
-         Problem("a", 0,
-                 "it is held as a child by Node 'b\"' (block 1 'NiNode'), which is itself or below it: not "
-                 "taken as its parent") +
-         Problem("c", 2,
-                 "it is a child of Node 'd' (block 3 'NiNode') too: its parent is the first that holds it, "
-                 "'b\"'")},
-};
-
-class NodeText : public testing::TestWithParam<NodesRow> {};
-
-TEST_P(NodeText, WritesEachNodeAsItsLine) {
-    const NodesRow& row = GetParam();
-    TemplateLayout layout{.BlockTypes = {"NiNode", "NiBone", "BSFurnitureMarkerNode"},
-                          .BlockTypeIndex = row.Type,
-                          .Strings = {"a", "b\"", "c", "d"}};
-    for (const Node& node : row.Nodes)
-        layout.Bodies.push_back(Node_Body(node));
-    if (row.Cut != 0) layout.Bodies.front().resize(row.Cut);
-    EXPECT_EQ(Nodes_of(Build_Template(layout)), kHead + row.Lines);
+                 "its negative"},
+                {{}, "1 0 0 0 ", no + "singular or not finite: written as the identity"}};
+    TemplateLayout layout{.BlockTypes = {"NiNode"}};
+    std::string text = kHead, problems;
+    for (const auto& row : rows) {
+        const std::string block = std::to_string(layout.Bodies.size());
+        problems +=
+            row.Problem.empty() ? "" : "\t- Node '' (block " + block + " 'NiNode'): " + row.Problem + "\n";
+        layout.Bodies.push_back(Node_Body({-1, {}, row.R}));
+        text += "\"\" \"\" 0 0 0 " + row.Quaternion + "1\n";
+    }
+    EXPECT_EQ(Nodes_of(Build_Template(layout)), text + problems);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, NodeText, testing::ValuesIn(kNodesRows), Row_Name);
+// Each node's parent is the first node that holds it as a child; a block that does not add up (its body
+// cut, a child past the blocks) is skipped and what only it held is a root; a link that would close a loop
+// is not taken; a kind built on a node is a node, one whose name only ends in "Node" is not.
+TEST(NodeText, TakesTheTreeFromTheChildrenLists) {
+    const std::vector<Node> nodes = {{.Name = 0},
+                                     {.Name = 1, .Children = {2, -1, 4}},
+                                     {.Name = 2, .Children = {1}},
+                                     {.Name = 3, .Children = {2}},
+                                     {.Name = 4},
+                                     {.Name = 5, .Children = {3, 6}}};
+    TemplateLayout layout{.BlockTypes = {"NiNode", "NiBone", "BSFurnitureMarkerNode"},
+                          .BlockTypeIndex = {0, 1, 0, 0, 2, 0},
+                          .Strings = {"a", "b\"", "c", "d", "e", "f"}};
+    for (const Node& node : nodes)
+        layout.Bodies.push_back(Node_Body(node));
+    layout.Bodies[0].resize(64);
+    const std::string skipped = "it does not hold the layout read here (",
+                      roots = "): skipped; the nodes only it holds are roots\n";
+    EXPECT_EQ(Nodes_of(Build_Template(layout)),
+              kHead + R"("b\"" "" 0 0 0 1 0 0 0 1
+"c" "b\"" 0 0 0 1 0 0 0 1
+"d" "" 0 0 0 1 0 0 0 1
+)" +
+                  "\t- Node 'a' (block 0 'NiNode'): " + skipped + "its fields run past its end" + roots +
+                  "\t- Node 'f' (block 5 'NiNode'): " + skipped + "a child is past the blocks" + roots +
+                  "\t- Node 'b\"' (block 1 'NiBone'): it is held as a child by Node 'c' (block 2 'NiNode'), "
+                  "which is itself or below it: not taken as its parent\n"
+                  "\t- Node 'c' (block 2 'NiNode'): it is a child of Node 'd' (block 3 'NiNode') too: its "
+                  "parent is the first that holds it, 'b\"'\n");
+}
+
+using Quaternion = std::array<double, 4>; // w x y z
+
+Quaternion Times(const Quaternion& a, const Quaternion& b) {
+    return {a[0] * b[0] - a[1] * b[1] - a[2] * b[2] - a[3] * b[3],
+            a[0] * b[1] + a[1] * b[0] + a[2] * b[3] - a[3] * b[2],
+            a[0] * b[2] - a[1] * b[3] + a[2] * b[0] + a[3] * b[1],
+            a[0] * b[3] + a[1] * b[2] - a[2] * b[1] + a[3] * b[0]};
+}
 
 // The chain of the node note under each header the skeleton check reads (flags of 16 bits, properties and
-// effects held or not): the same text, whose poses composed apart from the product (world = parent · (t, R,
-// s), R turning v as q v q*) put the nodes where the note says.
+// effects held or not): its text's poses, composed apart from the product (world = parent · (t, R, s), R
+// turning v as q v q*), put the nodes where the note says, its middle node's scale too.
 TEST(NodeText, PutsTheChainWhereTheNoteSays) {
-    using Vector = std::array<double, 3>;
-    const auto cross = [](const Vector& a, const Vector& b) {
-        return Vector{a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
-    };
-    struct World {
-        Vector At;
-        std::array<double, 4> Q; // w x y z
-        double S;
-    };
-    for (const auto& [scale, version2, tip] : {std::tuple{1.0f, 83u, Vector{5, 2, 10}},
-                                               {2.0f, 26u, Vector{5, 4, 10}},
-                                               {1.0f, 34u, Vector{5, 2, 10}},
-                                               {1.0f, 130u, Vector{5, 2, 10}}}) {
-        const std::string text = Nodes_of(Chain_Skeleton(scale, version2, 2));
-        if (scale == 1) {
-            EXPECT_EQ(text, kHead + kChain) << version2;
-        }
-        std::map<std::string, World> world = {{"", {{0, 0, 0}, {1, 0, 0, 0}, 1}}};
-        std::istringstream lines(text.substr(kHead.size()));
+    for (const auto& [scale, version2, tip] :
+         {std::tuple{1.0f, 83u, 2.0}, {2.0f, 26u, 4.0}, {1.0f, 34u, 2.0}, {1.0f, 130u, 2.0}}) {
+        struct World {
+            Quaternion At, Turn;
+            double Scale;
+        };
+        std::map<std::string, World> world = {{"", {{}, {1, 0, 0, 0}, 1}}};
+        std::istringstream lines(Nodes_of(Chain_Skeleton(scale, version2, 2)).substr(kHead.size()));
         std::string name, parent;
-        Vector t;
-        std::array<double, 4> q;
+        Quaternion t{}, q;
         double s;
-        while (lines >> std::quoted(name) >> std::quoted(parent) >> t[0] >> t[1] >> t[2] >> q[0] >> q[1] >>
+        while (lines >> std::quoted(name) >> std::quoted(parent) >> t[1] >> t[2] >> t[3] >> q[0] >> q[1] >>
                q[2] >> q[3] >> s) {
-            const World& up = world.at(parent);
-            const Vector u = {up.Q[1], up.Q[2], up.Q[3]}, ut = cross(u, t), uut = cross(u, ut);
-            World& w = world[name];
-            for (int i = 0; i < 3; ++i)
-                w.At[i] = up.At[i] + up.S * (t[i] + 2 * up.Q[0] * ut[i] + 2 * uut[i]);
-            const auto& [a, b] = std::pair{up.Q, q};
-            w.Q = {a[0] * b[0] - a[1] * b[1] - a[2] * b[2] - a[3] * b[3],
-                   a[0] * b[1] + a[1] * b[0] + a[2] * b[3] - a[3] * b[2],
-                   a[0] * b[2] - a[1] * b[3] + a[2] * b[0] + a[3] * b[1],
-                   a[0] * b[3] + a[1] * b[2] - a[2] * b[1] + a[3] * b[0]};
-            w.S = up.S * s;
+            const World up = world.at(parent);
+            const Quaternion turned =
+                Times(Times(up.Turn, t), {up.Turn[0], -up.Turn[1], -up.Turn[2], -up.Turn[3]});
+            for (int i = 1; i < 4; ++i)
+                world[name].At[i] = up.At[i] + up.Scale * turned[i];
+            world[name].Turn = Times(up.Turn, q), world[name].Scale = up.Scale * s;
         }
         for (const auto& [node, at] :
-             {std::pair{"Root", Vector{0, 0, 10}}, {"Mid", Vector{5, 0, 10}}, {"Tip", tip}})
-            for (int i = 0; i < 3; ++i)
-                EXPECT_NEAR(world.at(node).At[i], at[i], 1e-6) << node << " " << version2 << " " << i;
-    }
-}
-
-// A node's nine rotation floats, the rows of R, against the quaternion of the same turn; none for a mirror
-// or rows that are not orthonormal.
-TEST(NodeRotation, ReadsTheRowsOfR) {
-    const float h = 0.70710677f;
-    const struct {
-        float R[9];
-        std::vector<float> Quaternion;
-    } rows[] = {{{1, 0, 0, 0, 1, 0, 0, 0, 1}, {1, 0, 0, 0}},
-                {{0, -1, 0, 1, 0, 0, 0, 0, 1}, {h, 0, 0, h}},
-                {{1, 0, 0, 0, 0, -1, 0, 1, 0}, {h, h, 0, 0}},
-                {{0, 0, 1, 0, 1, 0, -1, 0, 0}, {h, 0, h, 0}},
-                {{1, 0, 0, 0, -1, 0, 0, 0, -1}, {0, 1, 0, 0}},
-                {{-1, 0, 0, 0, 1, 0, 0, 0, -1}, {0, 0, 1, 0}},
-                {{-1, 0, 0, 0, -1, 0, 0, 0, 1}, {0, 0, 0, 1}},
-                {{0, 1, 0, 1, 0, 0, 0, 0, -1}, {0, h, h, 0}},
-                {{-1, 0, 0, 0, 1, 0, 0, 0, 1}, {}},
-                {{1, 0, 0, 0, 1.001f, 0, 0, 0, 1}, {}}};
-    for (const auto& row : rows) {
-        float q[4] = {};
-        EXPECT_EQ(Node_Rotation(row.R, q) == NodeTurn::Rotation, !row.Quaternion.empty());
-        for (std::size_t i = 0; i < row.Quaternion.size(); ++i)
-            EXPECT_NEAR(q[i], row.Quaternion[i], 1e-7) << row.R[0] << row.R[1] << row.R[3] << ", part " << i;
+             {std::pair{"Root", Quaternion{0, 0, 0, 10}}, {"Mid", {0, 5, 0, 10}}, {"Tip", {0, 5, tip, 10}}}) {
+            for (int i = 1; i < 4; ++i)
+                EXPECT_NEAR(world.at(node).At[i], at[i], 1e-6) << node << " " << version2;
+        }
     }
 }
 

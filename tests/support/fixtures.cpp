@@ -34,9 +34,7 @@ static std::int64_t Count(std::int64_t raw, std::size_t count) {
 
 ByteString Build_Template(const TemplateLayout& layout) {
     Bytes out;
-    out.raw(layout.HeaderLine)
-        .raw(ByteString(layout.Version.begin(), layout.Version.end()))
-        .u8(layout.EndianType);
+    out.raw(layout.HeaderLine).raw(ByteString(layout.Version.begin(), layout.Version.end())).u8(1);
     out.put(layout.UserVersion, Count(layout.NumBlocks, layout.Bodies.size()), layout.UserVersion2);
     for (const std::string& text : layout.ShortStrings)
         out.short_string(text);
@@ -120,20 +118,16 @@ ByteString Interpolator_Body(std::int32_t data, const std::array<float, 8>& pose
 
 ByteString Node_Body(const Node& node, std::uint32_t version2) {
     Bytes out;
-    const auto links = [&] {
-        out.put(node.Links).raw(ByteString(4 * static_cast<std::size_t>(node.Links), 0xFF));
-    };
-    out.put(node.Name);
-    links();     // extra data
-    out.put(-1); // controller
+    const ByteString none(4 * static_cast<std::size_t>(node.Links), 0xFF); // each link -1
+    out.put(node.Name, node.Links).raw(none).put(-1);
     version2 > 26 ? out.u32(14) : out.u16(14);
     const auto put = [&out](auto... values) { out.put(values...); };
     std::apply(put, std::tuple_cat(node.Translation, node.Rotation, std::tuple{node.Scale}));
-    if (version2 <= 34) links();       // properties
-    out.put(-1, node.Children.size()); // collision object
+    if (version2 <= 34) out.put(node.Links).raw(none); // properties
+    out.put(-1, node.Children.size());                 // collision object
     for (std::int32_t child : node.Children)
         out.put(child);
-    if (version2 < 130) links(); // effects
+    if (version2 < 130) out.put(node.Links).raw(none); // effects
     return out.Data;
 }
 

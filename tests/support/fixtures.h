@@ -56,7 +56,6 @@ struct TemplateLayout {
     std::int64_t NumBlocks = -1, NumBlockTypes = -1, NumStrings = -1;
     std::uint32_t UserVersion2 = 83; // above 26 a node's flags are 32 bits, else 16
     std::uint32_t UserVersion = 12;
-    std::uint8_t EndianType = 1;
 };
 
 ByteString Build_Template(const TemplateLayout& layout);
