@@ -1,5 +1,5 @@
 """Exports an armature's animation as Posewright key and sequence files (converted to .kf on the way when
-asked), and imports them, or a .kf, back onto an armature as actions."""
+asked), imports them, or a .kf, back onto an armature as actions, and imports a skeleton as an armature."""
 
 import os
 
@@ -7,7 +7,7 @@ import bpy
 from bpy.props import BoolProperty, EnumProperty, IntProperty, StringProperty
 from bpy_extras.io_utils import ExportHelper, ImportHelper
 
-from . import actions, convert, exporting, fcurves, importing, keys, sequence
+from . import actions, convert, exporting, fcurves, importing, keys, sequence, skeleton
 from .preferences import PosewrightPreferences, find_converter, preference
 from .refusal import Refusal
 
@@ -16,8 +16,10 @@ bl_info = {
     'author': 'Posewright',
     'version': (1, 1, 0),
     'blender': (3, 4, 0),
-    'location': 'File > Export > Posewright animation keys (.txt), File > Import > Posewright animation',
-    'description': "Exports an armature's animation as Posewright keys and .kf, and imports them back",
+    'location': 'File > Export > Posewright animation keys (.txt), File > Import > Posewright animation, '
+                'File > Import > Posewright skeleton (.nif)',
+    'description': "Exports an armature's animation as Posewright keys and .kf, imports them back, and "
+                   "imports a skeleton as an armature",
     'category': 'Import-Export',
 }
 
@@ -229,6 +231,25 @@ class ImportPosewrightKeys(_Axes, bpy.types.Operator, ImportHelper):
         return {'FINISHED'}
 
 
+class ImportPosewrightSkeleton(_Axes, bpy.types.Operator, ImportHelper):
+    """Import a skeleton .nif (or its node text) as a new armature, one bone per node"""
+    bl_idname = 'import_scene.posewright_skeleton'
+    bl_label = 'Import Posewright Skeleton'
+    bl_options = {'REGISTER', 'UNDO'}
+
+    filter_glob: StringProperty(default='*.nif;*_nodes.txt', options={'HIDDEN'})
+
+    def draw(self, context):
+        self.layout.use_property_split = True
+        self.draw_axes(self.layout)
+
+    def run(self, context, correction):
+        obj, warnings = skeleton.import_skeleton(context, bpy.path.abspath(self.filepath), correction)
+        self.warn(warnings)
+        self.report({'INFO'}, 'Imported "%s": %d bones' % (obj.name, len(obj.data.bones)))
+        return {'FINISHED'}
+
+
 class PosewrightSequencePanel(bpy.types.Panel):
     """The sequence settings the active armature's action keeps for the export."""
     bl_idname = 'DATA_PT_posewright_sequence'
@@ -265,9 +286,11 @@ def menu_export(self, context):
 
 def menu_import(self, context):
     self.layout.operator(ImportPosewrightKeys.bl_idname, text='Posewright animation (.kf, .txt)')
+    self.layout.operator(ImportPosewrightSkeleton.bl_idname, text='Posewright skeleton (.nif)')
 
 
-_CLASSES = (PosewrightPreferences, ExportPosewrightKeys, ImportPosewrightKeys, PosewrightSequencePanel)
+_CLASSES = (PosewrightPreferences, ExportPosewrightKeys, ImportPosewrightKeys, ImportPosewrightSkeleton,
+            PosewrightSequencePanel)
 
 
 def register():

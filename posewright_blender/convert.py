@@ -1,5 +1,5 @@
 """Finds and runs the two Posewright programs: the converter on a key file (and its sequence file), and
-posewright-keys on a .kf for the import."""
+posewright-keys on a .kf for the import and on a skeleton for the skeleton import."""
 
 import os
 import re
@@ -137,6 +137,22 @@ def read_kf(reader, kf_path, rate=None):
             raise Refusal('Could not read %s: %s' % (kf_path, error)) from None
         arguments = (['--rate', '%.17g' % rate] if rate else []) + ['animation.kf']
         transcript, lines = _run(reader, arguments, work, 'Reading %s' % os.path.basename(kf_path))
-        problems = lines[lines.index('Problems found:') + 1:] if 'Problems found:' in lines else []
-        return ([files.read_pair(os.path.join(work, name)) for name in _WRITTEN.findall(transcript)],
-                [line for line in problems if line.startswith('- ')])
+        return [files.read_pair(os.path.join(work, name)) for name in _WRITTEN.findall(transcript)], _problems(lines)
+
+
+def _problems(lines):
+    """posewright-keys' problem lines, which follow its 'Problems found:' line."""
+    problems = lines[lines.index('Problems found:') + 1:] if 'Problems found:' in lines else []
+    return [line for line in problems if line.startswith('- ')]
+
+
+def read_nodes(reader, nif_path):
+    """The bytes of the node text posewright-keys --nodes writes for the skeleton nif_path, and its
+    problem lines."""
+    with tempfile.TemporaryDirectory(prefix='posewright-') as work:
+        try:
+            shutil.copyfile(nif_path, os.path.join(work, 'skeleton.nif'))
+        except OSError as error:
+            raise Refusal('Could not read %s: %s' % (nif_path, error)) from None
+        lines = _run(reader, ['--nodes', 'skeleton.nif'], work, 'Reading %s' % os.path.basename(nif_path))[1]
+        return files.read(os.path.join(work, 'skeleton_nodes.txt')), _problems(lines)

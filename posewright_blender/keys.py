@@ -1,5 +1,6 @@
 """The pose side: an armature's bones sampled into node keys for the export, and node keys put back
-on the bones as an action for the import, through one axis correction."""
+on the bones as an action for the import, and nodes as bones' rest for the skeleton import, through
+one axis correction."""
 
 import re
 from contextlib import contextmanager
@@ -189,7 +190,13 @@ def object_motion(obj):
     return any(curve.data_path in _TRANSFORMS for curve in curves)
 
 
-# ---- the import: sample()'s inverse ---------------------------------------------------------------
+# ---- the imports: sample()'s inverse ---------------------------------------------------------------
+
+def bone_rest(node, correction):
+    """A bone's rest matrix (armature space) whose sample() at rest is the node frame node: there a
+    node is bone.matrix @ correction, and at rest bone.matrix is the rest matrix."""
+    return node @ correction.inverted()
+
 
 LINEAR = 1  # the keyframe interpolation enum's value, set in bulk
 _ROTATION_PATHS = {'QUATERNION': 'rotation_quaternion', 'AXIS_ANGLE': 'rotation_axis_angle'}  # else Euler

@@ -179,6 +179,16 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
                     "inside 'Header_String'!\n" +
                     kTerminated)},
         {"Empty.kf=bone", "posewright-keys -o x Empty.kf", "\nERROR: Unknown option '-o' (see --help)!\n"},
+        {"Empty.kf=example", "posewright-keys --nodes Empty.kf",
+         Opening({"Empty.kf"}) + kLoaded +
+             "\nERROR: 'Empty.kf' holds no node (no NiNode block, nor a kind built on it)!\n"},
+        {"Empty.kf=junk", "posewright-keys --template Empty.kf",
+         Opening({"Empty.kf"}) + kLoading +
+             "\n[Load_from_File___All_NIF_Blocks] ERROR: Unsupported NIF file (support version '20.2.0.7' "
+             "only)!\n" +
+             kTerminated},
+        {"", "posewright-keys --template --rate 1 --nodes x.kf",
+         "\nERROR: Option '--template' takes no other option, and '--rate' is given!\n"},
         {"", "posewright-keys --rate 0 x.kf",
          "\nERROR: Option '--rate' takes a number of keys a second from 1 to 1000, not '0'!\n"},
         {"Empty.kf=damaged", "posewright-keys Empty.kf",
@@ -228,6 +238,7 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
         for (const auto& entry : fs::directory_iterator(Dir.Path)) // (Wine leaves a link to /dev/full)
             EXPECT_FALSE(entry.is_regular_file() && entry.path().extension() == ".part") << entry.path();
         EXPECT_EQ(Get("Empty_keys.txt"), As_Bytes("kept\n"));
+        EXPECT_FALSE(fs::exists(Dir / "Empty_nodes.txt") || fs::exists(Dir / "Empty_template.kf")) << command;
         EXPECT_TRUE(!fs::exists(Dir / "sub.dir/.x_new.kf") || Get("sub.dir/.x_new.kf") == contents.at("key"));
     }
 }
@@ -397,6 +408,35 @@ TEST_F(Programs, KeysReadsManyFilesAndFolders) {
     EXPECT_LT(read.find("'d/A.KF' <ok>"), read.find("'d/b.kf' <ok>"));
     EXPECT_HAS("\n2 of 2 files read\n", read);
     EXPECT_FALSE(fs::exists(Dir / "d/sub.kf/c_keys.txt"));
+}
+
+// From a game's own files: --nodes on a folder writes its .nif's node text as in process; --template
+// writes the .kf's header alone with its sequences' accumulation roots, and a conversion over it has the
+// game file's header (but for its block count) byte for byte.
+TEST_F(Programs, NodesAndTemplateFromAGamesFiles) {
+    fs::create_directory(Dir / "d");
+    Put("d/chain.nif", Chain_Skeleton());
+    Run("posewright-keys", {"--nodes", "d"}, 0);
+    EXPECT_EQ(Get("d/chain_nodes.txt"), As_Bytes(Nodes_of(Chain_Skeleton())));
+    TemplateLayout header{.HeaderLine = "A Game File Format, Version 20.2.0.7\n",
+                          .ShortStrings = {"maker", "", "exporter"},
+                          .UserVersion2 = 34,
+                          .UserVersion = 11};
+    TemplateLayout game = Animated(Animated(header, false, 1, kExampleBones, {.Root = "Bip01"}), true, 1,
+                                   {{"B", {At(0, 1)}}}, {.Name = "Walk", .Root = "Tail"});
+    Put("game.kf", Build_Template(game));
+    Put("k.txt", As_Bytes(Key_Text(false, 1, kExampleBones)));
+    Run("posewright-keys", {"--template", "game.kf"}, 0);
+    header.Strings = {"Bip01", "Tail"};
+    header.MaxStringLength = 21; // the game file's, "NiTransformController"
+    EXPECT_EQ(Get("game_template.kf"), Build_Template(header));
+    Run("posewright", {"game_template.kf", "k.txt"}, 0);
+    ByteString converted = Get("game_template_new.kf"), original = Build_Template(game);
+    // From the block count, after user version 1, zeroed, to the end of the short strings.
+    const std::size_t count = header.HeaderLine.size() + 9, end = count + 8 + 7 + 2 + 10;
+    for (ByteString* bytes : {&converted, &original})
+        std::fill_n(bytes->begin() + count, 4, 0), bytes->resize(end);
+    EXPECT_EQ(converted, original);
 }
 
 // The key file's and the sequence file's names: the last extension of the file-name part goes, never a

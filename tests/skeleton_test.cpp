@@ -2,9 +2,11 @@
 // accumulation root, and the findings the check returns (each its bone, then its text).
 #include <gtest/gtest.h>
 
+#include <map>
+#include <sstream>
+
 #include "check/skeleton.h"
 #include "keys/anim_keys.h"
-#include "kf/nodes.h"
 #include "support/fixtures.h"
 
 namespace {
@@ -93,28 +95,114 @@ TEST_P(SkeletonCheck, FindsWhatItMust) {
 
 INSTANTIATE_TEST_SUITE_P(Table, SkeletonCheck, testing::ValuesIn(kRows), Row_Name);
 
-// A node's nine rotation floats, the rows of R, against the quaternion of the same turn; none for a mirror
-// or rows that are not orthonormal.
-TEST(NodeRotation, ReadsTheRowsOfR) {
-    const float h = 0.70710677f;
+const std::string kHead = "Nodes: name, parent, translation x y z, rotation w x y z, scale\n";
+
+// A node's nine rotation floats, the rows of R, as its line's quaternion: the node note's quarter turns
+// about each axis, and half turns, whatever branch of the reading they take; rows not orthonormal as
+// the nearest rotation, a mirror as the rotation of its negative, a singular matrix as the identity,
+// each with its problem line.
+TEST(NodeText, ReadsTheRotationAsTheRowsOfR) {
+    const std::string h = "0.70710677 ", no = "its rotation rows are ";
     const struct {
-        float R[9];
-        std::vector<float> Quaternion;
-    } rows[] = {{{1, 0, 0, 0, 1, 0, 0, 0, 1}, {1, 0, 0, 0}},
-                {{0, -1, 0, 1, 0, 0, 0, 0, 1}, {h, 0, 0, h}},
-                {{1, 0, 0, 0, 0, -1, 0, 1, 0}, {h, h, 0, 0}},
-                {{0, 0, 1, 0, 1, 0, -1, 0, 0}, {h, 0, h, 0}},
-                {{1, 0, 0, 0, -1, 0, 0, 0, -1}, {0, 1, 0, 0}},
-                {{-1, 0, 0, 0, 1, 0, 0, 0, -1}, {0, 0, 1, 0}},
-                {{-1, 0, 0, 0, -1, 0, 0, 0, 1}, {0, 0, 0, 1}},
-                {{0, 1, 0, 1, 0, 0, 0, 0, -1}, {0, h, h, 0}},
-                {{-1, 0, 0, 0, 1, 0, 0, 0, 1}, {}},
-                {{1, 0, 0, 0, 1.001f, 0, 0, 0, 1}, {}}};
+        std::array<float, 9> R;
+        std::string Quaternion, Problem = "";
+    } rows[] = {{{1, 0, 0, 0, 1, 0, 0, 0, 1}, "1 0 0 0 "},
+                {{0, -1, 0, 1, 0, 0, 0, 0, 1}, h + "0 0 " + h},
+                {{1, 0, 0, 0, 0, -1, 0, 1, 0}, h + h + "0 0 "},
+                {{0, 0, 1, 0, 1, 0, -1, 0, 0}, h + "0 " + h + "0 "},
+                {{1, 0, 0, 0, -1, 0, 0, 0, -1}, "0 1 0 0 "},
+                {{-1, 0, 0, 0, 1, 0, 0, 0, -1}, "0 0 1 0 "},
+                {{-1, 0, 0, 0, -1, 0, 0, 0, 1}, "0 0 0 1 "},
+                {{0, 1, 0, 1, 0, 0, 0, 0, -1}, "0 " + h + h + "0 "},
+                {{0, -2, 0, 1, 0, 0, 0, 0, 1},
+                 h + "0 0 " + h,
+                 no + "not orthonormal: written as the nearest rotation"},
+                {{0, 1, 0, -1, 0, 0, 0, 0, -1},
+                 h + "0 0 " + h,
+                 "its rotation is a mirror (its determinant is negative): written as the rotation nearest "
+                 "its negative"},
+                {{}, "1 0 0 0 ", no + "singular or not finite: written as the identity"}};
+    TemplateLayout layout{.BlockTypes = {"NiNode"}};
+    std::string text = kHead, problems;
     for (const auto& row : rows) {
-        float q[4] = {};
-        EXPECT_EQ(Node_Rotation(row.R, q), !row.Quaternion.empty());
-        for (std::size_t i = 0; i < row.Quaternion.size(); ++i)
-            EXPECT_NEAR(q[i], row.Quaternion[i], 1e-7) << row.R[0] << row.R[1] << row.R[3] << ", part " << i;
+        const std::string block = std::to_string(layout.Bodies.size());
+        problems +=
+            row.Problem.empty() ? "" : "\t- Node '' (block " + block + " 'NiNode'): " + row.Problem + "\n";
+        layout.Bodies.push_back(Node_Body({-1, {}, row.R}));
+        text += "\"\" \"\" 0 0 0 " + row.Quaternion + "1\n";
+    }
+    EXPECT_EQ(Nodes_of(Build_Template(layout)), text + problems);
+}
+
+// Each node's parent is the first node that holds it as a child; a block that does not add up (its body
+// cut, a child past the blocks) is skipped and what only it held is a root; a link that would close a loop
+// is not taken; a kind built on a node is a node, one whose name only ends in "Node" is not.
+TEST(NodeText, TakesTheTreeFromTheChildrenLists) {
+    const std::vector<Node> nodes = {{.Name = 0},
+                                     {.Name = 1, .Children = {2, -1, 4}},
+                                     {.Name = 2, .Children = {1}},
+                                     {.Name = 3, .Children = {2}},
+                                     {.Name = 4},
+                                     {.Name = 5, .Children = {3, 6}}};
+    TemplateLayout layout{.BlockTypes = {"NiNode", "NiBone", "BSFurnitureMarkerNode"},
+                          .BlockTypeIndex = {0, 1, 0, 0, 2, 0},
+                          .Strings = {"a", "b\"", "c", "d", "e", "f"}};
+    for (const Node& node : nodes)
+        layout.Bodies.push_back(Node_Body(node));
+    layout.Bodies[0].resize(64);
+    const std::string skipped = "it does not hold the layout read here (",
+                      roots = "): skipped; the nodes only it holds are roots\n";
+    EXPECT_EQ(Nodes_of(Build_Template(layout)),
+              kHead + R"("b\"" "" 0 0 0 1 0 0 0 1
+"c" "b\"" 0 0 0 1 0 0 0 1
+"d" "" 0 0 0 1 0 0 0 1
+)" +
+                  "\t- Node 'a' (block 0 'NiNode'): " + skipped + "its fields run past its end" + roots +
+                  "\t- Node 'f' (block 5 'NiNode'): " + skipped + "a child is past the blocks" + roots +
+                  "\t- Node 'b\"' (block 1 'NiBone'): it is held as a child by Node 'c' (block 2 'NiNode'), "
+                  "which is itself or below it: not taken as its parent\n"
+                  "\t- Node 'c' (block 2 'NiNode'): it is a child of Node 'd' (block 3 'NiNode') too: its "
+                  "parent is the first that holds it, 'b\"'\n");
+}
+
+using Quaternion = std::array<double, 4>; // w x y z
+
+Quaternion Times(const Quaternion& a, const Quaternion& b) {
+    return {a[0] * b[0] - a[1] * b[1] - a[2] * b[2] - a[3] * b[3],
+            a[0] * b[1] + a[1] * b[0] + a[2] * b[3] - a[3] * b[2],
+            a[0] * b[2] - a[1] * b[3] + a[2] * b[0] + a[3] * b[1],
+            a[0] * b[3] + a[1] * b[2] - a[2] * b[1] + a[3] * b[0]};
+}
+
+// The chain of the node note under each header the skeleton check reads (flags of 16 bits, properties and
+// effects held or not): its text's poses, composed apart from the product (world = parent · (t, R, s), R
+// turning v as q v q*), put the nodes where the note says, its middle node's scale too.
+TEST(NodeText, PutsTheChainWhereTheNoteSays) {
+    for (const auto& [scale, version2, tip] :
+         {std::tuple{1.0f, 83u, 2.0}, {2.0f, 26u, 4.0}, {1.0f, 34u, 2.0}, {1.0f, 130u, 2.0}}) {
+        struct World {
+            Quaternion At, Turn;
+            double Scale;
+        };
+        std::map<std::string, World> world = {{"", {{}, {1, 0, 0, 0}, 1}}};
+        std::istringstream lines(Nodes_of(Chain_Skeleton(scale, version2, 2)).substr(kHead.size()));
+        std::string name, parent;
+        Quaternion t{}, q;
+        double s;
+        while (lines >> std::quoted(name) >> std::quoted(parent) >> t[1] >> t[2] >> t[3] >> q[0] >> q[1] >>
+               q[2] >> q[3] >> s) {
+            const World up = world.at(parent);
+            const Quaternion turned =
+                Times(Times(up.Turn, t), {up.Turn[0], -up.Turn[1], -up.Turn[2], -up.Turn[3]});
+            for (int i = 1; i < 4; ++i)
+                world[name].At[i] = up.At[i] + up.Scale * turned[i];
+            world[name].Turn = Times(up.Turn, q), world[name].Scale = up.Scale * s;
+        }
+        for (const auto& [node, at] :
+             {std::pair{"Root", Quaternion{0, 0, 0, 10}}, {"Mid", {0, 5, 0, 10}}, {"Tip", {0, 5, tip, 10}}}) {
+            for (int i = 1; i < 4; ++i)
+                EXPECT_NEAR(world.at(node).At[i], at[i], 1e-6) << node << " " << version2;
+        }
     }
 }
 

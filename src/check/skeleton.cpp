@@ -1,6 +1,6 @@
-// The skeleton table and its check. Each node block is read by kf/'s node reader; the check compares names
-// byte for byte and proposes the close ones, and compares the size of the animation's offsets with the
-// skeleton's.
+// The skeleton table and its check. Each node block is read by kf/'s node reader, then again for its
+// children, which give each node its parent; the check compares names byte for byte and proposes the
+// close ones, and compares the size of the animation's offsets with the skeleton's.
 #include "check/skeleton.h"
 
 #include <algorithm>
@@ -11,6 +11,7 @@
 #include <iterator>
 #include <string_view>
 
+#include "check/problems.h"
 #include "keys/anim_keys.h"
 #include "kf/nodes.h"
 #include "nif/nif_document.h"
@@ -22,19 +23,90 @@ namespace {
 
 NodeRecord Node; // the node being read into the table
 
-// A node block into the table. A body that does not add up to the node fields still names its node when it
-// holds its name, the first field; its pose is not taken.
-SkeletonNode Read_Node(std::int32_t block) {
+// A finding on one line: a name holding a line end is written with a space there.
+std::string One_Line(std::string text) {
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+    return text;
+}
+
+// "Node 'NAME' (block 3 'NiNode')".
+std::string Node_Label(const SkeletonNode& node) {
+    return "Node '" + std::string(node.Name) + "' (" + Block_Label(node.Block) + ")";
+}
+
+// What the node text writes for a rotation matrix that is no rotation, by NodeTurn.
+constexpr const char* kTurnOutcomes[] = {
+    "", "its rotation rows are not orthonormal: written as the nearest rotation",
+    "its rotation is a mirror (its determinant is negative): written as the rotation nearest its negative",
+    "its rotation rows are singular or not finite: written as the identity"};
+
+// Node block `block` into the table. A body that does not add up to the node fields, or whose children
+// run past the blocks, still names its node when it holds its name, the first field; its pose is not
+// taken.
+SkeletonNode Read_Node(std::int32_t block, std::vector<std::string>& findings) {
     SkeletonNode node{};
+    node.Block = block;
+    node.Parent = -1;
     ByteReader in = Open_Block_Reader(block);
-    node.HasOffset = Load_from_Memory___NiNode(in, Node, Header_UserVersion2) == 0;
+    Load_from_Memory___NiNode(in, Node, Header_UserVersion2);
+    for (std::uint32_t c = 0; in.Fault == nullptr && c < Node.Children.Count; ++c) {
+        if (Node.Children.Links[c] < -1 || Node.Children.Links[c] >= std::int64_t{Header_NumBlocks})
+            Fail(in, "a child is past the blocks");
+    }
     const char* name = in.Size >= 4 ? String_at(Node.Name) : nullptr;
     if (name != nullptr) std::snprintf(node.Name, sizeof node.Name, "%s", name);
-    if (!node.HasOffset) return node;
+    if (in.Fault != nullptr) {
+        findings.push_back(Node_Label(node) + ": it does not hold the layout read here (" + in.Fault +
+                           "): skipped; the nodes only it holds are roots");
+        return node;
+    }
+    node.HasOffset = true;
     std::copy(std::begin(Node.Translation), std::end(Node.Translation), node.Offset);
     node.Scale = Node.Scale;
-    node.HasRotation = Node_Rotation(Node.Rotation, node.Rotation);
+    node.Turn = Node_Rotation(Node.Rotation, node.Rotation);
+    node.HasRotation = node.Turn == NodeTurn::Rotation;
+    if (node.Turn == NodeTurn::None) node.Rotation[0] = 1; // the rest of the identity is the zero fill
+    if (!node.HasRotation)
+        findings.push_back(Node_Label(node) + ": " + kTurnOutcomes[static_cast<int>(node.Turn)]);
+    if (std::strpbrk(node.Name, "\n\r") != nullptr)
+        findings.push_back(Node_Label(node) + ": its name holds a line feed: written as a space");
     return node;
+}
+
+// True when node `below` is node `node` or lies in its subtree.
+bool Is_Within(std::int32_t below, std::int32_t node) {
+    for (std::int32_t n = below; n >= 0; n = SkeletonNodes[n].Parent) {
+        if (n == node) return true;
+    }
+    return false;
+}
+
+// Each node's parent: the first node, in file order, whose children list holds it. A link that would
+// close a loop is not taken. `nodeOfBlock` gives each block's node of the table, -1 for other blocks.
+void Take_Parents(const std::vector<std::int32_t>& nodeOfBlock, std::vector<std::string>& findings) {
+    for (std::int32_t n = 0; n < static_cast<std::int32_t>(NumSkeletonNodes); ++n) {
+        if (!SkeletonNodes[n].HasOffset) continue;
+        ByteReader in = Open_Block_Reader(SkeletonNodes[n].Block);
+        Load_from_Memory___NiNode(in, Node, Header_UserVersion2);
+        for (std::uint32_t c = 0; c < Node.Children.Count; ++c) {
+            const std::int32_t link = Node.Children.Links[c];
+            const std::int32_t child = link < 0 ? -1 : nodeOfBlock[static_cast<std::size_t>(link)];
+            if (child < 0 || !SkeletonNodes[child].HasOffset || SkeletonNodes[child].Parent == n) continue;
+            SkeletonNode& node = SkeletonNodes[child];
+            if (node.Parent >= 0) {
+                findings.push_back(Node_Label(node) + ": it is a child of " + Node_Label(SkeletonNodes[n]) +
+                                   " too: its parent is the first that holds it, '" +
+                                   SkeletonNodes[node.Parent].Name + "'");
+            } else if (Is_Within(n, child)) {
+                findings.push_back(Node_Label(node) + ": it is held as a child by " +
+                                   Node_Label(SkeletonNodes[n]) +
+                                   ", which is itself or below it: not taken as its parent");
+            } else {
+                node.Parent = n;
+            }
+        }
+    }
 }
 
 // `name` without what a mistype or another tool's copy most often changes: case, spaces, and a
@@ -208,12 +280,33 @@ const SkeletonNode* Find_Skeleton_Node(const char* name) {
     return nullptr;
 }
 
-void Take_Skeleton_from_Document() {
+std::vector<std::string> Take_Skeleton_from_Document() {
+    std::vector<std::string> findings;
+    std::vector<std::int32_t> nodeOfBlock(Header_NumBlocks, -1);
     NumSkeletonNodes = 0;
     for (std::uint32_t b = 0; b < Header_NumBlocks && NumSkeletonNodes < kMaxSkeletonNodes; ++b) {
-        const char* type = Block_Type_Name(static_cast<std::int32_t>(b));
-        if (Is_Node_Type(type)) SkeletonNodes[NumSkeletonNodes++] = Read_Node(static_cast<std::int32_t>(b));
+        if (!Is_Node_Type(Block_Type_Name(static_cast<std::int32_t>(b)))) continue;
+        nodeOfBlock[b] = static_cast<std::int32_t>(NumSkeletonNodes);
+        SkeletonNodes[NumSkeletonNodes++] = Read_Node(static_cast<std::int32_t>(b), findings);
     }
+    Take_Parents(nodeOfBlock, findings);
+    std::transform(findings.begin(), findings.end(), findings.begin(), One_Line);
+    return findings;
+}
+
+std::vector<NodeLine> Skeleton_Node_Lines() {
+    std::vector<NodeLine> lines;
+    for (std::uint32_t n = 0; n < NumSkeletonNodes; ++n) {
+        const SkeletonNode& node = SkeletonNodes[n];
+        if (!node.HasOffset) continue;
+        NodeLine& line = lines.emplace_back();
+        line.Name = One_Line(node.Name);
+        line.Parent = node.Parent < 0 ? "" : One_Line(SkeletonNodes[node.Parent].Name);
+        std::copy_n(node.Offset, 3, line.Translation);
+        std::copy_n(node.Rotation, 4, line.Rotation);
+        line.Scale = node.Scale;
+    }
+    return lines;
 }
 
 std::vector<SkeletonFinding> Check_Against_Skeleton(const char* skeleton, const char* root) {
@@ -232,10 +325,8 @@ std::vector<SkeletonFinding> Check_Against_Skeleton(const char* skeleton, const 
         findings.push_back(
             {-1, "the accumulation root '" + std::string(root) + lacks + Proposal(root, looseNames)});
     Check_Units(findings);
-    // A finding is one line: a name holding a line end is written with a space there.
     for (SkeletonFinding& finding : findings)
-        std::replace_if(
-            finding.Text.begin(), finding.Text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+        finding.Text = One_Line(finding.Text);
     return findings;
 }
 

@@ -57,17 +57,17 @@ bool Is_Folder(const char* name) {
     return fs::is_directory(Path_of(name), error);
 }
 
-std::vector<std::string> Kf_Files_In(const char* folder) {
+std::vector<std::string> Files_In(const char* folder, const std::string& extension) {
     std::vector<std::string> names;
     std::error_code error;
     for (fs::directory_iterator entry(Path_of(folder), error), end; !error && entry != end;
          entry.increment(error)) {
         const std::string name = Text_of(entry->path().filename());
         const auto lower = [](unsigned char c) { return static_cast<char>(std::tolower(c)); };
-        std::string end3 = name.substr(name.size() < 3 ? 0 : name.size() - 3);
-        std::transform(end3.begin(), end3.end(), end3.begin(), lower);
+        std::string ending = name.substr(name.size() < extension.size() ? 0 : name.size() - extension.size());
+        std::transform(ending.begin(), ending.end(), ending.begin(), lower);
         std::error_code kind;
-        if (end3 == ".kf" && !entry->is_directory(kind)) names.push_back(name);
+        if (ending == extension && !entry->is_directory(kind)) names.push_back(name);
     }
     std::sort(names.begin(), names.end());
     for (std::string& name : names)

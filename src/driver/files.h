@@ -16,9 +16,9 @@ void Keep_Permissions(const char* name, const char* partial);
 // True when `name` is a folder.
 bool Is_Folder(const char* name);
 
-// The files directly inside `folder` whose names end in ".kf" in any case, as In_Folder names them, in
-// byte order of their names.
-std::vector<std::string> Kf_Files_In(const char* folder);
+// The files directly inside `folder` whose names end in `extension` (".kf", ".nif") in any case, as
+// In_Folder names them, in byte order of their names.
+std::vector<std::string> Files_In(const char* folder, const std::string& extension);
 
 // The one name of the place `name` names, whether a file is there or not: absolute, its links followed
 // and its dots resolved, so that two names of one file give one text (but for a file's hard links).

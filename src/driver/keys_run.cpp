@@ -1,6 +1,7 @@
-// The run of posewright-keys. It shares the converter's loader, readers and messages, and adds only
-// its own order and report. A key file appears complete or not at all: the text is written beside it
-// under a temporary name and takes its place once flushed and closed.
+// The run of posewright-keys: a .kf back to key text, or with --nodes a skeleton's nodes as text, or with
+// --template a .kf's header as an empty template. It shares the converter's loader, readers and
+// messages, and adds only its own order and report. Each output appears complete or not at all: it is
+// written beside its input under a temporary name and takes its place once flushed and closed.
 #include "driver/keys_run.h"
 
 #include <algorithm>
@@ -19,8 +20,10 @@
 #include "driver/options.h"
 #include "driver/reset.h"
 #include "keys/anim_keys.h"
+#include "keys/node_text.h"
 #include "keys/number_text.h"
 #include "keys/sequence_file.h"
+#include "kf/controller_sequence.h"
 #include "nif/nif_document.h"
 #include "nif/nif_file.h"
 #include "platform/platform.h"
@@ -30,6 +33,8 @@ static const char* const kHelp =
     "\nPosewright-Keys: a .kf animation back to key files, with the problems found in it.\n"
     "\n"
     "Usage:\tPosewright-Keys.exe [--rate N] [--skeleton SKELETON.nif] FILE.kf|FOLDER ...\n"
+    "\tPosewright-Keys.exe --nodes SKELETON.nif|FOLDER ...\n"
+    "\tPosewright-Keys.exe --template FILE.kf|FOLDER ...\n"
     "\tPosewright-Keys.exe --help | --version\n"
     "\n"
     "Writes FILE_keys.txt beside FILE.kf (FILE_<sequence>_keys.txt for each sequence when it holds\n"
@@ -40,6 +45,9 @@ static const char* const kHelp =
     "\n"
     "--skeleton\tthe .nif the animation plays on: nodes it lacks and other units are problems\n"
     "--rate\tkeys a second sampled from a curve, 1 to 1000 (default 30, the rate games animate at)\n"
+    "--nodes\twrites SKELETON_nodes.txt instead: each node's name, parent and pose, for the Blender add-on\n"
+    "\t(a folder stands for its .nif files)\n"
+    "--template\twrites FILE_template.kf instead: the file's header alone, a template for Posewright.exe\n"
     "\n"
     "Exit status 0 after the DONE line (with several files: when every one was read), 1 after an ERROR.\n"
     "\n"
@@ -186,18 +194,17 @@ std::int32_t Write_All_Key_Files(const std::vector<std::int32_t>& sequences) {
     return written;
 }
 
-// What became of a .kf file.
+// What became of a file.
 enum class Outcome { NotRead, Read, ReadWithProblems };
 
-// The .kf file InputKfFileName read: its key files written, its problems listed, the closing line or
-// its ERROR line. Only a file read alone ends its refused container with the termination line: in a
-// batch the run goes on.
-Outcome Read_Kf_File(bool alone) {
+// Opens and loads the file InputKfFileName into the document. False after its ERROR line; only a file
+// read alone ends its refused container with the termination line: in a batch the run goes on.
+bool Load_Input(bool alone) {
     std::printf("\nTry to open files:\n");
     InputKfFile = Open_File(InputKfFileName, FileMode::Read);
     if (InputKfFile == nullptr) {
         std::printf("\t- '%s' was NOT found\n", InputKfFileName);
-        return Outcome::NotRead;
+        return false;
     }
     std::printf("\t- '%s' <ok>\n", InputKfFileName);
     if (Load_from_File___All_NIF_Blocks() < 0) {
@@ -207,14 +214,28 @@ Outcome Read_Kf_File(bool alone) {
                         "('Posewright.exe Empty.kf %s')!\n",
                         InputKfFileName, InputKfFileName);
         if (alone) std::printf("\nProgram terminated because of Errors !\n");
-        return Outcome::NotRead;
+        return false;
     }
     const bool closed = std::fclose(InputKfFile) == 0;
     InputKfFile = nullptr;
-    if (!closed) {
-        std::printf("\t- '%s' was NOT closed\n", InputKfFileName);
-        return Outcome::NotRead;
+    if (!closed) std::printf("\t- '%s' was NOT closed\n", InputKfFileName);
+    return closed;
+}
+
+// The problem lines, or that there are none; what became of the file.
+Outcome Report_Problems() {
+    if (Problem_Lines.empty()) {
+        std::printf("\nNo problems found.\n");
+        return Outcome::Read;
     }
+    std::printf("\nProblems found:\n%s", Problem_Lines.c_str());
+    return Outcome::ReadWithProblems;
+}
+
+// The .kf file InputKfFileName read: its key files written, its problems listed, the closing line or
+// its ERROR line.
+Outcome Read_Kf_File(bool alone) {
+    if (!Load_Input(alone)) return Outcome::NotRead;
     const std::vector<std::int32_t> sequences = Sequence_Blocks();
     if (sequences.empty()) {
         std::printf("\nERROR: '%s' holds no animation (no NiControllerSequence block)!\n", InputKfFileName);
@@ -222,26 +243,102 @@ Outcome Read_Kf_File(bool alone) {
     }
     const std::int32_t written = Write_All_Key_Files(sequences);
     if (written < 0) return Outcome::NotRead;
-    if (Problem_Lines.empty()) {
-        std::printf("\nNo problems found.\n");
-    } else {
-        std::printf("\nProblems found:\n%s", Problem_Lines.c_str());
-    }
+    const Outcome outcome = Report_Problems();
     if (written == 0) {
         std::printf("\nERROR: No sequence of '%s' could be read!\n", InputKfFileName);
         return Outcome::NotRead;
     }
     std::printf("\n\t[ Reading KF animation to key text is DONE ! ]\n");
-    return Problem_Lines.empty() ? Outcome::Read : Outcome::ReadWithProblems;
+    return outcome;
 }
 
-// The files given: a folder that holds .kf files stands for them, any other name (a folder without one
-// too, refused when read) for itself.
-std::vector<std::string> Files_Given(int count, const char* const* names) {
+// The one output `name` of a job, written whole by `save` through `file`. False after an ERROR line, no
+// partial file left.
+template <typename Save>
+bool Write_Output(const std::string& name, std::FILE*& file, Save save, const char* what) {
+    if (name.size() >= kFileNameSize) {
+        std::printf("\nERROR: Output file name for '%s' is too long (at most %d characters)!\n",
+                    InputKfFileName, static_cast<int>(kFileNameSize - 1));
+        return false;
+    }
+    const PairFile one[] = {{name, what}};
+    return Write_Partial(name, file, save, what) && Place_Pair(one);
+}
+
+// The nodes of the .nif InputKfFileName as the node text beside it (--nodes). A node block that does not
+// add up is a problem line, and left out.
+Outcome Write_Node_Text_File(bool alone) {
+    if (!Load_Input(alone)) return Outcome::NotRead;
+    for (const std::string& finding : Take_Skeleton_from_Document())
+        Problem_Lines += "\t- " + finding + "\n";
+    if (NumSkeletonNodes == 0) {
+        std::printf("\nERROR: '%s' holds no node (no NiNode block, nor a kind built on it)!\n",
+                    InputKfFileName);
+        return Outcome::NotRead;
+    }
+    const std::vector<NodeLine> nodes = Skeleton_Node_Lines();
+    const auto roots =
+        std::count_if(nodes.begin(), nodes.end(), [](const NodeLine& n) { return n.Parent.empty(); });
+    std::printf("\nSkeleton: %d nodes, %d roots\n", static_cast<int>(nodes.size()), static_cast<int>(roots));
+    std::FILE* file = nullptr;
+    const std::string name = Nodes_File_Name(InputKfFileName);
+    const auto save = [&] { return Save_to_File___Node_Text(file, name.c_str(), nodes); };
+    if (!nodes.empty() && !Write_Output(name, file, save, "node text")) return Outcome::NotRead;
+    const Outcome outcome = Report_Problems();
+    if (nodes.empty()) {
+        std::printf("\nERROR: No node of '%s' could be read!\n", InputKfFileName);
+        return Outcome::NotRead;
+    }
+    std::printf("\n\t[ Writing the skeleton's nodes as text is DONE ! ]\n");
+    return outcome;
+}
+
+// The texts the document's sequences name as their accumulation root, each once, in block order. A
+// sequence that does not hold its layout is a problem line.
+std::vector<std::string> Accumulation_Roots() {
+    static ControllerSequence sequence; // too large for the stack
+    std::vector<std::string> roots;
+    for (const std::int32_t block : Sequence_Blocks()) {
+        ByteReader in = Open_Block_Reader(block);
+        if (Load_from_Memory___NiControllerSequence(in, sequence) < 0) {
+            SequenceLabel = "Sequence in " + Block_Label(block);
+            Note_Unreadable(-1, block, in.Fault, "its accumulation root is not kept");
+            continue;
+        }
+        const char* root = String_at(sequence.AccumRootName);
+        if (root != nullptr && std::find(roots.begin(), roots.end(), root) == roots.end())
+            roots.emplace_back(root);
+    }
+    return roots;
+}
+
+// The .kf InputKfFileName as an empty template beside it (--template): its header as it stands, no
+// blocks, block types, groups or footer roots, and of its strings the sequences' accumulation roots,
+// so that a conversion over it takes the same root.
+Outcome Write_Template_File(bool alone) {
+    if (!Load_Input(alone)) return Outcome::NotRead;
+    const std::vector<std::string> roots = Accumulation_Roots();
+    Restore_Nif_Document({});
+    NiFooter_NumRoots = 0;
+    for (const std::string& root : roots)
+        Create_New_String_in_Header(root.c_str());
+    std::printf("\nTemplate: the header of '%s', %d strings\n", InputKfFileName,
+                static_cast<int>(roots.size()));
+    const std::string name = Template_File_Name(InputKfFileName);
+    std::snprintf(OutputKfFileName, sizeof OutputKfFileName, "%s", name.c_str());
+    if (!Write_Output(name, OutputKfFile, Write_All_NIF_Block_to_File, "template")) return Outcome::NotRead;
+    const Outcome outcome = Report_Problems();
+    std::printf("\n\t[ Writing the template is DONE ! ]\n");
+    return outcome;
+}
+
+// The files given: a folder that holds files of `extension` stands for them, any other name (a folder
+// without one too, refused when read) for itself.
+std::vector<std::string> Files_Given(int count, const char* const* names, const char* extension) {
     std::vector<std::string> files;
     for (int i = 0; i < count; ++i) {
         const std::vector<std::string> inside =
-            Is_Folder(names[i]) ? Kf_Files_In(names[i]) : std::vector<std::string>{};
+            Is_Folder(names[i]) ? Files_In(names[i], extension) : std::vector<std::string>{};
         if (inside.empty()) files.emplace_back(names[i]);
         files.insert(files.end(), inside.begin(), inside.end());
     }
@@ -266,7 +363,8 @@ int Summarize(const std::vector<std::string>& files, const std::vector<Outcome>&
 
 int Posewright_Keys_Main(int argc, const char* const* argv) {
     Options options;
-    const int first = Take_Options(argc, argv, kOptionRate | kOptionSkeleton, options);
+    const int first =
+        Take_Options(argc, argv, kOptionRate | kOptionSkeleton | kOptionNodes | kOptionTemplate, options);
     if (Answer_Help_or_Version(options, "Posewright-Keys", kHelp)) return Wait_and_Return(kExitSuccess);
     if (first < 0) return Wait_and_Return(kExitFailure);
     if (first >= argc) {
@@ -274,19 +372,22 @@ int Posewright_Keys_Main(int argc, const char* const* argv) {
         return Wait_and_Return(kExitFailure);
     }
     Curve_Keys_Per_Second = options.Rate;
-    const std::vector<std::string> files = Files_Given(argc - first, argv + first);
+    const std::vector<std::string> files =
+        Files_Given(argc - first, argv + first, options.Nodes ? ".nif" : ".kf");
+    Outcome (*const job)(bool) = options.Nodes      ? Write_Node_Text_File
+                                 : options.Template ? Write_Template_File
+                                                    : Read_Kf_File;
     // One file: its name is taken before the skeleton is read, as it always was.
     if (files.size() == 1 && !Copy_File_Name(files[0].c_str(), InputKfFileName))
         return Wait_and_Return(kExitFailure);
     if (!Read_Skeleton(options.Skeleton)) return Wait_and_Return(kExitFailure);
     if (files.size() == 1)
-        return Wait_and_Return(Read_Kf_File(true) == Outcome::NotRead ? kExitFailure : kExitSuccess);
+        return Wait_and_Return(job(true) == Outcome::NotRead ? kExitFailure : kExitSuccess);
     std::vector<Outcome> outcomes;
     for (const std::string& file : files) {
         Reset_between_Files(nullptr);
         Curve_Keys_Per_Second = options.Rate;
-        outcomes.push_back(Copy_File_Name(file.c_str(), InputKfFileName) ? Read_Kf_File(false)
-                                                                         : Outcome::NotRead);
+        outcomes.push_back(Copy_File_Name(file.c_str(), InputKfFileName) ? job(false) : Outcome::NotRead);
     }
     return Summarize(files, outcomes);
 }

@@ -57,6 +57,14 @@ std::string Key_File_Name(const std::string& input, const std::string& sequence,
     return name + "_keys.txt";
 }
 
+std::string Nodes_File_Name(const std::string& input) {
+    return Without_Extension(input) + "_nodes.txt";
+}
+
+std::string Template_File_Name(const std::string& input) {
+    return Without_Extension(input) + "_template.kf";
+}
+
 // `name` + `suffix`, its file-name part cut at a character so that it stays within 255 bytes.
 static std::string Temporary_Name(const std::string& name, const char* suffixText) {
     constexpr std::size_t kLongestFileName = 255;

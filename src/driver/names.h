@@ -1,6 +1,7 @@
 // Every rule that turns one file name into another, for both programs: the converter's output, a
-// batch's outputs, the sequence file beside a key file, the key text of a .kf, the partial file, and a
-// file inside a folder. Names only: nothing here looks at the disk.
+// batch's outputs, the sequence file beside a key file, the key text of a .kf, the node text of a .nif,
+// the template of a .kf, the partial file, and a file inside a folder. Names only: nothing here looks at the
+// disk.
 #pragma once
 
 #include <cstddef>
@@ -34,6 +35,13 @@ std::string Batch_Output_Name(const std::string& keyFile, const char* folder);
 // its last extension, then "_keys.txt", or with several sequences "_<sequence>_keys.txt", characters
 // that cannot stand in a file name replaced by '_'.
 std::string Key_File_Name(const std::string& input, const std::string& sequence, bool severalSequences);
+
+// The node text of the .nif `input` (posewright-keys --nodes): beside it, its name without its last
+// extension, then "_nodes.txt".
+std::string Nodes_File_Name(const std::string& input);
+// The template made of the .kf `input` (posewright-keys --template): beside it, its name without its
+// last extension, then "_template.kf".
+std::string Template_File_Name(const std::string& input);
 
 // The name `name` is written under until it is whole: `name` + ".part", its file-name part cut at a
 // character so that it stays within the 255 bytes a file system takes for one.

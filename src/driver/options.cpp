@@ -1,5 +1,6 @@
 // Options take one value each: a file name, or for --rate a number, whole or decimal, read with the C
-// library in the "C" locale that the programs never leave. Help and version are asked for among them.
+// library in the "C" locale that the programs never leave; --nodes and --template take none. Help and
+// version are asked for among them.
 #include "driver/options.h"
 
 #include <algorithm>
@@ -41,11 +42,16 @@ int Take_Options(int argc, const char* const* argv, std::uint32_t accepted, Opti
         const char* Short;
         const char* Long;
         std::uint32_t Flag;
-        const char* Value; // what must follow
+        const char* Value; // what must follow, null: nothing
     } known[] = {{"-o", "--output", kOptionOutput, "a file name"},
                  {"--sequence", "--sequence", kOptionSequence, "a file name"},
                  {"--rate", "--rate", kOptionRate, "a number of keys a second"},
-                 {"--skeleton", "--skeleton", kOptionSkeleton, "a file name"}};
+                 {"--skeleton", "--skeleton", kOptionSkeleton, "a file name"},
+                 {"--nodes", "--nodes", kOptionNodes, nullptr},
+                 {"--template", "--template", kOptionTemplate, nullptr}};
+    // The first option that takes no other, and the first other one given.
+    const char* alone = nullptr;
+    const char* other = nullptr;
     // The first refusal is told, unless help or the version was asked for: then nothing else is done.
     std::string refusal;
     int i = 1;
@@ -64,8 +70,21 @@ int Take_Options(int argc, const char* const* argv, std::uint32_t accepted, Opti
             break;
         }
         std::string fault;
+        if (option != std::end(known)) {
+            if (option->Value == nullptr && alone == nullptr) {
+                alone = option->Long;
+            } else if (other == nullptr && (alone == nullptr || std::strcmp(option->Long, alone) != 0)) {
+                other = option->Long;
+            }
+            if (alone != nullptr && other != nullptr && refusal.empty())
+                refusal =
+                    "Option '" + std::string(alone) + "' takes no other option, and '" + other + "' is given";
+        }
         if (option == std::end(known)) {
             fault = "Unknown option '" + std::string(argument) + "' (see --help)";
+        } else if (option->Value == nullptr) {
+            options.Nodes = options.Nodes || option->Flag == kOptionNodes;
+            options.Template = options.Template || option->Flag == kOptionTemplate;
         } else if (i == argc) {
             fault = "Option '" + std::string(argument) + "' needs " + option->Value + " after it";
         } else {

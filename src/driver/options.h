@@ -9,6 +9,8 @@ struct Options {
     const char* Sequence = nullptr; // --sequence: the sequence file
     const char* Skeleton = nullptr; // --skeleton: the .nif the animation plays on
     double Rate = 30;               // --rate: keys a second sampled from a curve, 1 to 1000
+    bool Nodes = false;             // --nodes: posewright-keys writes a skeleton's nodes as text
+    bool Template = false;          // --template: posewright-keys writes a .kf's empty template
     bool Help = false;              // --help, -h or /?
     bool Version = false;           // --version
 };
@@ -18,10 +20,13 @@ inline constexpr std::uint32_t kOptionOutput = 1;
 inline constexpr std::uint32_t kOptionSequence = 2;
 inline constexpr std::uint32_t kOptionRate = 4;
 inline constexpr std::uint32_t kOptionSkeleton = 8;
+// Each makes posewright-keys do another job on its files, and takes no other option.
+inline constexpr std::uint32_t kOptionNodes = 16;
+inline constexpr std::uint32_t kOptionTemplate = 32;
 
 // Takes the options among `accepted` that come before the files, and help and version, which every
 // program takes; "--" ends them, so that a file whose name begins with '-' can follow. The index of the
 // first file; with help or the version asked for, nothing more is checked. Otherwise -1 after an ERROR
 // line: an argument before the files that begins with '-' and is no option taken, an option without its
-// value, a rate that is not one.
+// value, a rate that is not one, another option beside --nodes or --template.
 int Take_Options(int argc, const char* const* argv, std::uint32_t accepted, Options& options);

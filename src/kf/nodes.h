@@ -38,7 +38,15 @@ bool Is_Node_Type(const char* type);
 // bytes of a kind built on a node that follow are left unread.
 std::int32_t Load_from_Memory___NiNode(ByteReader& in, NodeRecord& node, std::uint32_t userVersion2);
 
+// How a node's nine rotation floats come to a rotation.
+enum class NodeTurn : std::uint8_t {
+    Rotation,       // rows orthonormal within 1e-4, determinant positive: the rotation itself
+    NotOrthonormal, // the rotation nearest them (their orthogonal polar factor)
+    Mirror,         // determinant negative: the rotation nearest their negative
+    None,           // singular or not finite: no rotation is near
+};
+
 // The rotation `r` of a node as a unit quaternion w x y z with w >= 0, the same rotation a key's quaternion
-// gives. False, `quaternion` unchanged, when `r` is no rotation: rows not orthonormal within 1e-4, or a
-// mirror (damage, or a mirrored node).
-bool Node_Rotation(const float (&r)[9], float (&quaternion)[4]);
+// gives, and how it came to be; with None, `quaternion` unchanged. Only a Rotation is the node's own: the
+// others are damage or a mirrored node, told as such by the caller.
+NodeTurn Node_Rotation(const float (&r)[9], float (&quaternion)[4]);

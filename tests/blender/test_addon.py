@@ -16,6 +16,7 @@ import unittest
 from contextlib import nullcontext, redirect_stdout
 
 import bpy
+from mathutils import Matrix
 
 H, R = math.sqrt(0.5), math.radians
 TEMPLATE = os.environ.get('POSEWRIGHT_TEMPLATE')
@@ -102,6 +103,11 @@ def programs_road(text):
 def read_keys(path):
     euler, duration, records = addon('keytext').read_key_text(open(path, 'rb').read())
     return euler, duration, dict(records)
+
+
+# nodes.md's chain (name, parent, translation, rotation w x y z, scale) and its world positions.
+NODES = [('Root', '', 0, 0, 10, 1, 0, 0, 0, 1), ('Mid', 'Root', 5, 0, 0, H, 0, 0, H, 1), ('Tip', 'Mid', 2, 0, 0, 1, 0, 0, 0, 1)]
+HEADS = [(0, 0, 10), (5, 0, 10), (5, 2, 10)]
 
 
 class AddonTest(unittest.TestCase):
@@ -383,6 +389,33 @@ class AddonTest(unittest.TestCase):
             with self.assertRaisesRegex(RuntimeError, 'Error: ' + error):
                 load(path)
             self.assertEqual(before, state())
+
+    def test_skeleton_import(self):
+        # Bones at the chain's world positions (the tip moved by a scaled parent, named); an export of the rest
+        # pose gives the nodes back, and a .kf of them leaves every bone at rest, with either bone axes.
+        size, kf = math.dist(HEADS[2], (0, 0, 0)), programs_road(QUATERNIONS + '0.1\n' + ''.join(
+            record(node[0], '0' + ' %r' * 8 % node[2:]) for node in NODES) + record('End of keys'))
+        for scale, axes in ((1, {}), (1, dict(axis_forward='Z', axis_up='-X')), (2, {})):  # the middle node's scale
+            bpy.ops.wm.read_homefile(use_empty=True)
+            nif = os.path.join(tempfile.mkdtemp(), 'chain.nif')
+            transcript('POSEWRIGHT_FIXTURES', 'nodes', nif, str(scale))
+            printed = run(bpy.ops.import_scene.posewright_skeleton, nif, **axes)
+            rig = bpy.context.active_object
+            self.assertEqual([[(b.name, b.parent and b.parent.name) for b in rig.data.bones], rig.select_get()],
+                             [[('Root', None), ('Mid', 'Root'), ('Tip', 'Mid')], True])
+            heads = [c for b in rig.data.bones for c in rig.matrix_world @ b.head_local]
+            self.assertLess(max(map(abs, map(float.__sub__, heads, sum(HEADS[:2], ()) + (5, 2 * scale, 10)))), 1e-5)
+            self.assertRegex(printed, r'Imported "chain": 3 bones' if scale == 1 else r'scale other .*: Mid \(2\)')
+            if scale == 1:
+                key(rig, 'Root', 1, location=(0, 0, 0))
+                export(self.path, frame_start=1, frame_end=1, all_bones=True, **axes)
+                for node, (_, *written) in zip(NODES, (k[0] for k in read_keys(self.path)[2].values())):
+                    self.assertLess(max(abs(a - b) / (size if i < 3 else 1) for i, (a, b) in
+                                        enumerate(zip(written, node[2:]))), 1e-5, node)
+                load(kf, **axes)
+                bpy.context.scene.frame_set(bpy.context.scene.frame_start)
+                self.assertLess(max(abs(a - b) for pose in rig.pose.bones for a, b in
+                                    zip(sum(map(list, pose.matrix_basis), []), sum(map(list, Matrix()), []))), 1e-5)
 
 if __name__ == '__main__':
     began = time.monotonic()

@@ -19,6 +19,7 @@
 #include "driver/reset.h"
 #include "driver/stages.h"
 #include "keys/anim_keys.h"
+#include "keys/node_text.h"
 #include "keys/sequence_file.h"
 #include "nif/nif_document.h"
 #include "nif/nif_file.h"
@@ -34,7 +35,7 @@ static std::int64_t Count(std::int64_t raw, std::size_t count) {
 ByteString Build_Template(const TemplateLayout& layout) {
     Bytes out;
     out.raw(layout.HeaderLine).raw(ByteString(layout.Version.begin(), layout.Version.end())).u8(1);
-    out.put(12, Count(layout.NumBlocks, layout.Bodies.size()), layout.UserVersion2);
+    out.put(layout.UserVersion, Count(layout.NumBlocks, layout.Bodies.size()), layout.UserVersion2);
     for (const std::string& text : layout.ShortStrings)
         out.short_string(text);
     out.u16(static_cast<std::uint16_t>(Count(layout.NumBlockTypes, layout.BlockTypes.size())));
@@ -117,13 +118,16 @@ ByteString Interpolator_Body(std::int32_t data, const std::array<float, 8>& pose
 
 ByteString Node_Body(const Node& node, std::uint32_t version2) {
     Bytes out;
-    out.put(node.Name, node.Links).raw(ByteString(4 * static_cast<std::size_t>(node.Links), 0xFF)).put(-1);
+    const ByteString none(4 * static_cast<std::size_t>(node.Links), 0xFF); // each link -1
+    out.put(node.Name, node.Links).raw(none).put(-1);
     version2 > 26 ? out.u32(14) : out.u16(14);
     const auto put = [&out](auto... values) { out.put(values...); };
     std::apply(put, std::tuple_cat(node.Translation, node.Rotation, std::tuple{node.Scale}));
-    if (version2 <= 34) out.put(0); // properties
-    out.put(-1, 0);                 // collision object, children
-    if (version2 < 130) out.put(0); // effects
+    if (version2 <= 34) out.put(node.Links).raw(none); // properties
+    out.put(-1, node.Children.size());                 // collision object
+    for (std::int32_t child : node.Children)
+        out.put(child);
+    if (version2 < 130) out.put(node.Links).raw(none); // effects
     return out.Data;
 }
 
@@ -445,6 +449,26 @@ std::int32_t Load_Sequence(const std::string& text) {
 
 std::string Save_Sequence() {
     return Saved(OutputSequenceFile, [] { Save_to_File___Sequence_Settings("keys.txt"); });
+}
+
+ByteString Chain_Skeleton(float midScale, std::uint32_t version2, std::int32_t links) {
+    const std::array<float, 9> quarterAboutZ = {0, -1, 0, 1, 0, 0, 0, 0, 1};
+    return Build_Template(
+        {.BlockTypes = {"NiNode"},
+         .Bodies = {Node_Body({0, {0, 0, 10}, {1, 0, 0, 0, 1, 0, 0, 0, 1}, 1, links, {1}}, version2),
+                    Node_Body({1, {5, 0, 0}, quarterAboutZ, midScale, links, {2}}, version2),
+                    Node_Body({2, {2, 0, 0}, {1, 0, 0, 0, 1, 0, 0, 0, 1}, 1, links}, version2)},
+         .Strings = {"Root", "Mid", "Tip"},
+         .UserVersion2 = version2});
+}
+
+std::string Nodes_of(const ByteString& nif) {
+    Reset_All_Tables();
+    if (Load_Text(InputKfFile, {nif.begin(), nif.end()}, Load_from_File___All_NIF_Blocks) != 0) return "";
+    std::string problems;
+    for (const std::string& finding : Take_Skeleton_from_Document())
+        problems += "\t- " + finding + "\n";
+    return Node_Text(Skeleton_Node_Lines()) + problems;
 }
 
 std::vector<std::string> Read_Back(const ByteString& kf, void (*each)(), const ByteString& skeleton) {

@@ -55,6 +55,7 @@ struct TemplateLayout {
     // only the count is written, no entries.
     std::int64_t NumBlocks = -1, NumBlockTypes = -1, NumStrings = -1;
     std::uint32_t UserVersion2 = 83; // above 26 a node's flags are 32 bits, else 16
+    std::uint32_t UserVersion = 12;
 };
 
 ByteString Build_Template(const TemplateLayout& layout);
@@ -111,10 +112,10 @@ struct Node {
     std::array<float, 3> Translation = {0, 0, 0};
     std::array<float, 9> Rotation = {1, 0, 0, 0, 1, 0, 0, 0, 1}; // the rows of R
     float Scale = 1;
-    std::int32_t Links = 0; // extra-data links, each -1
+    std::int32_t Links = 0; // extra-data links, and properties and effects where held, each -1
+    std::vector<std::int32_t> Children{};
 };
-// A node body, no controller, properties, collision object, children or effects, its flags and lists
-// as user version 2 `version2` asks.
+// A node body, no controller or collision object, its flags and lists as user version 2 `version2` asks.
 ByteString Node_Body(const Node& node, std::uint32_t version2 = 83);
 // A text-key body: each key's time and string index.
 ByteString Text_Keys_Body(const std::vector<std::pair<float, std::int32_t>>& keys);
@@ -188,6 +189,13 @@ std::int32_t Load_Skeleton(const ByteString& nif);
 std::int32_t Load_Keys(const std::string& text);
 // The bone table as the key-file writer writes it.
 std::string Save_Keys();
+
+// The chain of three nodes the node note gives: "Root" at (0, 0, 10); its child "Mid" at (5, 0, 0), a quarter
+// turn about Z, of scale `midScale`; its child "Tip" at (2, 0, 0). Its bodies as Node_Body writes them for
+// `version2`, each with `links` links in each list but the children.
+ByteString Chain_Skeleton(float midScale = 1, std::uint32_t version2 = 83, std::int32_t links = 0);
+// What posewright-keys --nodes writes for the bytes of a .nif (its node text), then its problem lines.
+std::string Nodes_of(const ByteString& nif);
 
 // posewright-keys' stages on the bytes of a .kf, with the bytes of `skeleton` when not empty: one key text
 // per readable sequence; `each`, when given, runs once each is written, over that sequence's tables.

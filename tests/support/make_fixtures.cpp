@@ -5,6 +5,8 @@
 //     make_fixtures curves FILE.kf POINTS SECONDS NODE...
 //                                                 a sequence "Idle" of SECONDS s, each node on a packed
 //                                                 curve of POINTS control points
+//     make_fixtures nodes FILE.nif [MIDSCALE]     the chain of three nodes of the node note, its middle
+//                                                 node of scale MIDSCALE (default 1)
 // Seeds are small on purpose: libFuzzer grows them, and the replay in every test run stays fast.
 #include <cstdlib>
 #include <cstring>
@@ -50,9 +52,12 @@ int main(int argc, char** argv) {
             bones.push_back({argv[i], {}});
         Write_File(argv[2], Curves_File(bones, static_cast<std::uint32_t>(std::max(4, std::atoi(argv[3]))),
                                         std::strtof(argv[4], nullptr)));
+    } else if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "nodes") == 0) {
+        Write_File(argv[2], Chain_Skeleton(argc == 4 ? std::strtof(argv[3], nullptr) : 1));
     } else {
         std::fprintf(stderr, "usage: make_fixtures example FILE.kf | make_fixtures seeds CORPUS_FOLDER | "
-                             "make_fixtures curves FILE.kf POINTS SECONDS NODE...\n");
+                             "make_fixtures curves FILE.kf POINTS SECONDS NODE... | "
+                             "make_fixtures nodes FILE.nif [MIDSCALE]\n");
         return 2;
     }
     return 0;
