@@ -112,13 +112,13 @@ TEST(NodeText, ReadsTheRotationAsTheRowsOfR) {
                 {{0, 0, 1, 0, 1, 0, -1, 0, 0}, h + "0 " + h + "0 "},
                 {{1, 0, 0, 0, -1, 0, 0, 0, -1}, "0 1 0 0 "},
                 {{-1, 0, 0, 0, 1, 0, 0, 0, -1}, "0 0 1 0 "},
-                {{-1, 0, 0, 0, -1, 0, 0, 0, 1}, "0 0 0 1 "},
+                {{-0.6f, 0, 0.8f, 0, -1, 0, 0.8f, 0, 0.6f}, "0 0.4472136 0 0.8944272 "}, // about (1, 0, 2)
                 {{0, 1, 0, 1, 0, 0, 0, 0, -1}, "0 " + h + h + "0 "},
-                {{0, -2, 0, 1, 0, 0, 0, 0, 1},
-                 h + "0 0 " + h,
+                {{0, 0, 2, 1, 0, 0, 0, 1, 0}, // a third of a turn about (1, 1, 1), a row made longer
+                 "0.5 0.5 0.5 0.5 ",
                  no + "not orthonormal: written as the nearest rotation"},
-                {{0, 1, 0, -1, 0, 0, 0, 0, -1},
-                 h + "0 0 " + h,
+                {{0, 0, -1, -1, 0, 0, 0, -1, 0},
+                 "0.5 0.5 0.5 0.5 ",
                  "its rotation is a mirror (its determinant is negative): written as the rotation nearest "
                  "its negative"},
                 {{}, "1 0 0 0 ", no + "singular or not finite: written as the identity"}};
