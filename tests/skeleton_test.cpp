@@ -136,7 +136,8 @@ TEST(NodeText, ReadsTheRotationAsTheRowsOfR) {
 
 // Each node's parent is the first node that holds it as a child; a block that does not add up (its body
 // cut, a child past the blocks) is skipped and what only it held is a root; a link that would close a loop
-// is not taken; a kind built on a node is a node, one whose name only ends in "Node" is not.
+// is not taken; a parent whose name another node has too is named; a kind built on a node is a node,
+// one whose name only ends in "Node" is not.
 TEST(NodeText, TakesTheTreeFromTheChildrenLists) {
     const std::vector<Node> nodes = {{.Name = 0},
                                      {.Name = 1, .Children = {2, -1, 4}},
@@ -146,23 +147,26 @@ TEST(NodeText, TakesTheTreeFromTheChildrenLists) {
                                      {.Name = 5, .Children = {3, 6}}};
     TemplateLayout layout{.BlockTypes = {"NiNode", "NiBone", "BSFurnitureMarkerNode"},
                           .BlockTypeIndex = {0, 1, 0, 0, 2, 0},
-                          .Strings = {"a", "b\"", "c", "d", "e", "f"}};
+                          .Strings = {"a", "b\"", "c", "b\"", "e", "f"}}; // d named as b"
     for (const Node& node : nodes)
         layout.Bodies.push_back(Node_Body(node));
     layout.Bodies[0].resize(64);
     const std::string skipped = "it does not hold the layout read here (",
                       roots = "): skipped; the nodes only it holds are roots\n";
-    EXPECT_EQ(Nodes_of(Build_Template(layout)),
-              kHead + R"("b\"" "" 0 0 0 1 0 0 0 1
+    EXPECT_EQ(
+        Nodes_of(Build_Template(layout)),
+        kHead + R"("b\"" "" 0 0 0 1 0 0 0 1
 "c" "b\"" 0 0 0 1 0 0 0 1
-"d" "" 0 0 0 1 0 0 0 1
+"b\"" "" 0 0 0 1 0 0 0 1
 )" +
-                  "\t- Node 'a' (block 0 'NiNode'): " + skipped + "its fields run past its end" + roots +
-                  "\t- Node 'f' (block 5 'NiNode'): " + skipped + "a child is past the blocks" + roots +
-                  "\t- Node 'b\"' (block 1 'NiBone'): it is held as a child by Node 'c' (block 2 'NiNode'), "
-                  "which is itself or below it: not taken as its parent\n"
-                  "\t- Node 'c' (block 2 'NiNode'): it is a child of Node 'd' (block 3 'NiNode') too: its "
-                  "parent is the first that holds it, 'b\"'\n");
+            "\t- Node 'a' (block 0 'NiNode'): " + skipped + "its fields run past its end" + roots +
+            "\t- Node 'f' (block 5 'NiNode'): " + skipped + "a child is past the blocks" + roots +
+            "\t- Node 'b\"' (block 1 'NiBone'): it is held as a child by Node 'c' (block 2 'NiNode'), "
+            "which is itself or below it: not taken as its parent\n"
+            "\t- Node 'c' (block 2 'NiNode'): it is a child of Node 'b\"' (block 3 'NiNode') too: its "
+            "parent is the first that holds it, 'b\"'\n"
+            "\t- Node 'b\"' (block 1 'NiBone'): it holds nodes, and Node 'b\"' (block 3 'NiNode') has its "
+            "name too: their parent's name names two nodes\n");
 }
 
 using Quaternion = std::array<double, 4>; // w x y z

@@ -109,6 +109,32 @@ void Take_Parents(const std::vector<std::int32_t>& nodeOfBlock, std::vector<std:
     }
 }
 
+// A parent the node text names by a name another node has too, or by none, reads back as another node or
+// as no parent: each such parent is named once.
+void Note_Unclear_Parents(std::vector<std::string>& findings) {
+    std::vector<bool> told(NumSkeletonNodes);
+    for (std::uint32_t n = 0; n < NumSkeletonNodes; ++n) {
+        const std::int32_t p = SkeletonNodes[n].Parent;
+        if (p < 0 || told[static_cast<std::size_t>(p)]) continue;
+        told[static_cast<std::size_t>(p)] = true;
+        const SkeletonNode& parent = SkeletonNodes[p];
+        if (parent.Name[0] == '\0') {
+            findings.push_back(
+                Node_Label(parent) +
+                ": it holds nodes but has no name: their parent is written as \"\", as a root's");
+            continue;
+        }
+        for (std::uint32_t o = 0; o < NumSkeletonNodes; ++o) {
+            const SkeletonNode& other = SkeletonNodes[o];
+            if (&other != &parent && other.HasOffset && std::strcmp(other.Name, parent.Name) == 0) {
+                findings.push_back(Node_Label(parent) + ": it holds nodes, and " + Node_Label(other) +
+                                   " has its name too: their parent's name names two nodes");
+                break;
+            }
+        }
+    }
+}
+
 // `name` without what a mistype or another tool's copy most often changes: case, spaces, and a
 // numbered suffix (".001") at its end.
 std::string Loose(std::string_view name) {
@@ -290,6 +316,7 @@ std::vector<std::string> Take_Skeleton_from_Document() {
         SkeletonNodes[NumSkeletonNodes++] = Read_Node(static_cast<std::int32_t>(b), findings);
     }
     Take_Parents(nodeOfBlock, findings);
+    Note_Unclear_Parents(findings);
     std::transform(findings.begin(), findings.end(), findings.begin(), One_Line);
     return findings;
 }
