@@ -443,7 +443,7 @@ TEST_F(Programs, NodesAndTemplateFromAGamesFiles) {
 // folder's; a sequence's name, made fit for a file name, joins it when the .kf holds several.
 TEST(Names, OfTheOutputs) {
     EXPECT_EQ(Key_File_Name("anims.old/walk.kf", "SpecialIdle", false), "anims.old/walk_keys.txt");
-    EXPECT_EQ(Key_File_Name("a.b.kf", "x:y/z*\t", true), "a.b_x_y_z___keys.txt");
+    EXPECT_EQ(Key_File_Name("a.b.kf", "x:y /z*\t", true), "a.b_x_y _z___keys.txt");
     for (const auto& [keys, sequence] : {std::pair{"walk.txt", "walk.sequence.txt"},
                                          {"My.Mods/keys", "My.Mods/keys.sequence.txt"},
                                          {"/.hidden", "/.hidden.sequence.txt"},

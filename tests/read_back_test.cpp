@@ -140,6 +140,9 @@ std::vector<Row> Rows() {
              Label(5, ' ' + fed) + ": its node name holds a line feed: written as a space\n" + Label(3, "A") +
              ": the node is named by bone 2 too\n" + Label(4, "") + ": its node name is empty\n",
          "", "Cycle 3\nFrequency 1\nWeight 1\nStart 0\n" + kConverted + "Priority \"A\" 1\n"},
+        // The root is found by default, so the priority alone needs the sequence file.
+        {"a priority alone", Keys(false, {{"NPC Root [Root]", {At(0)}}}, {}, {.Priorities = {{"NPC Root [Root]", 5}}}),
+         "1 bones, 1 keys", "", "", "Priority \"NPC Root [Root]\" 5\n"},
         {"start and text keys",
          Keys(false, still, {{2, Text_Keys_Body({{0.5f, 0}, {5, 1}})}}, {.Start = 0.25f}),
          "1 bones, 1 keys", // "start" is the first string
