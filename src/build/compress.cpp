@@ -610,7 +610,7 @@ std::uint32_t Smallest_Points(std::uint32_t from) {
         const bool dense = (points - 3) * kKnotKeys > W.Keys - 1;
         if (dense ? 2 * points < below || !Looks_Exact(points) : !Knots_Fit(points)) continue;
         if (Try_Points(points) <= 1) return points;
-        if (W.Animated[kSplineRotation] && W.LengthSpread && Try_Points(points, true) <= 1) {
+        if (W.Animated[kSplineRotation] && (!dense || W.LengthSpread) && Try_Points(points, true) <= 1) {
             Across = true;
             return points;
         }
