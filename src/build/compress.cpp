@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "keys/anim_keys.h"
 #include "kf/basis.h"
@@ -314,6 +315,26 @@ bool Fit_Directions() {
     return true;
 }
 
+// The rotation's targets of keys `from` to `to` - 1: each key scaled by the length the curve fitted so
+// far has there, in the curve's hemisphere there (where the curve passes near zero, its direction turns
+// about, and so must the keys'); LengthSpread says whether that length halves somewhere.
+void Scale_Directions(std::uint32_t from, std::uint32_t to) {
+    const std::uint32_t q = kSlot[kSplineRotation];
+    double shortest = std::numeric_limits<double>::infinity(), longest = 0;
+    for (std::uint32_t k = from; k < to; ++k) {
+        double length = 0, dot = 0;
+        for (std::uint32_t j = q; j < q + 4; ++j) {
+            const double value = At_Key(W.Control[j], k);
+            length += value * value, dot += value * W.Values[j][k];
+        }
+        length = std::sqrt(length);
+        shortest = std::min(shortest, length), longest = std::max(longest, length);
+        for (std::uint32_t j = q; j < q + 4; ++j)
+            W.Targets[j][k] = W.Values[j][k] * std::copysign(length, dot);
+    }
+    W.LengthSpread = shortest < longest / 2;
+}
+
 // Each animated channel fitted. A rotation is fitted as directions: its keys scaled by the length the
 // curve fitted so far has at each (in the curve's hemisphere there) and fitted again; `across` fits them
 // as Fit_Directions does, slower, for keys sampled where a curve's length falls and rises fast.
@@ -326,21 +347,7 @@ void Fit_Channels(bool across) {
         std::copy_n(W.Values[j], W.Keys, W.Targets[j]);
     if (!across || !Fit_Directions()) Solve<4>(W.Values, q);
     for (int round = 0; round < (across ? kAcrossRounds : kDirectionRounds); ++round) {
-        double shortest = std::numeric_limits<double>::infinity(), longest = 0;
-        for (std::uint32_t k = 0; k < W.Keys; ++k) {
-            double length = 0, dot = 0;
-            for (std::uint32_t j = q; j < q + 4; ++j) {
-                const double value = At_Key(W.Control[j], k);
-                length += value * value, dot += value * W.Values[j][k];
-            }
-            // In the hemisphere of the curve there: where the curve passes near zero, its direction
-            // turns about, and so must the keys'.
-            length = std::copysign(std::sqrt(length), dot);
-            shortest = std::min(shortest, std::fabs(length)), longest = std::max(longest, std::fabs(length));
-            for (std::uint32_t j = q; j < q + 4; ++j)
-                W.Targets[j][k] = W.Values[j][k] * length;
-        }
-        W.LengthSpread = shortest < longest / 2;
+        Scale_Directions(0, W.Keys);
         if (across) {
             if (!Fit_Directions()) return;
         } else {
@@ -349,18 +356,23 @@ void Fit_Channels(bool across) {
     }
 }
 
+// The least and the largest of the first `count` values of every component of `channel` in `rows`.
+std::pair<double, double> Range(const double (*rows)[kMaxKeys], int channel, std::uint32_t count) {
+    double low = std::numeric_limits<double>::infinity(), high = -low;
+    for (std::uint32_t v = kSlot[channel]; v < kSlot[channel] + kSplineDims[channel]; ++v) {
+        const auto [least, most] = std::minmax_element(rows[v], rows[v] + count);
+        low = std::min(low, *least), high = std::max(high, *most);
+    }
+    return {low, high};
+}
+
 // The control values as they will be written: each channel packed with its offset and half range, or
 // rounded to floats. False when a value cannot be written finite.
 bool Write_Control() {
     constexpr double kLargest = std::numeric_limits<float>::max();
     for (int channel = 0; channel < kSplineChannels; ++channel) {
         if (!W.Animated[channel]) continue;
-        double low = std::numeric_limits<double>::infinity(), high = -low;
-        for (std::uint32_t j = 0; j < kSplineDims[channel]; ++j) {
-            const double* control = W.Control[kSlot[channel] + j];
-            const auto [least, most] = std::minmax_element(control, control + W.Points);
-            low = std::min(low, *least), high = std::max(high, *most);
-        }
+        const auto [low, high] = Range(W.Control, channel, W.Points);
         if (!(std::fabs(low) <= kLargest && std::fabs(high) <= kLargest)) return false;
         const auto offset = static_cast<float>(low / 2 + high / 2);
         const auto half = static_cast<float>(high / 2 - low / 2);
@@ -426,12 +438,7 @@ bool Too_Wide_to_Pack() {
     const double reach[kSplineChannels] = {std::sqrt(3.0), 4, 1}; // a step's effect on the error, at most
     for (int channel = 0; channel < kSplineChannels; ++channel) {
         if (!W.Animated[channel]) continue;
-        double low = std::numeric_limits<double>::infinity(), high = -low;
-        for (std::uint32_t j = 0; j < kSplineDims[channel]; ++j) {
-            const double* keys = W.Values[kSlot[channel] + j];
-            const auto [least, most] = std::minmax_element(keys, keys + W.Keys);
-            low = std::min(low, *least), high = std::max(high, *most);
-        }
+        const auto [low, high] = Range(W.Values, channel, W.Keys);
         const double error = reach[channel] * 1.25 * (high - low) / 2 / 65534;
         if (error > Compression.Bounds[channel] / 2) return true;
     }
@@ -541,15 +548,7 @@ bool Looks_Exact(std::uint32_t points) {
     if (W.Animated[kSplineScale]) Solve<1>(W.Values, kSlot[kSplineScale]);
     if (W.Animated[kSplineRotation]) {
         Solve<4>(W.Values, q);
-        for (std::uint32_t k = from; k < to; ++k) {
-            double length = 0, dot = 0;
-            for (std::uint32_t j = q; j < q + 4; ++j) {
-                const double value = At_Key(W.Control[j], k);
-                length += value * value, dot += value * W.Values[j][k];
-            }
-            for (std::uint32_t j = q; j < q + 4; ++j)
-                W.Targets[j][k] = W.Values[j][k] * std::copysign(std::sqrt(length), dot);
-        }
+        Scale_Directions(from, to);
         Solve<4>(W.Targets, q);
     }
     double worst = 0;
