@@ -46,7 +46,8 @@ clean:
 # Times conversions of generated key files against the floor and the fscanf yardstick, then
 # posewright-keys on their outputs against its floor and its printf yardstick (bench/bench.cpp), and on a
 # .kf of 100 bones on curves of 200 control points over 50 s, written by the fixture tool; then a batch of
-# 100 key files against 100 separate runs (bench/batch_bench.cpp).
+# 100 key files against 100 separate runs (bench/batch_bench.cpp); then --compress: sizes with and without it,
+# and the time of its fit (bench/compress_bench.cpp).
 BENCH_FLAGS ?=
 bench:
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ -DPOSEWRIGHT_TESTS=OFF \
@@ -57,6 +58,8 @@ bench:
 	    build-bench/bench/posewright_fscanf build-bench/bench/bench_floor build-bench/posewright-keys \
 	    build-bench/bench/posewright_keys_printf --curves build-bench/curves.kf $(BENCH_FLAGS) </dev/null
 	build-bench/bench/posewright_batch_bench build-bench/cases examples/Empty.kf build-bench/posewright </dev/null
+	build-bench/bench/posewright_compress_bench build-bench/cases examples/Empty.kf build-bench/posewright \
+	    build-bench/posewright-keys build-bench/tests/support/make_fixtures </dev/null
 
 # Windows: cross-compiled with MinGW-w64 into one self-contained build-windows/Posewright.exe.
 windows:

@@ -111,7 +111,7 @@ bool Write_Key_File(const std::string& path, const KeyFileShape& shape) {
                   ? "Rotations as Quaternions: time, position x y z, rotation w x y z, scale"
                   : "Rotations as Euler angles: time, position x y z, angles x y z, scale");
     bool written = line.Put(file.get());
-    line.Number((shape.Keys - 1) / fps);
+    line.Number((shape.Keys - 1) / fps, 6); // as the last key's time is written: no key after the end
     written = line.Put(file.get()) && written;
     Random random{0x5eed0000u + static_cast<std::uint64_t>(shape.Bones)};
     for (std::int32_t b = 0; b < shape.Bones; ++b) {

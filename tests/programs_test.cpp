@@ -62,6 +62,13 @@ class Programs : public testing::Test {
     TempDir Dir;
 };
 
+std::string Bounds_Refused(const std::string& after) {
+    return "\nERROR: Option '--compress' takes its bounds as --compress=POSITION,ROTATION,SCALE, three "
+           "numbers "
+           "above 0 (units, radians, scale), not '--compress" +
+           after + "'!\n";
+}
+
 // Every way out but success ends with status 1 and leaves the outputs as it found them: an existing .kf
 // and key file keep their bytes, and no partial file remains.
 // A row: its files as name=content, the command, the transcript.
@@ -105,6 +112,9 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
         {files + " walk.kf=example", "posewright --skeleton walk.kf -o walk.kf Empty.kf keys.txt",
          "\nTry to open the skeleton:\n\t- 'walk.kf' <ok>\n" + kLoaded + Opening({"Empty.kf", "keys.txt"}) +
              "\nERROR: Output file 'walk.kf' is the input file 'walk.kf': it would be overwritten!\n"},
+        {files, "posewright --compress=0.01,0,0.001 Empty.kf keys.txt", Bounds_Refused("=0.01,0,0.001")},
+        {files, "posewright --compress=1,1 Empty.kf keys.txt", Bounds_Refused("=1,1")},
+        {files, "posewright --compress=1,inf,1 Empty.kf keys.txt", Bounds_Refused("=1,inf,1")},
         {files, "posewright --sequence run.txt Empty.kf keys.txt",
          Opening({"Empty.kf", "keys.txt", "run.txt!"})},
         {files + " Empty_new.kf=folder", "posewright Empty.kf keys.txt",
@@ -301,6 +311,35 @@ TEST_F(Programs, CurvesThereAndBack) {
     EXPECT_HAS("\nPosewright-Keys: a .kf animation",
                Run("posewright-keys", {"--rate", "0", "-h", "c.kf"}, 0).Transcript);
     EXPECT_EQ(Run("posewright", {"--version"}, 0).Transcript.find("Posewright "), 0u);
+}
+
+// Key files through --compress, posewright-keys and --compress again: each key of the first within twice
+// the bound of the second's curves, and the second output no larger; a batch; angles stay keys, and say so.
+TEST_F(Programs, CompressThereAndBack) {
+    const std::vector<Bone> bones = Smooth_Bones(3, 91, 3, 8);
+    Put("E.kf", Build_Template(Example_Template()));
+    Put("k.txt", As_Bytes(Key_Text(false, 3, bones)));
+    EXPECT_HAS(
+        "\nCompressed: 3 bones as curves, 0 as poses, 0 as keys; 15 KiB -> 1,538 bytes: 9.7 times smaller\n",
+        Run("posewright", {"--compress", "-o", "one.kf", "E.kf", "k.txt"}, 0).Transcript);
+    Run("posewright-keys", {"one.kf"}, 0);
+    Run("posewright", {"--compress", "-o", "two.kf", "E.kf", "one_keys.txt"}, 0);
+    const auto curves = Output_Bones(Get("two.kf"));
+    ASSERT_EQ(curves.size(), bones.size());
+    for (std::size_t b = 0; b < bones.size(); ++b)
+        EXPECT_EQ(Missed_Key(curves[b].second, bones[b], {0.02, 0.002, 0.002}), "");
+    EXPECT_LE(Get("two.kf").size(), Get("one.kf").size());
+    Put("a.txt", As_Bytes(Key_Text(true, 3, Generated_Bones(2, 5, true, 3))));
+    const std::string batch =
+        Run("posewright", {"--compress=0.1,0.1,0.1", "E.kf", "k.txt", "a.txt"}, 0).Transcript;
+    EXPECT_HAS(
+        "WARNING: The key file 'a.txt' holds angles, and --compress writes curves of quaternions only: "
+        "its bones are written as keys\n",
+        batch);
+    EXPECT_HAS("\n2 of 2 key files converted\n", batch);
+    Run("posewright", {"-o", "plain.kf", "E.kf", "a.txt"}, 0);
+    EXPECT_EQ(Get("a.kf"), Get("plain.kf"));
+    EXPECT_LT(Get("k.kf").size(), Get("one.kf").size()); // wider bounds, fewer points
 }
 
 // One template, many key files: a property of a batch a row, each run in a folder of its own holding a key

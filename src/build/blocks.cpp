@@ -1,10 +1,13 @@
 // The road out: every new block of the output, appended in its fixed order from the bone table and the
 // sequence settings. Per bone a transform-data block and its interpolator, then the text keys and the
-// one controller sequence that binds every interpolator to its bone's node name. Every failure of the
+// one controller sequence that binds every interpolator to its bone's node name. With --compress, the
+// curves' one shared data block and a basis block for each count of control points come first, then
+// each bone's interpolator (and a bone that stays keys, its transform data). Every failure of the
 // assembly has printed its message when a negative result comes back.
 #include "build/blocks.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -17,6 +20,7 @@ TransformData BuiltTransformData;
 TransformInterpolator BuiltInterpolator;
 TextKeyExtraData BuiltTextKeys;
 ControllerSequence BuiltSequence;
+CompressionSummary BuiltCompression;
 
 // The tracks a bone shares with every format: position and uniform scale.
 static void Fill_Translations_and_Scales(const AnimBone& bone, std::uint32_t count) {
@@ -181,9 +185,136 @@ static std::int32_t Append_Controller_Sequence(std::int32_t textKeysBlock) {
                : 0;
 }
 
-std::int32_t Create_All_KF_Blocks() {
+// ---- the bones as curves -------------------------------------------------------------------------
+
+// The bytes a block adds to the file beside its body: its type index and its size in the header.
+constexpr std::int64_t kBlockEntryBytes = 6;
+
+// The bytes of the type names in the header from entry `first` on.
+static std::int64_t Type_Name_Bytes(std::uint32_t first) {
+    std::int64_t bytes = 0;
+    for (std::uint32_t i = first; i < Header_NumBlockTypes; ++i)
+        bytes += 4 + static_cast<std::int64_t>(std::strlen(Header_BlockTypes[i]));
+    return bytes;
+}
+
+// The bytes bone b's keys would take, blocks and header entries.
+static std::int64_t Keys_Bytes(std::int32_t b) {
+    Fill_NiTransformData_from_Bone(b);
+    return Calculate_Size___NiTransformData(BuiltTransformData) + kInterpolatorSize + 2 * kBlockEntryBytes;
+}
+
+// A still bone: its interpolator holds the pose and has no data.
+static std::int32_t Append_Pose(std::int32_t b) {
+    if (AddNewNodeToHeader("NiTransformInterpolator") < 0) return -3;
+    const SplineInterpolator& pose = BoneFits[b].Interpolator;
+    std::copy(std::begin(pose.Translation), std::end(pose.Translation),
+              std::begin(BuiltInterpolator.Translation));
+    std::copy(std::begin(pose.Rotation), std::end(pose.Rotation), std::begin(BuiltInterpolator.Rotation));
+    BuiltInterpolator.Scale = pose.Scale;
+    BuiltInterpolator.Data = -1;
+    AnimBones[b].InterpolatorBlock = Append_Block(
+        kInterpolatorSize, [] { return Save_to_Memory___NiTransformInterpolator(BuiltInterpolator); });
+    return AnimBones[b].InterpolatorBlock < 0 ? -3 : 0;
+}
+
+static std::int32_t Append_Curve(std::int32_t b, std::int32_t dataBlock, std::int32_t basisBlock) {
+    static SplineInterpolator curve; // the one the writer serialises
+    curve = BoneFits[b].Interpolator;
+    curve.SplineData = dataBlock;
+    curve.BasisData = basisBlock;
+    const bool packed = curve.Compressed;
+    if (AddNewNodeToHeader(packed ? "NiBSplineCompTransformInterpolator" : "NiBSplineTransformInterpolator") <
+        0)
+        return -3;
+    AnimBones[b].InterpolatorBlock =
+        packed ? Append_Block(kSplineCompInterpolatorSize,
+                              [] { return Save_to_Memory___NiBSplineCompTransformInterpolator(curve); })
+               : Append_Block(kSplineInterpolatorSize,
+                              [] { return Save_to_Memory___NiBSplineTransformInterpolator(curve); });
+    return AnimBones[b].InterpolatorBlock < 0 ? -3 : 0;
+}
+
+// The curves' shared blocks, data and one basis per count of control points, into `basisBlocks`
+// (indexed by count). The data block's index, -1 when no bone is a curve; -3 after a failure.
+static std::int32_t Append_Shared_Curve_Blocks(std::int32_t (&basisBlocks)[kMaxKeys]) {
+    std::fill(std::begin(basisBlocks), std::end(basisBlocks), -1);
     for (std::int32_t b = 0; b < NumAnimBones; ++b) {
-        if (Append_Bone_Blocks(b) < 0) return -3;
+        if (BoneFits[b].Form == BoneForm::Curve) basisBlocks[BoneFits[b].Points] = 0;
+    }
+    if (std::find(std::begin(basisBlocks), std::end(basisBlocks), 0) == std::end(basisBlocks)) return -1;
+    if (AddNewNodeToHeader("NiBSplineData") < 0) return -3;
+    const std::int32_t dataBlock = Append_Block(Calculate_Size___NiBSplineData(BuiltSplineData), [] {
+        return Save_to_Memory___NiBSplineData(BuiltSplineData);
+    });
+    if (dataBlock < 0) return -3;
+    BuiltCompression.BytesSaved -= Calculate_Size___NiBSplineData(BuiltSplineData) + kBlockEntryBytes;
+    for (std::uint32_t points = 0; points < kMaxKeys; ++points) {
+        if (basisBlocks[points] < 0) continue;
+        static SplineBasisData basis;
+        basis.NumControlPoints = points;
+        if (AddNewNodeToHeader("NiBSplineBasisData") < 0) return -3;
+        basisBlocks[points] =
+            Append_Block(kSplineBasisSize, [] { return Save_to_Memory___NiBSplineBasisData(basis); });
+        if (basisBlocks[points] < 0) return -3;
+        BuiltCompression.BytesSaved -= kSplineBasisSize + kBlockEntryBytes;
+    }
+    return dataBlock;
+}
+
+// Every bone fitted over the sequence, then the curves' shared blocks and each bone's own blocks.
+static std::int32_t Append_Compressed_Bones() {
+    BuiltCompression = {};
+    const float start = SequenceSettings_StartTime, stop = Sequence_Stop_Time();
+    BuiltSplineData.NumFloatControlPoints = BuiltSplineData.NumCompactControlPoints = 0;
+    for (std::int32_t b = 0; b < NumAnimBones; ++b) {
+        BoneFits[b] = {};
+        if (std::isfinite(start) && std::isfinite(stop) && start < stop) Fit_Bone(b, start, stop);
+    }
+    const std::uint32_t types = Header_NumBlockTypes;
+    static std::int32_t basisBlocks[kMaxKeys];
+    const std::int32_t dataBlock = Append_Shared_Curve_Blocks(basisBlocks);
+    if (dataBlock == -3) return -3;
+    for (std::int32_t b = 0; b < NumAnimBones; ++b) {
+        const BoneFit& fit = BoneFits[b];
+        std::int32_t result = 0;
+        if (fit.Form == BoneForm::Keys) {
+            ++BuiltCompression.Keys;
+            BuiltCompression.Unserved += fit.Reason == KeysReason::NoCurveBeatsKeys;
+            result = Append_Bone_Blocks(b);
+        } else {
+            BuiltCompression.BytesSaved += Keys_Bytes(b) - kBlockEntryBytes;
+            if (fit.Form == BoneForm::Pose) {
+                ++BuiltCompression.Poses;
+                BuiltCompression.BytesSaved -= kInterpolatorSize;
+                result = Append_Pose(b);
+            } else {
+                ++BuiltCompression.Curves;
+                BuiltCompression.BytesSaved -=
+                    fit.Interpolator.Compressed ? kSplineCompInterpolatorSize : kSplineInterpolatorSize;
+                result = Append_Curve(b, dataBlock, basisBlocks[fit.Points]);
+            }
+        }
+        if (result < 0) return -3;
+    }
+    // The type names keys alone would have added, against those added here.
+    for (const char* type : {"NiTransformData", "NiTransformInterpolator"}) {
+        bool known = NumAnimBones == 0;
+        for (std::uint32_t i = 0; i < types; ++i)
+            known = known || std::strcmp(Header_BlockTypes[i], type) == 0;
+        if (!known) BuiltCompression.BytesSaved += 4 + static_cast<std::int64_t>(std::strlen(type));
+    }
+    BuiltCompression.BytesSaved -= Type_Name_Bytes(types);
+    return 0;
+}
+
+std::int32_t Create_All_KF_Blocks() {
+    if (Compression.Enabled && IsQuaternionFormat) {
+        if (Append_Compressed_Bones() < 0) return -3;
+    } else {
+        for (std::int32_t b = 0; b < NumAnimBones; ++b) {
+            if (Append_Bone_Blocks(b) < 0) return -3;
+        }
     }
     const std::int32_t textKeysBlock = Append_Text_Keys();
     if (textKeysBlock < 0) return -3;
@@ -200,4 +331,6 @@ void Reset_Built_Blocks() {
     std::memset(&BuiltInterpolator, 0, sizeof BuiltInterpolator);
     std::memset(&BuiltTextKeys, 0, sizeof BuiltTextKeys);
     std::memset(&BuiltSequence, 0, sizeof BuiltSequence);
+    BuiltCompression = {};
+    Reset_Compression();
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "build/compress.h"
 #include "kf/controller_sequence.h"
 #include "kf/text_keys.h"
 #include "kf/transform_data.h"
@@ -15,11 +16,21 @@ extern TransformInterpolator BuiltInterpolator;
 extern TextKeyExtraData BuiltTextKeys;
 extern ControllerSequence BuiltSequence;
 
+// What --compress made of the bones of the last build: how many became curves, poses or stayed keys
+// (and of those, how many no curve could serve), and how many bytes fewer the output has than it would
+// have with keys for every bone.
+struct CompressionSummary {
+    std::int32_t Curves, Poses, Keys, Unserved;
+    std::int64_t BytesSaved;
+};
+extern CompressionSummary BuiltCompression;
+
 // The first entry of the whole string table that names the accumulation root; 0 when none does.
 std::int32_t Find_Accum_Root_Name();
 
 // Appends every new block, type and string to the document, the sequence as the sequence settings
-// say. 0, or -3 after the failing message.
+// say; with Compression enabled and quaternion keys, the bones as curves where they serve. 0, or -3
+// after the failing message.
 std::int32_t Create_All_KF_Blocks();
 
 // The working records back to the zero-filled state of program start.

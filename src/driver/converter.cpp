@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "build/compress.h"
 #include "capacities.h"
 #include "driver/common.h"
 #include "driver/files.h"
@@ -42,6 +43,8 @@ static const char* const kHelp =
     "--sequence\tthe sequence file (name, cycle, timing, text keys, priorities); by default the key\n"
     "\t\tfile's name with .sequence.txt for its extension, read when it is there\n"
     "--skeleton\tthe .nif the animation plays on: a warning for each node it lacks, and for other units\n"
+    "--compress\teach bone as a curve of packed control points, as games ship them, within 0.01 units,\n"
+    "\t\t0.001 radians and 0.001 scale of every key; --compress=P,R,S sets the three bounds\n"
     "\n"
     "With several key files each is converted over the template in turn, into its own name with .kf for\n"
     "its extension (walk.txt gives walk.kf), beside it or in the folder -o names; a KEYS.sequence.txt\n"
@@ -207,9 +210,12 @@ int Convert_Batch(const char* templateName, Batch& batch, const std::vector<cons
 
 int Posewright_Main(int argc, const char* const* argv) {
     Options options;
-    const int first = Take_Options(argc, argv, kOptionOutput | kOptionSequence | kOptionSkeleton, options);
+    const int first = Take_Options(
+        argc, argv, kOptionOutput | kOptionSequence | kOptionSkeleton | kOptionCompress, options);
     if (Answer_Help_or_Version(options, "Posewright", kHelp)) return Wait_and_Return(kExitSuccess);
     if (first < 0) return Wait_and_Return(kExitFailure);
+    Compression = {options.Compress,
+                   {options.CompressBounds[0], options.CompressBounds[1], options.CompressBounds[2]}};
     if (argc - first < 2) {
         std::printf("\nERROR: not enough arguments.\n\n\t(Example of use: 'Posewright.exe Empty.kf "
                     "AnimationKeys.txt')\n");

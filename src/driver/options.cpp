@@ -35,6 +35,31 @@ bool Is(const char* argument, std::initializer_list<const char*> names) {
                        [&](const char* name) { return std::strcmp(argument, name) == 0; });
 }
 
+// "--compress", or "--compress=" and three bounds above 0 separated by commas, taken into `options`. The
+// refusal, "" when there is none.
+std::string Take_Compress(const char* argument, Options& options) {
+    options.Compress = true;
+    const char* text = argument + std::strlen("--compress");
+    if (*text == '\0') return "";
+    bool valid = *text++ == '=';
+    for (int i = 0; valid && i < 3; ++i) {
+        char* end = nullptr;
+        const double value = std::strtod(text, &end);
+        valid = end != text && *end == (i < 2 ? ',' : '\0') && std::isfinite(value) && value > 0;
+        options.CompressBounds[i] = value;
+        text = end + 1;
+    }
+    if (valid) return "";
+    return "Option '--compress' takes its bounds as --compress=POSITION,ROTATION,SCALE, three numbers above "
+           "0 "
+           "(units, radians, scale), not '" +
+           std::string(argument) + "'";
+}
+
+bool Names_Compress(const char* argument) {
+    return std::strncmp(argument, "--compress", 10) == 0 && (argument[10] == '\0' || argument[10] == '=');
+}
+
 } // namespace
 
 int Take_Options(int argc, const char* const* argv, std::uint32_t accepted, Options& options) {
@@ -62,6 +87,12 @@ int Take_Options(int argc, const char* const* argv, std::uint32_t accepted, Opti
         options.Help = options.Help || help;
         options.Version = options.Version || version;
         if (help || version) continue;
+        // --compress carries its bounds in itself, not in the argument after it.
+        if ((accepted & kOptionCompress) != 0 && Names_Compress(argument)) {
+            const std::string fault = Take_Compress(argument, options);
+            if (refusal.empty()) refusal = fault;
+            continue;
+        }
         const auto* option = std::find_if(std::begin(known), std::end(known), [&](const auto& o) {
             return (accepted & o.Flag) != 0 && Is(argument, {o.Short, o.Long});
         });

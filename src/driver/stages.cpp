@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "build/blocks.h"
+#include "build/compress.h"
 #include "check/problems.h"
 #include "check/skeleton.h"
 #include "driver/common.h"
@@ -226,6 +227,31 @@ static std::int32_t Warn_of_Bone_Findings() {
     return warnings;
 }
 
+// A size as the transcript gives it: bytes below 10 KiB, KiB above, in groups of three digits.
+static std::string Size_Text(std::int64_t bytes) {
+    const bool kib = bytes >= 10 * 1024;
+    const std::string digits = std::to_string(kib ? (bytes + 512) / 1024 : bytes);
+    std::string text;
+    for (std::size_t i = 0; i < digits.size(); ++i)
+        text += (i > 0 && (digits.size() - i) % 3 == 0 ? "," : "") + digits.substr(i, 1);
+    return text + (kib ? " KiB" : " bytes");
+}
+
+// What --compress made of the bones, and the output's size against keys for every bone.
+static void Report_Compression() {
+    const CompressionSummary& done = BuiltCompression;
+    const long written = std::ftell(OutputKfFile);
+    if (written < 0) return;
+    const std::int64_t keys = written + done.BytesSaved;
+    std::printf("Compressed: %d bones as curves, %d as poses, %d as keys", done.Curves, done.Poses,
+                done.Keys);
+    if (done.Unserved > 0)
+        std::printf(" (%d of them as no curve of fewer control points than keys keeps within the bound)",
+                    done.Unserved);
+    std::printf("; %s -> %s: %.1f times smaller\n", Size_Text(keys).c_str(), Size_Text(written).c_str(),
+                written > 0 ? static_cast<double>(keys) / static_cast<double>(written) : 1.0);
+}
+
 std::int32_t Run_Key_File_Stages() {
     NumAnimBones = Load_from_File___Animation_Keys();
     if (NumAnimBones < 0) {
@@ -240,11 +266,18 @@ std::int32_t Run_Key_File_Stages() {
         std::printf("\nERROR: Cannot load Sequence settings without errors!\n");
         return -1;
     }
+    // A curve holds quaternions; which order three angles turn in is not this option's to decide.
+    const bool angles = Compression.Enabled && !IsQuaternionFormat;
+    if (angles)
+        std::printf("WARNING: The key file '%s' holds angles, and --compress writes curves of quaternions "
+                    "only: its bones are written as keys\n",
+                    AnimationKeysFileName);
     std::printf("\n");
     if (Create_All_KF_Blocks() < 0) return -3;
     const std::int32_t warnings =
-        AnimKeys_NumWarnings + Warn_of_Bone_Findings() + Warn_of_Skeleton_Findings();
+        AnimKeys_NumWarnings + Warn_of_Bone_Findings() + Warn_of_Skeleton_Findings() + (angles ? 1 : 0);
     if (Write_All_NIF_Block_to_File() < 0) return -3;
+    if (Compression.Enabled && !angles) Report_Compression();
     return warnings;
 }
 

@@ -1,6 +1,7 @@
 // The layouts of the spline blocks: the two transform interpolators whose bones move along a cubic
 // B-spline (control points as floats, or packed into 16 bits), their control points and their basis,
-// each a record and its reader; and what a control value is once unpacked.
+// each a record, its writer and its reader; what a control value is once unpacked, and the curve's value
+// at a time, which the road back samples and the road out checks its fits with.
 #pragma once
 
 #include <cstdint>
@@ -48,6 +49,18 @@ struct SplineCurve {
     SplineBasisData Basis;
 };
 
+// Body sizes of the interpolators and the basis; the data's follows its counts.
+inline constexpr std::uint32_t kSplineInterpolatorSize = 60;
+inline constexpr std::uint32_t kSplineCompInterpolatorSize = 84;
+inline constexpr std::uint32_t kSplineBasisSize = 4;
+std::uint32_t Calculate_Size___NiBSplineData(const SplineData& data);
+
+// Each serialises its record into the body of block Header_NumBlocks and sets its size. 0, or -3.
+std::int32_t Save_to_Memory___NiBSplineTransformInterpolator(const SplineInterpolator& interpolator);
+std::int32_t Save_to_Memory___NiBSplineCompTransformInterpolator(const SplineInterpolator& interpolator);
+std::int32_t Save_to_Memory___NiBSplineData(const SplineData& data);
+std::int32_t Save_to_Memory___NiBSplineBasisData(const SplineBasisData& basis);
+
 // Each reads the body under `in` into its record. 0, or -3 when the body does not hold that layout
 // (in.Fault says why).
 std::int32_t Load_from_Memory___NiBSplineTransformInterpolator(ByteReader& in,
@@ -57,10 +70,21 @@ std::int32_t Load_from_Memory___NiBSplineCompTransformInterpolator(ByteReader& i
 std::int32_t Load_from_Memory___NiBSplineData(ByteReader& in, SplineData& data);
 std::int32_t Load_from_Memory___NiBSplineBasisData(ByteReader& in, SplineBasisData& basis);
 
-// Control point `point`, component `component` of `channel` of `curve`, unpacked (a packed value:
-// offset + half range x v / 32767); the indices must lie within its values.
-double Spline_Control_Value(const SplineCurve& curve, SplineChannel channel, std::uint32_t point,
-                            std::uint32_t component);
+// Control point `point`, component `component` of `channel` of the curve of `interpolator` over `data`,
+// unpacked (a packed value: offset + half range x v / 32767); the indices must lie within its values.
+double Spline_Control_Value(const SplineInterpolator& interpolator, const SplineData& data,
+                            SplineChannel channel, std::uint32_t point, std::uint32_t component);
+inline double Spline_Control_Value(const SplineCurve& curve, SplineChannel channel, std::uint32_t point,
+                                   std::uint32_t component) {
+    return Spline_Control_Value(curve.Interpolator, curve.Data, channel, point, component);
+}
+
+// The animated channels of a curve of `points` control points at `time` (held to its start and stop)
+// into `value`: translation x y z, rotation w x y z normalised, scale; the others keep what `value`
+// holds. False when the rotation comes to a length below 1e-6. Only for a curve whose values are all
+// there and finite once unpacked.
+bool Spline_Evaluate(const SplineInterpolator& interpolator, const SplineData& data, std::uint32_t points,
+                     double time, double (&value)[8]);
 
 // Whether channel `channel` of `interpolator` is animated.
 bool Spline_Animated(const SplineInterpolator& interpolator, SplineChannel channel);

@@ -9,7 +9,6 @@
 #include <string>
 
 #include "check/hemisphere.h"
-#include "sample/basis.h"
 
 namespace {
 
@@ -65,34 +64,13 @@ const char* Spline_Fault(const SplineCurve& curve) {
 }
 
 bool Spline_At(const SplineCurve& curve, float time, AnimKey& key) {
-    const double start = curve.Interpolator.StartTime, stop = curve.Interpolator.StopTime;
-    const std::uint32_t points = curve.Basis.NumControlPoints;
-    const double u = (std::clamp<double>(time, start, stop) - start) / (stop - start) * (points - 3.0);
-    const BasisWeights basis = Basis_Weights(u, points);
-    double values[kSplineChannels][4] = {};
-    for (int channel = 0; channel < kSplineChannels; ++channel) {
-        const auto which = static_cast<SplineChannel>(channel);
-        if (!Spline_Animated(curve.Interpolator, which)) continue;
-        for (std::uint32_t i = 0; i < 4; ++i) {
-            for (std::uint32_t component = 0; component < kSplineDims[channel]; ++component)
-                values[channel][component] +=
-                    basis.Weight[i] * Spline_Control_Value(curve, which, basis.First + i, component);
-        }
-    }
-    if (Spline_Animated(curve.Interpolator, kSplineRotation)) {
-        const double* q = values[kSplineRotation];
-        const double length = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
-        if (!(length >= 1e-6)) return false;
-        key.RotW = static_cast<float>(q[0] / length), key.RotX = static_cast<float>(q[1] / length);
-        key.RotY = static_cast<float>(q[2] / length), key.RotZ = static_cast<float>(q[3] / length);
-    }
-    if (Spline_Animated(curve.Interpolator, kSplineTranslation)) {
-        const double* t = values[kSplineTranslation];
-        key.PosX = static_cast<float>(t[0]), key.PosY = static_cast<float>(t[1]),
-        key.PosZ = static_cast<float>(t[2]);
-    }
-    if (Spline_Animated(curve.Interpolator, kSplineScale))
-        key.Scale = static_cast<float>(values[kSplineScale][0]);
+    double value[8] = {key.PosX, key.PosY, key.PosZ, key.RotW, key.RotX, key.RotY, key.RotZ, key.Scale};
+    if (!Spline_Evaluate(curve.Interpolator, curve.Data, curve.Basis.NumControlPoints, time, value))
+        return false;
+    float AnimKey::*const slots[8] = {&AnimKey::PosX, &AnimKey::PosY, &AnimKey::PosZ, &AnimKey::RotW,
+                                      &AnimKey::RotX, &AnimKey::RotY, &AnimKey::RotZ, &AnimKey::Scale};
+    for (int i = 0; i < 8; ++i)
+        key.*slots[i] = static_cast<float>(value[i]);
     return true;
 }
 

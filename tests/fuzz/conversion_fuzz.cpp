@@ -1,11 +1,14 @@
 // The whole conversion, from a template, a key text and optionally a sequence text, split at
 // kSeparator and kSequenceSeparator: every table within its capacity, and an output that
 // posewright-keys' readers take back to the key text of the bones that made it and, when a sequence
-// text was loaded, to a sequence that writes the same settings.
+// text was loaded, to a sequence that writes the same settings. Then the same with --compress: every
+// curve and pose of the output within the bound of each key of its bone, by the test support's own
+// evaluator.
 #include <algorithm>
 #include <cstring>
 
 #include "build/blocks.h"
+#include "build/compress.h"
 #include "fuzz/fuzz.h"
 #include "keys/anim_keys.h"
 #include "keys/sequence_file.h"
@@ -30,10 +33,29 @@ static void Drop_Root_Line_if_Ruled(std::string& expected, const std::string& ro
     expected.erase(line, expected.find('\n', line + 1) - line);
 }
 
+// The conversion with --compress: each bone that is not keys holds every key within the bound.
+static void Compressed(const ByteString& templateBytes, const std::string& keys,
+                       const std::string* sequence) {
+    Compression = kDefaultCompression;
+    const ByteString output = Convert(templateBytes, &keys, sequence);
+    Compression = {};
+    Check_Tables();
+    if (output.empty()) return;
+    const std::vector<Bone> bones = Loaded_Bones();
+    const auto written = Output_Bones(output);
+    Fuzz_Check(written.size() == bones.size(), "a bone is missing from the output");
+    for (std::size_t b = 0; b < bones.size(); ++b) {
+        const std::string missed =
+            written[b].first == "keys" ? "" : Missed_Key(written[b].second, bones[b], {0.01, 0.001, 0.001});
+        Fuzz_Check(missed.empty(), "a curve misses a key: " + missed);
+    }
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string rest(data, data + size), templateBytes, keys;
     Split(rest, kSeparator, templateBytes);
     const bool sequenced = Split(rest, kSequenceSeparator, keys);
+    Compressed(As_Bytes(templateBytes), keys, sequenced ? &rest : nullptr);
     const ByteString output = Convert(As_Bytes(templateBytes), &keys, sequenced ? &rest : nullptr);
     Check_Tables();
     if (output.empty()) return 0;

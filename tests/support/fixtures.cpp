@@ -284,6 +284,133 @@ std::array<double, 8> Curve_At(const Curve& curve, double time) {
     return value;
 }
 
+static std::int32_t Load_Text(std::FILE*& file, const std::string& text, std::int32_t (*load)());
+
+// The product's reader of block `index` into `record`, when the block is of type `type`.
+template <typename Record>
+static bool Read_Block(std::int32_t index, const char* type, std::int32_t (*load)(ByteReader&, Record&),
+                       Record& record) {
+    const char* name = Block_Type_Name(index);
+    if (name == nullptr || std::string(name) != type) return false;
+    ByteReader in = Open_Block_Reader(index);
+    return load(in, record) == 0;
+}
+
+// A spline interpolator's blocks as the fixture's curve.
+static Curve As_Curve(const SplineInterpolator& spline, const SplineData& data, std::uint32_t points) {
+    Curve curve{.Compressed = spline.Compressed, .Start = spline.StartTime, .Stop = spline.StopTime};
+    curve.Pose = {spline.Translation[0], spline.Translation[1], spline.Translation[2], spline.Rotation[0],
+                  spline.Rotation[1],    spline.Rotation[2],    spline.Rotation[3],    spline.Scale};
+    std::copy(std::begin(spline.Handles), std::end(spline.Handles), curve.Handles.begin());
+    for (int c = 0; c < 3; ++c)
+        curve.Unpack[2 * c] = spline.Offsets[c], curve.Unpack[2 * c + 1] = spline.HalfRanges[c];
+    curve.Points = points;
+    const std::uint32_t count = spline.Compressed ? data.NumCompactControlPoints : data.NumFloatControlPoints;
+    for (std::uint32_t i = 0; i < count; ++i)
+        curve.Values.push_back(spline.Compressed ? data.CompactControlPoints[i] : data.FloatControlPoints[i]);
+    return curve;
+}
+
+std::vector<std::pair<std::string, Curve>> Output_Bones(const ByteString& kf) {
+    Reset_All_Tables();
+    std::vector<std::pair<std::string, Curve>> bones;
+    if (Load_Text(InputKfFile, {kf.begin(), kf.end()}, Load_from_File___All_NIF_Blocks) != 0) return bones;
+    static ControllerSequence sequence;
+    static SplineData data;
+    const std::vector<std::int32_t> sequences = Sequence_Blocks();
+    if (sequences.empty() ||
+        !Read_Block(sequences[0], "NiControllerSequence", Load_from_Memory___NiControllerSequence, sequence))
+        return bones;
+    for (std::uint32_t b = 0; b < sequence.NumControlledBlocks; ++b) {
+        const std::int32_t at = sequence.ControlledBlocks[b].Interpolator;
+        TransformInterpolator pose{};
+        SplineInterpolator spline{};
+        SplineBasisData basis{};
+        if (Read_Block(at, "NiTransformInterpolator", Load_from_Memory___NiTransformInterpolator, pose)) {
+            Curve held{.Handles = {65535, 65535, 65535}};
+            held.Pose = {pose.Translation[0], pose.Translation[1], pose.Translation[2], pose.Rotation[0],
+                         pose.Rotation[1],    pose.Rotation[2],    pose.Rotation[3],    pose.Scale};
+            bones.emplace_back(pose.Data == -1 ? "pose" : "keys", held);
+        } else if ((Read_Block(at, "NiBSplineCompTransformInterpolator",
+                               Load_from_Memory___NiBSplineCompTransformInterpolator, spline) ||
+                    Read_Block(at, "NiBSplineTransformInterpolator",
+                               Load_from_Memory___NiBSplineTransformInterpolator, spline)) &&
+                   Read_Block(spline.SplineData, "NiBSplineData", Load_from_Memory___NiBSplineData, data) &&
+                   Read_Block(spline.BasisData, "NiBSplineBasisData", Load_from_Memory___NiBSplineBasisData,
+                              basis)) {
+            bones.emplace_back(spline.Compressed ? "packed" : "floats",
+                               As_Curve(spline, data, basis.NumControlPoints));
+        } else {
+            bones.emplace_back("unreadable", Curve{});
+        }
+    }
+    return bones;
+}
+
+std::string Missed_Key(const Curve& curve, const Bone& bone, const std::array<double, 3>& bounds) {
+    for (const Key& key : bone.Keys) {
+        const std::array<double, 8> at = Curve_At(curve, key[0]);
+        const double length = std::hypot(std::hypot(key[4], key[5]), std::hypot(key[6], key[7]));
+        double dot = 0;
+        for (std::size_t i = 0; i < 4; ++i)
+            dot += at[3 + i] * key[4 + i] / length;
+        const double misses[3] = {std::hypot(at[0] - key[1], at[1] - key[2], at[2] - key[3]),
+                                  2 * std::acos(std::min(1.0, std::fabs(dot))), std::fabs(at[7] - key[8])};
+        for (std::size_t c = 0; c < 3; ++c) {
+            if (!(misses[c] <= bounds[c]))
+                return bone.Name + " at " + std::to_string(key[0]) + ": channel " + std::to_string(c) +
+                       " off by " + std::to_string(misses[c]);
+        }
+    }
+    return "";
+}
+
+std::vector<Bone> Smooth_Bones(int bones, int keys, float seconds, unsigned seed, const std::string& still) {
+    std::mt19937 random(seed);
+    const auto draw = [&](double low, double high) {
+        return low + (high - low) * static_cast<double>(random()) / std::mt19937::max();
+    };
+    std::vector<Bone> drawn;
+    for (int b = 0; b < bones; ++b) {
+        double wave[7][3]; // each channel: amplitude, angular frequency, phase
+        for (auto& channel : wave)
+            channel[0] = draw(0.1, 1), channel[1] = draw(0.5, 4), channel[2] = draw(0, 6.3);
+        Bone& bone = drawn.emplace_back(Bone{"Bone " + std::to_string(b), {}});
+        for (int k = 0; k < keys; ++k) {
+            const double t = seconds * k / (keys - 1);
+            double v[7];
+            for (int c = 0; c < 7; ++c)
+                v[c] = wave[c][0] * std::sin(wave[c][1] * t + wave[c][2]);
+            const bool moves[3] = {still.find('t') == std::string::npos, still.find('r') == std::string::npos,
+                                   still.find('s') == std::string::npos};
+            // The rotation by the vector (v3, v4, v5); held, 0.3 about x.
+            const double turn[3] = {moves[1] ? v[3] : 0.3, moves[1] ? v[4] : 0, moves[1] ? v[5] : 0};
+            const double angle = std::hypot(turn[0], turn[1], turn[2]) + 1e-12, half = angle / 2;
+            const double r[3] = {turn[0] / angle, turn[1] / angle, turn[2] / angle};
+            bone.Keys.push_back(
+                {static_cast<float>(t), static_cast<float>(moves[0] ? 10 * v[0] : 1),
+                 static_cast<float>(moves[0] ? 10 * v[1] : 2), static_cast<float>(moves[0] ? v[2] : 3),
+                 static_cast<float>(std::cos(half)), static_cast<float>(r[0] * std::sin(half)),
+                 static_cast<float>(r[1] * std::sin(half)), static_cast<float>(r[2] * std::sin(half)),
+                 static_cast<float>(moves[2] ? 1 + v[6] / 10 : 1)});
+        }
+    }
+    return drawn;
+}
+
+std::vector<Bone> Loaded_Bones() {
+    std::vector<Bone> bones;
+    for (std::int32_t b = 0; b < NumAnimBones; ++b) {
+        Bone& bone = bones.emplace_back(Bone{AnimBones[b].Name, {}});
+        for (std::int32_t k = 0; k < AnimBones[b].NumKeys; ++k) {
+            const AnimKey& key = AnimBones[b].Keys[k];
+            bone.Keys.push_back(
+                {key.Time, key.PosX, key.PosY, key.PosZ, key.RotW, key.RotX, key.RotY, key.RotZ, key.Scale});
+        }
+    }
+    return bones;
+}
+
 Curve Drawn_Curve(std::uint32_t points, float stop, unsigned seed) {
     std::mt19937 random(seed);
     Curve curve{.Stop = stop, .Points = points};

@@ -143,6 +143,19 @@ std::array<double, 8> Curve_At(const Curve& curve, double time);
 // A packed curve of `points` control points in all three channels, drawn from `seed`, over `stop` s.
 Curve Drawn_Curve(std::uint32_t points, float stop, unsigned seed);
 
+// The bones of the first sequence of `kf`, in the order it binds them: each its form ("keys", "pose",
+// "packed" or "floats") and, unless keys, what it holds as a curve (a pose: no channel animated). Read
+// with the product's block readers; evaluate with Curve_At.
+std::vector<std::pair<std::string, Curve>> Output_Bones(const ByteString& kf);
+// The first key of `bone` that `curve` misses by more than `bounds` (position, rotation angle, scale),
+// as text; "" when it misses none.
+std::string Missed_Key(const Curve& curve, const Bone& bone, const std::array<double, 3>& bounds);
+// `bones` bones of `keys` keys over `seconds` s, every channel a sine of its own drawn from `seed`;
+// `still` channels (a set of "t", "r", "s") keep one value.
+std::vector<Bone> Smooth_Bones(int bones, int keys, float seconds, unsigned seed, const std::string& still = "");
+// The bone table as it stands.
+std::vector<Bone> Loaded_Bones();
+
 // The example template with a sequence "Idle" of `seconds` s, bone b on Drawn_Curve(`points`, `seconds`, b).
 ByteString Curves_File(const std::vector<Bone>& bones, std::uint32_t points, float seconds);
 // `layout` with the blocks, types and strings a conversion of `bones` appends.

@@ -1,5 +1,5 @@
 // The Cox-de Boor recurrence over the span's own knots, built up one degree at a time.
-#include "sample/basis.h"
+#include "kf/basis.h"
 
 #include <algorithm>
 #include <cmath>
