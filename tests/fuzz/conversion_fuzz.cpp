@@ -5,6 +5,7 @@
 // curve and pose of the output within the bound of each key of its bone, by the test support's own
 // evaluator.
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "build/blocks.h"
@@ -12,6 +13,7 @@
 #include "fuzz/fuzz.h"
 #include "keys/anim_keys.h"
 #include "keys/sequence_file.h"
+#include "kf/controller_sequence.h"
 #include "nif/nif_document.h"
 
 constexpr std::string_view kSeparator = "\n#==KEYS==#\n", kSequenceSeparator = "\n#==SEQUENCE==#\n";
@@ -31,6 +33,21 @@ static void Drop_Root_Line_if_Ruled(std::string& expected, const std::string& ro
     Fuzz_Check(first == Find_Accum_Root_Name(), "a given root reads back as the default");
     const std::size_t line = expected.find("\nAccumulation root ");
     expected.erase(line, expected.find('\n', line + 1) - line);
+}
+
+// No root given: the converter's rule names one (string 0 when no string is "NPC Root [Root]"), which
+// reads back as its text unless the rule finds it again, through a bone of that name.
+static void Name_Ruled_Root() {
+    const char* text = String_at(Find_Accum_Root_Name());
+    if (SequenceSettings_AccumRoot != kAccumRootDefault || text == nullptr) return;
+    const bool ruled = std::strcmp(text, kAccumRootName) == 0 &&
+                       std::any_of(AnimBones, AnimBones + NumAnimBones, [](const AnimBone& bone) {
+                           return std::strcmp(bone.Name, kAccumRootName) == 0;
+                       });
+    if (ruled) return;
+    SequenceSettings_AccumRoot = kAccumRootText;
+    std::snprintf(SequenceSettings_AccumRootName, kTextEntrySize, "%s", text);
+    std::replace(SequenceSettings_AccumRootName, SequenceSettings_AccumRootName + kTextEntrySize, '\n', ' ');
 }
 
 // The conversion with --compress: each bone that is not keys holds every key within the bound.
@@ -59,9 +76,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ByteString output = Convert(As_Bytes(templateBytes), &keys, sequenced ? &rest : nullptr);
     Check_Tables();
     if (output.empty()) return 0;
-    std::string expectedSequence = SequenceSettings_Loaded ? Save_Sequence() : "";
     const std::string root =
         SequenceSettings_AccumRoot == kAccumRootText ? SequenceSettings_AccumRootName : "";
+    if (SequenceSettings_Loaded) Name_Ruled_Root();
+    std::string expectedSequence = SequenceSettings_Loaded ? Save_Sequence() : "";
     // The key text read back takes the sequence's stop time as its duration.
     AnimDuration = Sequence_Stop_Time();
     // Without bones nothing in the sequence tells the rotation form, so the format lines may differ.
