@@ -232,8 +232,10 @@ static std::string Size_Text(std::int64_t bytes) {
     const bool kib = bytes >= 10 * 1024;
     const std::string digits = std::to_string(kib ? (bytes + 512) / 1024 : bytes);
     std::string text;
-    for (std::size_t i = 0; i < digits.size(); ++i)
-        text += (i > 0 && (digits.size() - i) % 3 == 0 ? "," : "") + digits.substr(i, 1);
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) text += ',';
+        text += digits[i];
+    }
     return text + (kib ? " KiB" : " bytes");
 }
 
