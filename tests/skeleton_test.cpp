@@ -103,6 +103,7 @@ const std::string kHead = "Nodes: name, parent, translation x y z, rotation w x 
 // each with its problem line.
 TEST(NodeText, ReadsTheRotationAsTheRowsOfR) {
     const std::string h = "0.70710677 ", no = "its rotation rows are ";
+    constexpr float h45 = 0.70710677f;
     const struct {
         std::array<float, 9> R;
         std::string Quaternion, Problem = "";
@@ -110,6 +111,7 @@ TEST(NodeText, ReadsTheRotationAsTheRowsOfR) {
                 {{0, -1, 0, 1, 0, 0, 0, 0, 1}, h + "0 0 " + h},
                 {{1, 0, 0, 0, 0, -1, 0, 1, 0}, h + h + "0 0 "},
                 {{0, 0, 1, 0, 1, 0, -1, 0, 0}, h + "0 " + h + "0 "},
+                {{h45, -h45, 0, h45, h45, 0, 0, 0, 1}, "0.9238795 0 0 0.38268343 "}, // 1/8 turn, det below 1
                 {{1, 0, 0, 0, -1, 0, 0, 0, -1}, "0 1 0 0 "},
                 {{-1, 0, 0, 0, 1, 0, 0, 0, -1}, "0 0 1 0 "},
                 {{-0.6f, 0, 0.8f, 0, -1, 0, 0.8f, 0, 0.6f}, "0 0.4472136 0 0.8944272 "}, // about (1, 0, 2)
