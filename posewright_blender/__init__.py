@@ -81,6 +81,10 @@ class ExportPosewrightKeys(_Axes, bpy.types.Operator, ExportHelper):
         name='All Bones', default=False,
         description="Every bone of the armature, those the action does not move at rest; off, only the bones "
                     "the action moves (its F-curves, or constraints, IK and drivers over its frames)")
+    compress: BoolProperty(
+        name='Compress', default=False,
+        description="With a template, the converter writes each bone as a curve of packed control points "
+                    "within 0.01 units, 0.001 radians and 0.001 scale of every key (its --compress)")
 
     def invoke(self, context, event):
         for name in ('frame_start', 'frame_end'):
@@ -105,14 +109,17 @@ class ExportPosewrightKeys(_Axes, bpy.types.Operator, ExportHelper):
         name.prop(self, 'sequence_name')
         layout.prop(self, 'template')
         layout.prop(self, 'skeleton')
+        compress = layout.row()
+        compress.active = bool(self.template)
+        compress.prop(self, 'compress')
 
     def frames(self, scene):
         return [getattr(self, name) if self.properties.is_property_set(name) else getattr(scene, name)
                 for name in ('frame_start', 'frame_end')]
 
     def converter(self, context):
-        """(converter, template, skeleton or ''), or None when no conversion is asked; refuses before
-        anything is written."""
+        """(converter, template, skeleton or '', the converter's options), or None when no conversion is
+        asked; refuses before anything is written."""
         if not self.template:
             return None
         # Absolute, as the converter runs in a folder of its own.
@@ -121,7 +128,7 @@ class ExportPosewrightKeys(_Axes, bpy.types.Operator, ExportHelper):
         for what, path in zip(('Template', 'Skeleton'), paths):
             if path and not os.path.isfile(path):
                 raise Refusal('%s not found: %s' % (what, path))
-        return find_converter(context), *paths
+        return find_converter(context), *paths, ['--compress'] if self.compress else []
 
     def write_keys(self, scene, obj, correction, path, first, last, name):
         """Writes the key file and sequence file of frames first-last; returns the bones' names, the
@@ -149,11 +156,12 @@ class ExportPosewrightKeys(_Axes, bpy.types.Operator, ExportHelper):
                         % (len(names), last - first + 1, path))
             return {'FINISHED'}
         try:
-            program, template, skeleton = conversion
-            outcome, kf, converted = convert.convert(program, template, path, skeleton)
+            program, template, skeleton, options = conversion
+            outcome, kf, converted, noted = convert.convert(program, template, path, skeleton, options)
         except Refusal as error:
             raise Refusal('%s (the key file is kept at %s)' % (error, path)) from None
         self.warn([convert.summary('Warnings from the converter', converted)] if converted else [])
+        self.warn(noted, 'INFO')
         self.report({'INFO'}, '%s Wrote %s' % (outcome, kf))
         return {'FINISHED'}
 
@@ -183,17 +191,18 @@ class ExportPosewrightKeys(_Axes, bpy.types.Operator, ExportHelper):
                 written.append((action.name, path))
         outcome = ''
         if conversion and written:
-            program, template, skeleton = conversion
+            program, template, skeleton, options = conversion
             try:
                 outcome, ahead, results = convert.convert_all(program, template,
-                                                              [path for _, path in written], skeleton)
+                                                              [path for _, path in written], skeleton, options)
             except Refusal as error:
                 raise Refusal('%s (the key files are kept in %s)' % (error, folder)) from None
             self.warn([convert.summary('Warnings from the converter on the template', ahead)] if ahead else [])
-            for (name, _), (reason, converted) in zip(written, results):
+            for (name, _), (reason, converted, noted) in zip(written, results):
                 refused += ['"%s" was NOT converted: %s' % (name, reason)] if reason else []
                 self.warn([convert.summary('Warnings from the converter on "%s"' % name, converted)]
                           if converted else [])
+                self.warn(('"%s": %s' % (name, line) for line in noted), 'INFO')
         self.warn(refused)
         if not written:
             raise Refusal('No action was exported')

@@ -18,6 +18,7 @@ SHOWN = 3  # lines of a program's findings one report shows whole; the console h
 _WRITTEN = re.compile(r"^\t- '(.*_keys\.txt)' <written>$", re.MULTILINE)
 _SUMMARY = re.compile(r'^\d+ of \d+ key files converted$')  # a batch's, which ends it whatever its status
 _NOT_CONVERTED = re.compile(r"^- '(.*)' was NOT converted$")
+_NOTED = 'Compressed: '  # how --compress wrote the bones, which the report shows as it is
 
 
 def find_program(names, preferred='', beside=''):
@@ -70,9 +71,16 @@ def summary(what, lines):
     return '%s: %d%s\n%s' % (what, len(lines), more, '\n'.join(lines[:SHOWN]))
 
 
-def convert(converter, template, keys_path, skeleton=''):
-    """Converts keys_path (with its sequence file) with template, checked against skeleton when given,
-    into keys_path's .kf; returns (success line, .kf path, the converter's WARNING lines).
+def _said(lines):
+    """The converter's WARNING lines and its lines the report notes, of one key file."""
+    return ([line for line in lines if line.startswith('WARNING: ')],
+            [line for line in lines if line.startswith(_NOTED)])
+
+
+def convert(converter, template, keys_path, skeleton='', options=()):
+    """Converts keys_path (with its sequence file) with template, checked against skeleton when given and
+    with the converter's options, into keys_path's .kf; returns (success line, .kf path, the converter's
+    WARNING lines, its lines to note).
 
     The converter names its output after the template up to the first '.' of the whole path and writes
     it into its working folder, so the inputs go under plain names into a fresh folder of their own."""
@@ -88,28 +96,28 @@ def convert(converter, template, keys_path, skeleton=''):
         except OSError as error:
             raise Refusal('Could not copy the inputs for the converter: %s' % error) from None
         skeleton = ['--skeleton', skeleton] if skeleton else []
-        lines = _run(converter, skeleton + ['template.kf', 'keys.txt'], work, 'Conversion')[1]
+        lines = _run(converter, skeleton + [*options, 'template.kf', 'keys.txt'], work, 'Conversion')[1]
         try:
             shutil.move(os.path.join(work, 'template_new.kf'), destination)
         except OSError as error:
             raise Refusal('Could not place the converted file at %s: %s' % (destination, error)) from None
-    warnings = [line for line in lines if line.startswith('WARNING: ')]
-    return (lines[-1] if lines else 'done'), destination, warnings
+    return ((lines[-1] if lines else 'done'), destination, *_said(lines))
 
 
-def convert_all(converter, template, paths, skeleton=''):
+def convert_all(converter, template, paths, skeleton='', options=()):
     """Converts each key file (with its sequence file) with template, each into its name with .kf for its
     extension, in one run of the converter; returns the outcome line, the WARNING lines on the template,
-    and for each key file (None when converted, else the converter's line on it; its WARNING lines)."""
+    and for each key file (None when converted, else the converter's line on it; its WARNING lines; its
+    lines to note)."""
     if len(paths) == 1:
         try:
-            outcome, _, warnings = convert(converter, template, paths[0], skeleton)
-            return outcome, [], [(None, warnings)]
+            outcome, _, *said = convert(converter, template, paths[0], skeleton, options)
+            return outcome, [], [(None, *said)]
         except Refusal as error:
-            return '0 of 1 key files converted', [], [(str(error), [])]
-    options = ['--skeleton', skeleton] if skeleton else []
-    lines = _run(converter, options + [template, *paths], os.path.dirname(paths[0]), 'Conversion',
-                 len(paths))[1]
+            return '0 of 1 key files converted', [], [(str(error), [], [])]
+    skeleton = ['--skeleton', skeleton] if skeleton else []
+    lines = _run(converter, skeleton + [*options, template, *paths], os.path.dirname(paths[0]),
+                 'Conversion', len(paths))[1]
     end = next(i for i, line in enumerate(lines) if _SUMMARY.match(line))
     failed = {match.group(1) for match in map(_NOT_CONVERTED.match, lines[end + 1:]) if match}
     # Each key file's section begins where the converter first names it, as it opens it.
@@ -117,13 +125,12 @@ def convert_all(converter, template, paths, skeleton=''):
     for path in paths:
         at = starts[-1] if starts else 0
         starts.append(next((i for i in range(at, end) if "'%s'" % path in lines[i]), at))
-    warned = lambda section: [line for line in section if line.startswith('WARNING: ')]
     results = []
     for path, start, stop in zip(paths, starts, starts[1:] + [end]):
         section = lines[start:stop]
         reason = next((line for line in section if 'ERROR' in line), section[-1] if section else lines[end])
-        results.append((reason if path in failed else None, warned(section)))
-    return lines[end], warned(lines[:starts[0]]), results
+        results.append((reason if path in failed else None, *_said(section)))
+    return lines[end], _said(lines[:starts[0]])[0], results
 
 
 def read_kf(reader, kf_path, rate=None):

@@ -297,7 +297,8 @@ class AddonTest(unittest.TestCase):
 
     def test_all_actions(self):
         # Three actions on the bones (names made to fit and numbered), one on the object alone, left out;
-        # a .kf of two sequences (one written over another's .kf) imports as an action each, the first assigned.
+        # compressed, the smooth one of five frames as a curve; a .kf of two sequences (one written over another's
+        # .kf) imports as an action each, the first assigned.
         rig, scene, folder = make_rig(keyed=False), bpy.context.scene, os.path.dirname(self.path)
         rows = (('Walk', (1, 4), 'Walk', (1, 4)), ('Run/Fast', (2, 3.5), 'Run_Fast', (2, 4)),
                 ('Run?Fast', (5, 9), 'Run_Fast_2', (5, 9)))
@@ -312,16 +313,19 @@ class AddonTest(unittest.TestCase):
         state = lambda: (rig.animation_data.action.name, scene.frame_start, scene.frame_end, scene.frame_current,
                          scene.frame_subframe)
         before = state()
-        printed = export(self.path, template=TEMPLATE, all_actions=True)
+        printed = export(self.path, template=TEMPLATE, all_actions=True, compress=True)
         self.assertEqual(state(), before)
+        self.assertRegex(printed, r'Info: "Run\?Fast": Compressed: 1 bones as curves, 0 as poses, 0 as keys;')
         self.assertRegex(printed, r'Warning: "Run/Fast": keys fall between frames at the scene\'s 24 frames')
         self.assertRegex(printed, r'Wrote 3 of 3 actions to .*; 3 of 3 key files converted')
         self.assertEqual([list(read_keys('%s/%s.txt' % (folder, row[2]))[2]) for row in rows],
                          [['Child'], ['Root', 'Child'], ['Child']])
         for name, _, stem, (first, last) in rows:
             rig.animation_data.action, alone = bpy.data.actions[name], os.path.join(tempfile.mkdtemp(), 'a.txt')
-            export(alone, template=TEMPLATE, frame_start=first, frame_end=last)
+            self.assertIn('Info: Compressed: ', export(alone, template=TEMPLATE, frame_start=first, frame_end=last,
+                                                       compress=True))
             self.assertEqual(*(open(path, 'rb').read() for path in (alone[:-4] + '.kf', '%s/%s.kf' % (folder, stem))))
+        self.assertIn(b'NiBSplineCompTransformInterpolator', open(folder + '/Run_Fast_2.kf', 'rb').read())
         rig = make_rig()
         export(self.path, template=folder + '/Walk.kf', sequence_name='Two')
         before = set(bpy.data.actions)
