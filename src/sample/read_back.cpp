@@ -29,7 +29,9 @@ std::int32_t ResampledBones; // of the sequence last read
 float CurveTimes[kMaxKeys];
 
 // What a controlled block became: a bone and the form of its rotations, or no bone.
-enum Form { kNoRotation, kQuaternions, kEulerAngles, kLeftOut };
+// kAnglePose: a pose held on empty angle tracks, which has no rotation keys but tells that the sequence is
+// of angles when no bone's keys tell its form.
+enum Form { kNoRotation, kAnglePose, kQuaternions, kEulerAngles, kLeftOut };
 
 // The sequence's text-key block, loaded and type-checked once: for the checks of its keys now, and for
 // the sequence file after the bones. A block that is not one, or does not read, says so in a problem line.
@@ -311,8 +313,10 @@ Form Load_Bone(std::int32_t c, std::int32_t n) {
     if (data != -1 &&
         !Load_Block(n, data, "NiTransformData", Load_from_Memory___NiTransformData, ReadBack.Data))
         return kNoRotation;
-    if (data == -1 || Tracks_Empty(ReadBack.Data)) return Load_Pose_Bone(c, n, interpolator);
-    return Load_Keys_Bone(n);
+    if (data != -1 && !Tracks_Empty(ReadBack.Data)) return Load_Keys_Bone(n);
+    const Form pose = Load_Pose_Bone(c, n, interpolator);
+    return pose == kNoRotation && data != -1 && ReadBack.Data.RotationType == kKeyXyzRotation ? kAnglePose
+                                                                                              : pose;
 }
 
 // Bone b's rotations in the quaternion slots (a pose) as the angles of a sequence of angles.
@@ -355,6 +359,7 @@ std::int32_t Load_Sequence_Keys(std::int32_t block) {
     // dropped from the record, so that controlled block b is bone b's.
     Form forms[kMaxControlledBlocks] = {};
     Form form = kNoRotation;
+    bool anglePoses = false;
     ControlledBlock* blocks = ReadBack.Sequence.ControlledBlocks;
     for (std::uint32_t c = 0; c < ReadBack.Sequence.NumControlledBlocks; ++c) {
         const std::int32_t n = NumAnimBones;
@@ -363,15 +368,18 @@ std::int32_t Load_Sequence_Keys(std::int32_t block) {
         if (forms[n] == kLeftOut) continue;
         Note_Bone_Name(n, blocks[c].NodeName, renamed);
         blocks[n] = blocks[c];
-        if (form == kNoRotation) form = forms[n];
+        anglePoses = anglePoses || forms[n] == kAnglePose;
+        if (form == kNoRotation && forms[n] != kAnglePose) form = forms[n];
         ++NumAnimBones;
     }
+    if (form == kNoRotation && anglePoses) form = kEulerAngles;
     ReadBack.Sequence.NumControlledBlocks = static_cast<std::uint32_t>(NumAnimBones);
     // The key text has one rotation form, that of the first bone with rotations; a bone without any
     // takes its pose's in that form.
     for (std::int32_t b = 0; b < NumAnimBones; ++b) {
-        if (forms[b] == kNoRotation && form == kEulerAngles) Take_Angles(b);
-        if (forms[b] != kNoRotation && forms[b] != form) {
+        const bool keyless = forms[b] == kNoRotation || forms[b] == kAnglePose;
+        if (keyless && form == kEulerAngles) Take_Angles(b);
+        if (!keyless && forms[b] != form) {
             AnimBones[b].NumKeys = 0;
             Note(b, std::string("its rotations are ") + (form == kQuaternions ? "angles" : "quaternions") +
                         ", the sequence's are not: written with 0 keys");
