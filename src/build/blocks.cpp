@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -270,6 +271,13 @@ static std::int32_t Append_Compressed_Bones() {
     for (std::int32_t b = 0; b < NumAnimBones; ++b) {
         BoneFits[b] = {};
         if (std::isfinite(start) && std::isfinite(stop) && start < stop) Fit_Bone(b, start, stop);
+        // The one data block is the curves' capacity: past it the file is refused as other limits are.
+        if (BoneFits[b].Reason == KeysReason::DataFull) {
+            std::printf("\n[Create_All_KF_Blocks] ERROR: Bone record %d '%s': its curve does not fit the %u "
+                        "control values of the one NiBSplineData block beside the curves before it!\n",
+                        b + 1, AnimBones[b].Name, kMaxSplineValues);
+            return -3;
+        }
     }
     const std::uint32_t types = Header_NumBlockTypes;
     static std::int32_t basisBlocks[kMaxKeys];
