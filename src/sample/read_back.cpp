@@ -11,10 +11,10 @@
 #include <cstring>
 
 #include "check/problems.h"
-#include "check/skeleton.h"
 #include "keys/anim_keys.h"
 #include "nif/nif_document.h"
 #include "sample/curve.h"
+#include "sample/pose.h"
 #include "sample/resample.h"
 #include "sample/settings.h"
 
@@ -27,11 +27,6 @@ std::string SequenceName;
 std::int32_t CurveBones;     // of the sequence last read
 std::int32_t ResampledBones; // of the sequence last read
 float CurveTimes[kMaxKeys];
-
-// What a controlled block became: a bone and the form of its rotations, or no bone.
-// kAnglePose: a pose held on empty angle tracks, which has no rotation keys but tells that the sequence is
-// of angles when no bone's keys tell its form.
-enum Form { kNoRotation, kAnglePose, kQuaternions, kEulerAngles, kLeftOut };
 
 // The sequence's text-key block, loaded and type-checked once: for the checks of its keys now, and for
 // the sequence file after the bones. A block that is not one, or does not read, says so in a problem line.
@@ -84,80 +79,6 @@ void Note_Bone_Name(std::int32_t n, std::int32_t index, std::uint32_t changed) {
         Note(n, "its node name is longer than the " + std::to_string(kMaxBoneNameLength) +
                     " bytes a name line holds: written cut");
     if (changed & kNameLineFeed) Note(n, "its node name holds a line feed: written as a space");
-}
-
-// ---- a pose ---------------------------------------------------------------------------------------
-
-// Bone n's rest: the pose of its skeleton node where the skeleton (--skeleton) holds it, else no offset,
-// the identity and a scale of 1. The parts the skeleton gives.
-std::uint32_t Rest_of(std::int32_t n, AnimKey& rest) {
-    rest = {};
-    rest.RotW = rest.Scale = 1;
-    const SkeletonNode* node = Find_Skeleton_Node(AnimBones[n].Name);
-    std::uint32_t given = 0;
-    if (node != nullptr && node->HasOffset && std::all_of(node->Offset, node->Offset + 3, Holds_Value) &&
-        Holds_Value(node->Scale)) {
-        rest.PosX = node->Offset[0], rest.PosY = node->Offset[1], rest.PosZ = node->Offset[2];
-        rest.Scale = node->Scale;
-        given |= kPoseTranslation | kPoseScale;
-    }
-    if (node != nullptr && node->HasRotation) {
-        rest.RotW = node->Rotation[0], rest.RotX = node->Rotation[1], rest.RotY = node->Rotation[2],
-        rest.RotZ = node->Rotation[3];
-        given |= kPoseRotation;
-    }
-    return given;
-}
-
-// A problem line for each of the `parts` of bone n written at rest for want of a value.
-void Note_At_Rest(std::int32_t n, std::uint32_t parts) {
-    const struct {
-        std::uint32_t Part;
-        const char* Text;
-    } kParts[] = {{kPoseTranslation, "translation: written at rest (0)"},
-                  {kPoseRotation, "rotation: written at rest (the identity)"},
-                  {kPoseScale, "scale: written at rest (1)"}};
-    for (const auto& [part, text] : kParts) {
-        if (parts & part)
-            Note(n, std::string("its pose holds no ") + text +
-                        "; --skeleton with a skeleton that holds the node takes the skeleton's");
-    }
-}
-
-// Bone n's pose from an interpolator's own transform, the parts that hold none from its rest; a problem
-// line for each of the `used` parts that the skeleton does not give.
-AnimKey Bone_Pose(std::int32_t n, const float (&translation)[3], const float (&rotation)[4], float scale,
-                  std::uint32_t used) {
-    AnimKey rest;
-    const std::uint32_t given = Rest_of(n, rest);
-    std::uint32_t none = 0;
-    const AnimKey pose = Pose_of(translation, rotation, scale, rest, none);
-    Note_At_Rest(n, none & used & ~given);
-    return pose;
-}
-
-// Bone n as the one key `pose` at the sequence's start.
-Form One_Key(std::int32_t n, const AnimKey& pose) {
-    AnimBones[n].Keys[0] = pose;
-    AnimBones[n].Keys[0].Time = ReadBack.Sequence.StartTime;
-    AnimBones[n].NumKeys = 1;
-    return kNoRotation;
-}
-
-// Controlled block c, whose node bone n names, with neither keys nor a pose (`why`): the engine leaves
-// its node where the skeleton puts it, so one key of the skeleton's pose when the skeleton holds the
-// node, else no bone. A problem line either way.
-Form Hold_Still(std::int32_t c, std::int32_t n, const std::string& why) {
-    if (Find_Skeleton_Node(AnimBones[n].Name) == nullptr) {
-        Note(-1, "controlled block " + std::to_string(c + 1) + " (node '" + AnimBones[n].Name + "'): " + why +
-                     ": left out of the key text; --skeleton with a skeleton that holds the node writes one "
-                     "key of its pose");
-        return kLeftOut;
-    }
-    Note(n, why + ": written as one key of the skeleton's pose");
-    AnimKey rest;
-    Note_At_Rest(n, kPoseParts & ~Rest_of(n, rest));
-    return One_Key(n, rest);
 }
 
 // Block `index` when it is a `type` that holds its layout; false after a problem line otherwise.
@@ -317,16 +238,6 @@ Form Load_Bone(std::int32_t c, std::int32_t n) {
     const Form pose = Load_Pose_Bone(c, n, interpolator);
     return pose == kNoRotation && data != -1 && ReadBack.Data.RotationType == kKeyXyzRotation ? kAnglePose
                                                                                               : pose;
-}
-
-// Bone b's rotations in the quaternion slots (a pose) as the angles of a sequence of angles.
-void Take_Angles(std::int32_t b) {
-    for (std::int32_t k = 0; k < AnimBones[b].NumKeys; ++k) {
-        AnimKey& key = AnimBones[b].Keys[k];
-        float angles[3];
-        Xyz_Angles(key.RotW, key.RotX, key.RotY, key.RotZ, angles);
-        key.RotW = 0, key.RotX = angles[0], key.RotY = angles[1], key.RotZ = angles[2];
-    }
 }
 
 } // namespace
