@@ -81,6 +81,7 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
         {"damaged", Build_Template(damaged)},
         {"bone", Build_Template(Animated(Example_Template(), false, 2, {{"A", {}}}))},
         {"key", As_Bytes(Key_Text(false, 2, {{"A", {At(0, 0)}}}))},
+        {"names", As_Bytes(Key_Text(false, 1, Generated_Bones(299, 0, false, 0)))}, // past the strings
     };
     const std::string longName(256, 'k'), longStem(249, 'e'), files = "Empty.kf=example keys.txt=key";
     const std::string in = std::getenv("POSEWRIGHT_RUNNER") != nullptr ? "sub.dir\\" : "sub.dir/";
@@ -115,6 +116,11 @@ TEST_F(Programs, EveryFailureSaysSoAndLeavesNoOutput) {
         {files, "posewright --compress=0.01,0,0.001 Empty.kf keys.txt", Bounds_Refused("=0.01,0,0.001")},
         {files, "posewright --compress=1,1 Empty.kf keys.txt", Bounds_Refused("=1,1")},
         {files, "posewright --compress=1,inf,1 Empty.kf keys.txt", Bounds_Refused("=1,inf,1")},
+        // Refused while the blocks are built: exit status 1, the output as it was.
+        {"Empty.kf=example keys.txt=names", "posewright Empty.kf keys.txt",
+         Opening({"Empty.kf", "keys.txt"}, "Empty_new.kf") + kKeysRead +
+             "\n\n[Append_String_to_Header] ERROR: Variable 'Header_NumStrings=256' is out of limits!\n" +
+             kTerminated},
         {files, "posewright --sequence run.txt Empty.kf keys.txt",
          Opening({"Empty.kf", "keys.txt", "run.txt!"})},
         {files + " Empty_new.kf=folder", "posewright Empty.kf keys.txt",
