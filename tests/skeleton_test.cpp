@@ -184,8 +184,11 @@ Quaternion Times(const Quaternion& a, const Quaternion& b) {
 // effects held or not): its text's poses, composed apart from the product (world = parent · (t, R, s), R
 // turning v as q v q*), put the nodes where the note says, its middle node's scale too.
 TEST(NodeText, PutsTheChainWhereTheNoteSays) {
-    for (const auto& [scale, version2, tip] :
-         {std::tuple{1.0f, 83u, 2.0}, {2.0f, 26u, 4.0}, {1.0f, 34u, 2.0}, {1.0f, 130u, 2.0}}) {
+    for (const auto& [scale, version2, tip] : {std::tuple{1.0f, 83u, 2.0},
+                                               {2.0f, 26u, 4.0},
+                                               {1.0f, 34u, 2.0},
+                                               {1.0f, 35u, 2.0},
+                                               {1.0f, 130u, 2.0}}) {
         struct World {
             Quaternion At, Turn;
             double Scale;
