@@ -16,10 +16,6 @@ inline void Put_u32(std::uint8_t* at, std::uint32_t value) {
     }
 }
 
-inline void Put_f32(std::uint8_t* at, float value) {
-    Put_u32(at, std::bit_cast<std::uint32_t>(value));
-}
-
 inline std::uint16_t Get_u16(const std::uint8_t* at) {
     return static_cast<std::uint16_t>(at[0] | (at[1] << 8));
 }
