@@ -152,7 +152,8 @@ std::vector<std::pair<std::string, Curve>> Output_Bones(const ByteString& kf);
 std::string Missed_Key(const Curve& curve, const Bone& bone, const std::array<double, 3>& bounds);
 // `bones` bones of `keys` keys over `seconds` s, every channel a sine of its own drawn from `seed`;
 // `still` channels (a set of "t", "r", "s") keep one value.
-std::vector<Bone> Smooth_Bones(int bones, int keys, float seconds, unsigned seed, const std::string& still = "");
+std::vector<Bone> Smooth_Bones(int bones, int keys, float seconds, unsigned seed,
+                               const std::string& still = "");
 // The bone table as it stands.
 std::vector<Bone> Loaded_Bones();
 
