@@ -100,7 +100,7 @@ const std::string kHead = "Nodes: name, parent, translation x y z, rotation w x 
 // A node's nine rotation floats, the rows of R, as its line's quaternion: the node note's quarter turns
 // about each axis, and half turns, whatever branch of the reading they take; rows not orthonormal as
 // the nearest rotation, a mirror as the rotation of its negative, a singular matrix as the identity,
-// each with its problem line.
+// each with its problem line; and a parent without a name, whose children read as roots.
 TEST(NodeText, ReadsTheRotationAsTheRowsOfR) {
     const std::string h = "0.70710677 ", no = "its rotation rows are ";
     constexpr float h45 = 0.70710677f;
@@ -133,7 +133,12 @@ TEST(NodeText, ReadsTheRotationAsTheRowsOfR) {
         layout.Bodies.push_back(Node_Body({-1, {}, row.R}));
         text += "\"\" \"\" 0 0 0 " + row.Quaternion + "1\n";
     }
-    EXPECT_EQ(Nodes_of(Build_Template(layout)), text + problems);
+    layout.Bodies[0] = Node_Body({.Name = -1, .Children = {1}}); // a parent without a name
+    EXPECT_EQ(
+        Nodes_of(Build_Template(layout)),
+        text + problems +
+            "\t- Node '' (block 0 'NiNode'): it holds nodes but has no name: their parent is written as "
+            "\"\", as a root's\n");
 }
 
 // Each node's parent is the first node that holds it as a child; a block that does not add up (its body
