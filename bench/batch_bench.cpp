@@ -41,12 +41,6 @@ constexpr int kKeyFiles = 100;
     std::exit(1);
 }
 
-double Now() {
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
 // Runs `arguments` in `folder` with standard input and output on /dev/null, as a script would. Its wall
 // time in seconds, fork to wait; a run that ends with another status than `status` ends the benchmark.
 double Run(const fs::path& folder, const std::vector<std::string>& arguments, int status = 0) {

@@ -69,23 +69,14 @@ struct Sample {
     std::exit(1);
 }
 
-double Now() {
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
 // Runs `arguments` in `folder` with standard input and output on /dev/null, as a script would.
 Sample Run(const fs::path& folder, const std::vector<std::string>& arguments) {
     rusage usage{};
     const double start = Now();
     const int status = Run_Child(folder, arguments, usage);
     const double seconds = Now() - start;
-    const auto cpu = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
-    };
     if (status != 0) Fail(arguments[0] + " failed in " + folder.string());
-    return {seconds, cpu(usage.ru_utime) + cpu(usage.ru_stime), usage.ru_maxrss};
+    return {seconds, Cpu_Seconds(usage), usage.ru_maxrss};
 }
 
 // Compares in small chunks, so the runner never holds a whole output.

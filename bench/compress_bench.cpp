@@ -34,18 +34,11 @@ struct Timing {
     std::exit(1);
 }
 
-double Now() {
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
 Timing Run(const fs::path& folder, const std::vector<std::string>& arguments) {
     rusage usage{};
     const double start = Now();
     if (Run_Child(folder, arguments, usage) != 0) Fail(arguments[0] + " failed in " + folder.string());
-    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec * 1e-6; };
-    return {Now() - start, seconds(usage.ru_utime) + seconds(usage.ru_stime)};
+    return {Now() - start, Cpu_Seconds(usage)};
 }
 
 // The best of `runs` runs, by CPU time.
